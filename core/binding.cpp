@@ -1,0 +1,125 @@
+#include "binding.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace binding {
+namespace {
+
+std::string chosenPath;  // empty: decide at first use
+void* library = nullptr;
+std::function<void(const std::string&)> failureHandler;
+
+using ShiftFn = int32_t (*)(int32_t, int32_t);
+using InpFn = int32_t (*)(int32_t);
+using OutFn = void (*)(int32_t, int32_t);
+
+ShiftFn boundSR = nullptr;
+ShiftFn boundSL = nullptr;
+InpFn boundINP = nullptr;
+OutFn boundOUT = nullptr;
+
+[[noreturn]] void fail(const std::string& message) {
+    if (failureHandler)
+        failureHandler(message);
+    else
+        std::fprintf(stderr, "quibb9x: %s\n", message.c_str());
+    std::exit(1);
+}
+
+// Candidate files for a library name: beside the executable, then the
+// installed layout (bin/../lib), then the bare name for the system search.
+std::string locate(const std::string& name) {
+    const std::string dir = executableDir();
+    const std::vector<std::string> candidates = {
+        dir + "/" + name,
+        dir + "/../lib/" + name,
+        dir + "/../lib64/" + name,
+    };
+    for (const auto& c : candidates) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(c, ec)) return c;
+    }
+    return name;
+}
+
+std::string decidePath() {
+    if (!chosenPath.empty()) return chosenPath;
+    if (const char* env = std::getenv("QUIBB9X_PORTLIB"); env && *env)
+        return env;
+    return locate("libzavbit2.so");
+}
+
+void* open() {
+    if (library) return library;
+    chosenPath = decidePath();
+    dlerror();
+    library = dlopen(chosenPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = dlerror();
+        fail("cannot load the port library '" + chosenPath + "': " +
+             (why ? why : "unknown reason"));
+    }
+    return library;
+}
+
+template <typename Fn>
+Fn lookup(Fn& slot, const char* name) {
+    if (slot) return slot;
+    void* lib = open();
+    dlerror();
+    void* sym = dlsym(lib, name);
+    if (!sym) {
+        const char* why = dlerror();
+        fail(std::string("the port library '") + chosenPath +
+             "' has no export '" + name + "': " + (why ? why : "not found"));
+    }
+    slot = reinterpret_cast<Fn>(sym);
+    return slot;
+}
+
+}  // namespace
+
+std::string executableDir() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return ".";
+    return exe.parent_path().string();
+}
+
+void chooseSimulated() { chosenPath = locate("libzavbit2sim.so"); }
+void chooseLibrary(const std::string& path) { chosenPath = path; }
+std::string libraryPath() { return library ? chosenPath : decidePath(); }
+
+void setFailureHandler(std::function<void(const std::string&)> handler) {
+    failureHandler = std::move(handler);
+}
+
+void reset() {
+    if (library) dlclose(library);
+    library = nullptr;
+    chosenPath.clear();
+    boundSR = boundSL = nullptr;
+    boundINP = nullptr;
+    boundOUT = nullptr;
+}
+
+void* handle() { return open(); }
+
+int32_t zavSR(int32_t value, int32_t count) {
+    return lookup(boundSR, "zavSR")(value, count);
+}
+int32_t zavSL(int32_t value, int32_t count) {
+    return lookup(boundSL, "zavSL")(value, count);
+}
+int32_t zavINP(int32_t port) { return lookup(boundINP, "zavINP")(port); }
+void zavOUT(int32_t port, int32_t value) {
+    lookup(boundOUT, "zavOUT")(port, value);
+}
+
+}  // namespace binding

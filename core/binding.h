@@ -1,0 +1,39 @@
+// Lazy binding to the port library. Nothing is loaded at program start: the
+// library file is opened, and each export looked up by name, at the first call
+// of that export; the address is remembered for later calls.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace binding {
+
+// Which file to load, decided once before the first call:
+// the explicit choice (the --simulate option) when set, otherwise the path in
+// QUIBB9X_PORTLIB, otherwise libzavbit2.so beside the executable, otherwise the
+// system's library search.
+void chooseSimulated();                 // libzavbit2sim.so beside the executable
+void chooseLibrary(const std::string& path);  // an explicit file
+std::string libraryPath();              // the file that will be (or was) loaded
+
+// Called with the message when the library or an export cannot be found; the
+// default prints the message on standard error. The program then ends with
+// exit status 1 whatever the handler does.
+void setFailureHandler(std::function<void(const std::string&)> handler);
+
+// Forget the loaded library and every remembered address (tests only).
+void reset();
+
+// Directory of the running executable (without a trailing "/").
+std::string executableDir();
+
+int32_t zavSR(int32_t value, int32_t count);
+int32_t zavSL(int32_t value, int32_t count);
+int32_t zavINP(int32_t port);
+void zavOUT(int32_t port, int32_t value);
+
+// The opened library handle, for tests that reach the simulated board's extra
+// exports through the same library the program uses. Loads the library.
+void* handle();
+
+}  // namespace binding

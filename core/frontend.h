@@ -1,0 +1,33 @@
+// The seam between the operations and the person using the program. The
+// operations never touch a widget: they speak only through this interface.
+// The main window implements it with widgets, the command line with standard
+// output and standard error, the tests with a recorder.
+#pragma once
+#include <string>
+
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+
+    // The status list, the program's log.
+    virtual void statusClear() = 0;
+    virtual void statusAdd(const std::string& line) = 0;
+    virtual void statusRepaint() = 0;
+
+    // The file list, the lines of the HEX file last read.
+    virtual void fileListClear() = 0;
+    virtual void fileListAdd(const std::string& line) = 0;
+
+    virtual void progressMax(int maximum) = 0;
+    virtual void progressValue(int value) = 0;
+
+    // A modal message box. An empty title means the program's own title.
+    virtual Answer message(const std::string& text, const std::string& title,
+                           Buttons buttons = Buttons::Ok) = 0;
+
+    // Bring the whole window up to date before a long operation.
+    virtual void windowRepaint() {}
+};

@@ -1,0 +1,27 @@
+// Control of the board's lines through the parallel port's registers: data at
+// portaddr, status at portaddr+1, control at portaddr+2 (16-bit arithmetic).
+// Every control change stores the new byte in ctrlshadow first and then writes
+// the whole byte; the control register is never read back.
+#pragma once
+#include <cstdint>
+
+#include "state.h"
+
+void clockdown(State& s);     // pin 1 low  (control bit 0 set)
+void clockup(State& s);       // pin 1 high
+void datadown(State& s);      // pin 14 low (control bit 1 set)
+void dataup(State& s);        // pin 14 high
+void datawritable(State& s);  // the PC drives the data line, low
+void datareadable(State& s);  // the PC releases the data line
+void vppon(State& s);         // programming voltage on, data register 0x00
+void vppoff(State& s);        // programming voltage off, data register 0x01
+void allpinslow(State& s);    // idle: Vpp off, clock and data low, control 0x0F
+void vppreset(State& s);      // enter programming mode, address counter 0
+
+// Data line as read back through status bit 7 (inverted on the PC): 1 or 0.
+int16_t datain(State& s);
+
+// A yield; the count is not used.
+void delay(int16_t count);
+// A wait of 7 ms whatever the count.
+void delaymilli(int16_t count);

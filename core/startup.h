@@ -1,0 +1,24 @@
+// The record's start-up: directories, sizes, command codes, the port's idle
+// state, and the device and port defaults that the window's options apply.
+#pragma once
+#include <cstdint>
+
+#include "state.h"
+
+constexpr int16_t LPT1 = 0x378;
+constexpr int16_t LPT2 = 0x278;
+
+void GetDirs(State& s);
+void GetTempFile(State& s);
+
+// Steps of start-up up to and including the port's idle state: directories,
+// version, sizes, counters, the 16C84's configuration mask and default, the
+// command codes, picmodel 0, allpinslow and ctrlshadow.
+void startup(State& s);
+
+// The device options: 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83. Sets
+// picmodel, progsize, configmask and configdefault; other numbers do nothing.
+void setdevice(State& s, int16_t model);
+
+// Directory text without one trailing "/"; used by GetDirs and GetTempFile.
+std::string droptrailingslash(const std::string& dir);

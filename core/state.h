@@ -1,0 +1,63 @@
+// The one record that holds every field of a run. Widths follow the program's
+// own: 16-bit fields are int16_t so that they wrap as they always have, 8-bit
+// command codes and the control-register copy are uint8_t.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct State {
+    std::string version;
+
+    // Selected device and region sizes. The size fields are the number of
+    // words the chip implements in each region.
+    int16_t picmodel = 0;
+    int16_t progsize = 0;
+    int16_t idsize = 0;
+    int16_t configsize = 0;
+    int16_t datasize = 0;
+
+    // The memory image: element i of a region is the word at base + i.
+    int16_t progmem[1025] = {};
+    int16_t idmem[5] = {};
+    int16_t configmem[2] = {};
+    int16_t datamem[65] = {};
+
+    // High-water counters: one more than the highest index stored, 0 = none.
+    int16_t progused = 0;
+    int16_t configused = 0;
+    int16_t idused = 0;
+    int16_t dataused = 0;
+
+    int16_t configmask = 0;
+    int16_t configdefault = 0;
+
+    // Serial command codes of the chip's programming protocol.
+    uint8_t cmdloadconfig = 0;
+    uint8_t cmdloadprog = 0;
+    uint8_t cmdreadprog = 0;
+    uint8_t cmdincaddr = 0;
+    uint8_t cmdbeginprog = 0;
+    uint8_t cmdloaddata = 0;
+    uint8_t cmdreaddata = 0;
+    uint8_t cmderaseprog = 0;
+    uint8_t cmderasedata = 0;
+
+    // Parallel port: base address and the copy of the control register.
+    int16_t portaddr = 0;
+    uint8_t ctrlshadow = 0;
+
+    std::string dumpfile;
+    std::string startdir;
+    std::string windir;
+    std::string tempfile;
+
+    // Running fields of the dump writers.
+    int16_t dumppos = 0;
+    int16_t hexaddr = 0;
+    int16_t hexsum = 0;
+    int16_t hexpos = 0;
+    uint8_t hexbyte = 0;
+    int16_t addrhi = 0;
+    int16_t addrlo = 0;
+    std::string addrhistr, addrlostr, bytestr, sumstr;
+};

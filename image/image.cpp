@@ -1,0 +1,44 @@
+#include "image.h"
+
+#include <cstdio>
+
+std::string hexupper(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%X", value);
+    return text;
+}
+
+void cleararrays(State& s) {
+    s.progused = 0;
+    s.configused = 0;
+    s.idused = 0;
+    s.dataused = 0;
+}
+
+int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
+                   int16_t base, int16_t size, int16_t& used,
+                   const int16_t* data, int32_t count) {
+    (void)s;
+    // A region holds exactly the chip's words, indices 0 to size - 1. One word
+    // more would land on word 0 again through the chip's wrapping counter.
+    const int32_t last = address - base + count - 1;
+    if (last > size - 1) {
+        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(address + count - 1)), "");
+        return 0;
+    }
+    for (int32_t i = 0; i < count; ++i) array2[address - base + i] = data[i];
+    if (count > 0 && used < address - base + count)
+        used = static_cast<int16_t>(address - base + count);
+    return 1;
+}
+
+int16_t stuffrecord(State& s, Frontend& f, int32_t address,
+                    const int16_t* data, int32_t count) {
+    if (address >= database)
+        return stuffarray(s, f, address, s.datamem, database, s.datasize, s.dataused, data, count);
+    if (address >= configbase)
+        return stuffarray(s, f, address, s.configmem, configbase, s.configsize, s.configused, data, count);
+    if (address >= idbase)
+        return stuffarray(s, f, address, s.idmem, idbase, s.idsize, s.idused, data, count);
+    return stuffarray(s, f, address, s.progmem, progbase, s.progsize, s.progused, data, count);
+}
