@@ -1,0 +1,43 @@
+// The configuration word editor without widgets: the fourteen bit boxes, the
+// oscillator choice, the three check boxes and the hexadecimal display, with
+// every handler of the editor. The window mirrors this state in its widgets;
+// the command line uses it as it is. No Qt here.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/state.h"
+
+// Hexadecimal display of a word: upper case, no prefix, no leading zeros;
+// a word with bit 15 set shows its 16-bit pattern.
+std::string confighex(int16_t word);
+// The word that fourteen boxes ('0' or '1', index = bit) stand for.
+int16_t configfromboxes(const std::array<char, 14>& boxes);
+
+class ConfigEditor {
+public:
+    // Initial state of the controls: all boxes "0", cvalue "0000", "LP",
+    // "Copy Protection" ticked, the other two clear.
+    std::array<char, 14> C{'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+    int osc = 0;  // selected oscillator option: 0 LP, 1 XT, 2 HS, 3 RC
+    bool cCP = true;
+    bool cPWRTE = false;
+    bool cWDTE = false;
+    std::string cvalue = "0000";
+
+    // The user's edits; each recomputes the word into configmem[0].
+    void C_DblClick(State& s, int index);
+    void OSC_Click(State& s, int index);
+    void cWDTE_Click(State& s, bool ticked);
+    void cPWRTE_Click(State& s, bool ticked);
+    void cCP_Click(State& s, bool ticked);
+
+    // Refresh from configmem[0], running the option and check-box handlers
+    // exactly when their state changes.
+    void updateC(State& s);
+
+private:
+    void recompute(State& s);
+    void setcvalue(State& s, const std::string& text);
+};
