@@ -1,3 +1,6 @@
 #pragma once
+#include "core/overrides.h"
+
 // Starts the main window and runs the event loop; returns the exit status.
-int runwindow(int argc, char** argv);
+// The overrides are applied after the settings file has been read.
+int runwindow(int argc, char** argv, const Overrides& overrides = {});

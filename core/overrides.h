@@ -1,0 +1,11 @@
+// Choices given on the command line for one run. They win over the settings
+// file and are never saved.
+#pragma once
+#include <cstdint>
+#include <optional>
+
+struct Overrides {
+    std::optional<int16_t> device;  // 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83
+    std::optional<int16_t> port;    // base address of the parallel port
+    std::optional<int16_t> config;  // the configuration word, as set in the editor
+};
