@@ -1,0 +1,316 @@
+#include "parport.h"
+
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <sys/io.h>
+#define PARPORT_HAVE_PORT_INSTRUCTIONS 1
+#endif
+
+namespace parport {
+
+std::optional<uint32_t> firstdecimal(const std::string& text) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto at = std::find_if(text.begin(), text.end(), digit);
+    if (at == text.end()) return std::nullopt;
+    uint64_t value = 0;
+    for (; at != text.end() && digit(*at); ++at) {
+        value = value * 10 + static_cast<uint64_t>(*at - '0');
+        if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::vector<Known> scanports(const std::string& procroot) {
+    namespace fs = std::filesystem;
+    std::vector<Known> found;
+    std::error_code ec;
+    fs::directory_iterator dir(fs::path(procroot) / "sys/dev/parport", ec);
+    if (ec) return found;
+    for (const fs::directory_iterator end; dir != end; dir.increment(ec)) {
+        if (ec) break;
+        // Entries are parport0, parport1, ... beside "default", which is not a port.
+        const std::string name = dir->path().filename().string();
+        const std::string prefix = "parport";
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size());
+        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::ifstream file(dir->path() / "base-addr");
+        if (!file) continue;
+        std::stringstream text;
+        text << file.rdbuf();
+        const auto base = firstdecimal(text.str());
+        if (!base) continue;
+        found.push_back({std::atoi(digits.c_str()), *base});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Known& a, const Known& b) { return a.number < b.number; });
+    return found;
+}
+
+std::optional<Known> portfor(const std::vector<Known>& ports, uint16_t port) {
+    std::optional<Known> best;
+    for (const Known& k : ports) {
+        if (k.base > port || port - k.base > 2) continue;
+        if (!best || k.base > best->base) best = k;
+    }
+    return best;
+}
+
+std::string devicepath(const std::string& devroot, int number) {
+    return devroot + "/parport" + std::to_string(number);
+}
+
+std::string hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// The real kernel.
+
+namespace {
+
+int sysopen(const char* path, int flags) { return ::open(path, flags); }
+int sysioctl(int fd, unsigned long request, unsigned char* arg) { return ::ioctl(fd, request, arg); }
+int sysclose(int fd) { return ::close(fd); }
+
+#ifdef PARPORT_HAVE_PORT_INSTRUCTIONS
+int sysioperm(unsigned long from, unsigned long num, int on) { return ::ioperm(from, num, on); }
+int sysiopl(int level) { return ::iopl(level); }
+uint8_t sysinb(uint16_t port) { return ::inb(port); }
+void sysoutb(uint8_t value, uint16_t port) { ::outb(value, port); }
+#else
+int sysioperm(unsigned long, unsigned long, int) { errno = ENOSYS; return -1; }
+int sysiopl(int) { errno = ENOSYS; return -1; }
+uint8_t sysinb(uint16_t) { return 0xFF; }
+void sysoutb(uint8_t, uint16_t) {}
+#endif
+
+}  // namespace
+
+const Syscalls& realsyscalls() {
+    static const Syscalls real = {
+        sysopen, sysioctl, sysclose, sysioperm, sysiopl, sysinb, sysoutb,
+#ifdef PARPORT_HAVE_PORT_INSTRUCTIONS
+        true,
+#else
+        false,
+#endif
+    };
+    return real;
+}
+
+Config configfromenv() {
+    Config c;
+    if (const char* p = std::getenv("ZAVBIT2_PROC_ROOT"); p && *p) c.procroot = p;
+    if (const char* d = std::getenv("ZAVBIT2_DEV_ROOT"); d && *d) c.devroot = d;
+    if (const char* r = std::getenv("ZAVBIT2_RAWIO"); r && std::strcmp(r, "1") == 0) c.rawio = true;
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// Why a port cannot be reached, and what the user can do about it.
+
+namespace {
+
+const char* const emptybus = " Meanwhile the port reads 0xFF and writes to it go nowhere.";
+
+std::string noportmessage(uint16_t port, const std::vector<Known>& known,
+                          const std::string& devroot) {
+    std::string text = "zavbit2: no parallel port has its registers at I/O address " + hex(port) + ".";
+    if (known.empty()) {
+        text += " The kernel knows of no parallel port on this machine; if it has one,"
+                " load its driver: sudo modprobe parport_pc ppdev.";
+    } else {
+        text += " Parallel ports on this machine:";
+        for (size_t i = 0; i < known.size(); ++i)
+            text += (i ? ", " : " ") + hex(known[i].base) + " (" +
+                    devicepath(devroot, known[i].number) + ")";
+        text += ". Choose one of these addresses.";
+    }
+    return text + emptybus;
+}
+
+std::string devicemessage(const char* verb, const std::string& path, uint32_t base, int error) {
+    std::string text = std::string("zavbit2: cannot ") + verb + " " + path +
+                       " (the parallel port at " + hex(base) + "): " + std::strerror(error) + ".";
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        text += " Add yourself to group lp (sudo usermod -aG lp $USER), then log in again.";
+        break;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        text += " Load the parallel-port drivers: sudo modprobe ppdev parport_pc.";
+        break;
+    case EBUSY:
+        text += " Another driver such as lp holds the port; unload it: sudo rmmod lp.";
+        break;
+    case ENOTTY:
+        text += " That file is not a parallel-port device.";
+        break;
+    default:
+        break;
+    }
+    return text + emptybus;
+}
+
+std::string rawmessage(uint16_t port, int error) {
+    std::string text = "zavbit2: no raw access to I/O address " + hex(port) + ": " +
+                       std::strerror(error) + ".";
+    if (error == EPERM)
+        text += " Port instructions need root (or CAP_SYS_RAWIO); or unset ZAVBIT2_RAWIO"
+                " to go through /dev/parportN as a member of group lp.";
+    return text + emptybus;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The access.
+
+Ports::Ports(Config config, const Syscalls& sys, std::function<void(const std::string&)> say)
+    : config_(std::move(config)), sys_(sys), say_(std::move(say)) {}
+
+Ports::~Ports() {
+    for (const auto& [base, fd] : devices_) {
+        if (fd < 0) continue;
+        sys_.ioctl(fd, PPRELEASE, nullptr);
+        sys_.close(fd);
+    }
+}
+
+void Ports::explain(uint32_t base, const std::string& why) {
+    if (!explained_.insert(base).second) return;
+    say_(why);
+}
+
+// Without a known base the access could belong to any base from port-2 to
+// port; one explanation covers all three, so a base's three registers do not
+// each print their own.
+void Ports::explainunknown(uint16_t port, const std::string& why) {
+    const uint32_t low = port >= 2 ? port - 2u : 0u;
+    bool told = false;
+    for (uint32_t b = low; b <= port; ++b) told = told || explained_.count(b) > 0;
+    for (uint32_t b = low; b <= port; ++b) explained_.insert(b);
+    if (!told) say_(why);
+}
+
+int Ports::claimdevice(const Known& known) {
+    if (auto it = devices_.find(known.base); it != devices_.end()) return it->second;
+    const std::string path = devicepath(config_.devroot, known.number);
+    int fd = sys_.open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        devices_[known.base] = -1;
+        explain(known.base, devicemessage("open", path, known.base, error));
+        return -1;
+    }
+    // Claimed once and held until the process ends: claiming per access would
+    // let another driver in between two halves of a clock pulse.
+    if (sys_.ioctl(fd, PPCLAIM, nullptr) != 0) {
+        const int error = errno;
+        sys_.close(fd);
+        devices_[known.base] = -1;
+        explain(known.base, devicemessage("claim", path, known.base, error));
+        return -1;
+    }
+    devices_[known.base] = fd;
+    return fd;
+}
+
+Ports::Route Ports::devicerouting(uint16_t port) {
+    const std::vector<Known> known = scanports(config_.procroot);
+    const std::optional<Known> match = portfor(known, port);
+    if (!match) {
+        explainunknown(port, noportmessage(port, known, config_.devroot));
+        return {};
+    }
+    const int fd = claimdevice(*match);
+    if (fd < 0) return {};
+    return {Kind::Device, fd, static_cast<uint16_t>(port - match->base), match->base,
+            devicepath(config_.devroot, match->number)};
+}
+
+Ports::Route Ports::rawrouting(uint16_t port) {
+    if (!sys_.rawAvailable) {
+        explainunknown(port, "zavbit2: ZAVBIT2_RAWIO=1 asks for port instructions, which this"
+                             " processor does not have; unset it to go through /dev/parportN." +
+                                 std::string(emptybus));
+        return {};
+    }
+    // The main board's DMA, interrupt and timer controllers live below 0x100;
+    // a stray write there can hang the machine, and no parallel port is there.
+    if (port < 0x100) {
+        explainunknown(port, "zavbit2: I/O address " + hex(port) +
+                                 " belongs to the main board's own controllers, never to a"
+                                 " parallel port; raw access leaves it alone. It reads 0xFF and writes to it"
+                                 " go nowhere.");
+        return {};
+    }
+    const int rc = port < 0x400 ? sys_.ioperm(port, 1, 1) : sys_.iopl(3);
+    if (rc != 0) {
+        const int error = errno;
+        explainunknown(port, rawmessage(port, error));
+        return {};
+    }
+    return {Kind::Raw, -1, 0, port, {}};
+}
+
+const Ports::Route& Ports::route(uint16_t port) {
+    if (auto it = routes_.find(port); it != routes_.end()) return it->second;
+    const Route r = config_.rawio ? rawrouting(port) : devicerouting(port);
+    return routes_.emplace(port, r).first->second;
+}
+
+uint8_t Ports::in(uint16_t port) {
+    const Route& r = route(port);
+    if (r.kind == Kind::Raw) return sys_.inb(port);
+    if (r.kind != Kind::Device) return 0xFF;
+    // The kernel hands over the raw register bits: the PC's inversions of
+    // strobe, auto feed, select in and busy stay where the hardware puts them.
+    // Data and control read back what was last written to them.
+    const unsigned long request = r.offset == 0 ? PPRDATA : r.offset == 1 ? PPRSTATUS : PPRCONTROL;
+    unsigned char value = 0xFF;
+    if (sys_.ioctl(r.fd, request, &value) != 0) {
+        const int error = errno;
+        explain(r.base, devicemessage("read", r.path, r.base, error));
+        return 0xFF;
+    }
+    return value;
+}
+
+void Ports::out(uint16_t port, uint8_t value) {
+    const Route& r = route(port);
+    if (r.kind == Kind::Raw) {
+        sys_.outb(value, port);
+        return;
+    }
+    // The status register is read-only on the PC: a write to it reaches no
+    // latch, so there is nothing to pass on.
+    if (r.kind != Kind::Device || r.offset == 1) return;
+    unsigned char byte = value;
+    if (sys_.ioctl(r.fd, r.offset == 0 ? PPWDATA : PPWCONTROL, &byte) != 0) {
+        const int error = errno;
+        explain(r.base, devicemessage("write", r.path, r.base, error));
+    }
+}
+
+}  // namespace parport
