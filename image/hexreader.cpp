@@ -1,0 +1,195 @@
+#include "hexreader.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "core/binding.h"
+#include "image.h"
+
+namespace {
+
+constexpr size_t linebuffer = 256;  // longer lines are cut to this
+constexpr size_t quoted = 41;       // characters of a bad line shown in a box
+
+// The last word address these chips have (data memory 0x2100 + 63). Records
+// far beyond it are refused here, before the address can overflow the 32-bit
+// arithmetic of the region map; nearer ones the map refuses itself, with the
+// same message.
+constexpr int64_t lastchipword = database + 63;
+
+int hexdigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// A hexadecimal field of `length` characters at 1-based `position`. Blanks and
+// tabs are ignored, reading stops at the first other non-digit, and positions
+// past the end of the line read as blanks, so a damaged or missing field
+// gives a number (0 when it has no digit) and only the checksum catches it.
+int32_t readfield(const std::string& s, size_t position, size_t length) {
+    int32_t value = 0;
+    for (size_t p = position; p < position + length; ++p) {
+        const char c = p <= s.size() ? s[p - 1] : ' ';
+        if (c == ' ' || c == '\t') continue;
+        const int d = hexdigit(c);
+        if (d < 0) break;
+        value = value * 16 + d;
+    }
+    return value;
+}
+
+// Halving as the reader always has: an odd value's half goes to the even
+// neighbour (1 -> 0, 3 -> 2, 5 -> 2, 7 -> 4).
+int64_t halve(int64_t v) {
+    const int64_t q = v / 2;
+    if (v % 2 == 0 || q % 2 == 0) return q;
+    return q + 1;
+}
+
+// One item of the file, read free-format: leading blanks skipped, ended by a
+// line end (LF, CR LF or CR), by a comma (the rest of the line is the next
+// item) or by the end of the file. Only the first 256 characters are kept.
+// Returns false when the file has nothing more to read.
+bool readitem(FILE* fp, std::string& item) {
+    item.clear();
+    int c = getc(fp);
+    if (c == EOF) return false;
+    while (c == ' ') c = getc(fp);
+    while (c != EOF && c != '\n' && c != ',') {
+        if (c == '\r') {
+            const int next = getc(fp);
+            if (next != '\n' && next != EOF) ungetc(next, fp);
+            break;
+        }
+        if (item.size() < linebuffer) item.push_back(static_cast<char>(c));
+        c = getc(fp);
+    }
+    return true;
+}
+
+std::string numbered(long long number, const std::string& line) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%03lld", number);
+    return text + std::string("->") + line;
+}
+
+std::string counted(const char* label, int16_t counter) {
+    return label + std::to_string(counter) + " word(s)";
+}
+
+// Opens a file for reading; directories are refused like missing files.
+FILE* openforreading(const std::string& filename) {
+    FILE* fp = std::fopen(filename.c_str(), "rb");
+    if (!fp) return nullptr;
+    struct stat st;
+    if (fstat(fileno(fp), &st) != 0 || S_ISDIR(st.st_mode)) {
+        std::fclose(fp);
+        return nullptr;
+    }
+    return fp;
+}
+
+enum class Outcome { more, done, failed };
+
+// Acts on one valid record: ends the load (type 01), takes an upper address
+// (types 02 and 04), ignores a start address (03 and 05), or stores the data
+// of every other type.
+Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& upper) {
+    const int32_t n = readfield(line, 2, 2);
+    const int32_t address = readfield(line, 4, 4);
+    const int32_t type = readfield(line, 8, 2);
+    if (type == 1) return Outcome::done;
+
+    if (type == 2 || type == 4) {
+        // The address information is the first two data bytes, high first;
+        // bytes the record does not carry count as 0.
+        const int64_t hi = n >= 1 ? readfield(line, 10, 2) : 0;
+        const int64_t lo = n >= 2 ? readfield(line, 12, 2) : 0;
+        upper = (hi * 256 + lo) * (type == 2 ? 16 : 65536);
+        return Outcome::more;
+    }
+    if (type == 3 || type == 5) return Outcome::more;
+
+    const int32_t words = static_cast<int32_t>(halve(n));
+    int16_t data[16];
+    for (int32_t i = 0; i < words; ++i) {
+        const int32_t low = readfield(line, 10 + 4 * i, 2);
+        const int32_t high = readfield(line, 12 + 4 * i, 2);
+        data[i] = static_cast<int16_t>(binding::zavSL(high, 8) | low);
+    }
+
+    const int64_t w = halve(upper + address);
+    if (w > lastchipword + 1) {
+        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(w + words - 1)), "");
+        return Outcome::failed;
+    }
+    if (stuffrecord(s, f, static_cast<int32_t>(w), data, words) == 0) return Outcome::failed;
+    return Outcome::more;
+}
+
+}  // namespace
+
+int16_t validhexline(const std::string& s) {
+    if (s.empty() || s[0] != ':') return 0;
+    const int32_t n = readfield(s, 2, 2);
+    if (n > 32) return 0;
+    int32_t sum = n;
+    for (int32_t k = 1; k <= n + 3; ++k) sum = (sum + readfield(s, 2 * k + 2, 2)) % 256;
+    const int32_t c = readfield(s, 2 * n + 10, 2);
+    return (256 - sum) % 256 == c ? 1 : 0;
+}
+
+bool loadhexfile(State& s, Frontend& f, const std::string& filename) {
+    f.fileListClear();
+    FILE* fp = openforreading(filename);
+    bool ok = false;
+    if (fp) {
+        cleararrays(s);
+        std::string line;
+        long long number = 0;
+        int64_t upper = 0;  // from the latest type 02 or 04 record
+        Outcome outcome = Outcome::more;
+        while (outcome == Outcome::more) {
+            if (!readitem(fp, line)) {
+                outcome = std::ferror(fp) ? Outcome::failed : Outcome::done;
+                break;
+            }
+            ++number;
+            f.fileListAdd(numbered(number, line));
+            if (validhexline(line) == 0) {
+                if (line.empty() || line[0] != ':') {
+                    f.message("Invalid line (skipped): '" + line.substr(0, quoted) + "'", "INVALID LINE!");
+                    continue;
+                }
+                f.message("Unable to decode line: '" + line.substr(0, quoted) + "'", "UNABLE TO DECODE!");
+                outcome = Outcome::failed;
+                break;
+            }
+            outcome = takerecord(s, f, line, upper);
+        }
+        // A read error part-way (an unreadable disk, say) fails the load like
+        // a file that cannot be opened: nothing half-read is offered for Burn.
+        if (outcome == Outcome::done && std::ferror(fp)) outcome = Outcome::failed;
+        ok = outcome == Outcome::done;
+    }
+
+    if (ok) {
+        f.statusClear();
+        f.statusAdd(counted("Program memory loaded: ", s.progused));
+        f.statusAdd(counted("Configuration loaded:  ", s.configused));
+        f.statusAdd(counted("ID memory loaded:      ", s.idused));
+        f.statusAdd(counted("Data memory loaded:    ", s.dataused));
+        std::fclose(fp);
+        return true;
+    }
+
+    if (fp) std::fclose(fp);
+    cleararrays(s);
+    f.message("Unable to load file.", "ERROR!");
+    f.statusClear();
+    f.statusAdd("No file loaded.");
+    return false;
+}
