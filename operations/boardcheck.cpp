@@ -1,0 +1,80 @@
+#include "boardcheck.h"
+
+#include <initializer_list>
+
+#include "core/detect.h"
+#include "core/lines.h"
+
+int16_t checkhardware(State& s, Frontend& f) {
+    const int16_t found = detecthardware(s);
+    if (found == 1)
+        f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!");
+    else
+        f.message("QUIBB H/W not found (This may be ok on some systems).", "CAUTION!");
+    return found;
+}
+
+namespace {
+
+// Each test's lines name the socket points to measure against pin 5; the
+// point column is 19 characters wide so the values line up.
+void show(Frontend& f, std::initializer_list<const char*> lines) {
+    for (const char* line : lines) f.statusAdd(line);
+}
+
+void next(Frontend& f) { f.message("Continue...", "OK?"); }
+
+}  // namespace
+
+void troubleshoot(State& s, Frontend& f) {
+    f.statusClear();
+    f.message("Ensure programmer is powered and no PIC in socket", "TROUBLESHOOT");
+
+    // A: everything idle.
+    allpinslow(s);
+    show(f, {"TEST A:", "(conect (-) tester lead to pin 5)",
+             "Socket pin 4       < 0.8 V",
+             "Socket pin 12      < 0.8 V",
+             "Socket pin 13      < 0.8 V",
+             "Socket pin 14      4.75 to 5.25 V",
+             "Junction D1,D2,R1  < 0.8 V"});
+    next(f);
+
+    // B: programming voltage on, clock and data high.
+    vppon(s);
+    clockup(s);
+    dataup(s);
+    f.statusClear();
+    show(f, {"TEST B:", "(conect (-) tester lead to pin 5)",
+             "Socket pin 4       12.0 - 14.0 V",
+             "Socket pin 12      > 4.0 V",
+             "Socket pin 13      > 4.0 V",
+             "Junction D1,D2,R1  < 0.8 V"});
+    next(f);
+
+    // C: data high but driven by the PC, so the read-back node stays low.
+    vppoff(s);
+    clockdown(s);
+    datareadable(s);
+    allpinslow(s);
+    datawritable(s);
+    dataup(s);
+    f.statusClear();
+    show(f, {"TEST C:", "(conect (-) tester lead to pin 5)",
+             "Verify that the junction of",
+             "D1, D2, and R1 is < 0.8 V."});
+    next(f);
+
+    // D: the same, with the line released to the board.
+    allpinslow(s);
+    datareadable(s);
+    dataup(s);
+    f.statusClear();
+    show(f, {"TEST D:", "(conect (-) tester lead to pin 5)",
+             "Verify that the junction of",
+             "D1, D2, and R1 is now > 4 V."});
+    f.message("This completes the voltage test sequence.", "");
+
+    f.statusClear();
+    allpinslow(s);
+}
