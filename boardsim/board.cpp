@@ -1,0 +1,293 @@
+#include "board.h"
+
+#include <time.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "chipfile.h"
+
+namespace boardsim {
+namespace {
+
+std::string lower(const char* s) {
+    std::string out;
+    for (; *s; ++s) out += static_cast<char>(std::tolower(static_cast<unsigned char>(*s)));
+    return out;
+}
+
+// Each variable's complaint is said once per run, however often the board
+// is reset.
+void complain(bool& said, const char* name, const char* value, const char* what) {
+    if (said) return;
+    said = true;
+    std::fprintf(stderr, "zavbit2sim: %s='%s' is not understood; %s\n", name, value, what);
+}
+
+bool yes(const std::string& v) { return v == "1" || v == "yes" || v == "on" || v == "true"; }
+bool no(const std::string& v) {
+    return v == "0" || v == "no" || v == "off" || v == "false" || v == "none";
+}
+
+int chipFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_CHIP");
+    if (!env || !*env) return PIC16F84;
+    std::string v = lower(env);
+    if (v.rfind("pic", 0) == 0) v.erase(0, 3);
+    if (v == "16f84" || v == "16f84a") return PIC16F84;
+    if (v == "16c84") return PIC16C84;
+    if (v == "16f83") return PIC16F83;
+    if (v == "none" || v == "empty") return EMPTY;
+    complain(said, "QUIBB9X_SIM_CHIP", env, "using a PIC16F84");
+    return PIC16F84;
+}
+
+bool boardFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_BOARD");
+    if (!env || !*env) return true;
+    const std::string v = lower(env);
+    if (no(v)) return false;
+    if (!yes(v)) complain(said, "QUIBB9X_SIM_BOARD", env, "the board is connected");
+    return true;
+}
+
+uint16_t baseFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_PORT");
+    if (!env || !*env) return 0x278;
+    const bool hex = env[0] == '0' && (env[1] == 'x' || env[1] == 'X');
+    const char* digits = hex ? env + 2 : env;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(digits, &end, hex ? 16 : 10);
+    if (!*digits || *end || errno || v > 0xFFFF || !std::isxdigit(static_cast<unsigned char>(*digits))) {
+        complain(said, "QUIBB9X_SIM_PORT", env, "the board answers at 0x278");
+        return 0x278;
+    }
+    return static_cast<uint16_t>(v);
+}
+
+bool protectFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_PROTECTED");
+    if (!env || !*env) return false;
+    const std::string v = lower(env);
+    if (yes(v)) return true;
+    if (!no(v)) complain(said, "QUIBB9X_SIM_PROTECTED", env, "the chip starts unprotected");
+    return false;
+}
+
+int64_t monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+}  // namespace
+
+Setup setupFromEnvironment() {
+    Setup s;
+    s.kind = chipFromEnvironment();
+    s.board = boardFromEnvironment();
+    s.base = baseFromEnvironment();
+    s.protect = protectFromEnvironment();
+    return s;
+}
+
+Board::Board() {
+    accesses_.reserve(1 << 16);
+    events_.reserve(1 << 12);
+    reset();
+    if (const char* env = std::getenv("QUIBB9X_SIM_FILE")) path_ = env;
+    if (!path_.empty() && chip_->present()) {
+        loadFile();
+        if (setup_.protect) chip_->setProtected(true);
+        chip_->dirty = false;
+    }
+}
+
+Board::~Board() {
+    // A cycle still running at exit is lost, as when the power goes.
+    if (chip_->dirty) save();
+}
+
+void Board::reset() {
+    setup_ = setupFromEnvironment();
+    present_ = setup_.board;
+    base_ = setup_.base;
+    data_ = 0x00;
+    control_ = 0x0C;
+    clock_ = nullptr;
+    newChip(setup_.kind);
+    if (setup_.protect) chip_->setProtected(true);
+    chip_->dirty = false;
+    accesses_.clear();
+    events_.clear();
+    timingFaults_ = 0;
+}
+
+void Board::newChip(int kind) {
+    chip_ = std::make_unique<Chip>(kind, *this);
+    chip_->seat(pins());
+}
+
+int64_t Board::now() const { return clock_ ? clock_() : monotonicNs(); }
+
+// The board's wiring. Control bits 0, 1 and 3 are inverted on the way to
+// their pins, bit 2 is not. Pin 1 is the clock; pin 16 low switches Vpp on;
+// pin 17 low lets the PC drive the data line with pin 14's level, pin 17 high
+// leaves the line to the chip, pulled towards pin 14 through a resistor.
+Pins Board::pins() const {
+    if (!present_) return Pins{false, false, false, false};
+    const bool clock = !(control_ & 0x01);
+    const bool pin14 = !(control_ & 0x02);
+    const bool vpp = !(control_ & 0x04);
+    const bool pcDrives = (control_ & 0x08) != 0;
+    bool data = pin14;
+    if (!pcDrives && chip_->drives()) data = chip_->driveLevel();
+    return Pins{vpp, clock, data, pcDrives};
+}
+
+// The read-back node sits behind the PC's driver: it reads low while the PC
+// drives the line, and follows the line once the PC lets go.
+uint8_t Board::status() const {
+    if (!present_) return STATUS_IDLE;
+    const Pins p = pins();
+    const bool pin11 = !p.pcDrives && p.data;
+    return pin11 ? STATUS_IDLE : static_cast<uint8_t>(STATUS_IDLE | 0x80);
+}
+
+int32_t Board::inp(int32_t port) {
+    const int64_t t = now();
+    const uint16_t p = static_cast<uint16_t>(port);
+    uint8_t v = 0xFF;  // nothing answers: an empty bus
+    if (p == base_)
+        v = data_;
+    else if (p == static_cast<uint16_t>(base_ + 1))
+        v = status();
+    else if (p == static_cast<uint16_t>(base_ + 2))
+        v = control_;
+    log(t, p, v, true);
+    return static_cast<int8_t>(v);
+}
+
+void Board::out(int32_t port, int32_t value) {
+    const int64_t t = now();
+    const uint16_t p = static_cast<uint16_t>(port);
+    const uint8_t v = static_cast<uint8_t>(value);
+    log(t, p, v, false);
+    if (p == static_cast<uint16_t>(base_ + 2)) {
+        control_ = v;
+        feed(t);
+    } else if (p == base_) {
+        data_ = v;  // pin 2 follows Vpp on the board; the chip does not see it
+    }
+}
+
+void Board::feed(int64_t t) {
+    if (chip_->update(pins(), t)) save();
+}
+
+void Board::setChip(int kind) {
+    if (kind < EMPTY || kind > PIC16F83) return;
+    newChip(kind);
+}
+
+void Board::setPresent(bool present) {
+    present_ = present;
+    feed(now());
+}
+
+void Board::setBase(int32_t base) { base_ = static_cast<uint16_t>(base); }
+
+Chip& Board::chip() {
+    chip_->settle(now());
+    return *chip_;
+}
+
+void Board::log(int64_t t, uint16_t port, uint8_t value, bool read) {
+    if (accesses_.size() >= ACCESS_LOG_LIMIT) return;
+    accesses_.push_back(Access{t, static_cast<uint32_t>(port) << 16 | (read ? 0x100u : 0u) | value});
+}
+
+bool Board::logEntry(int32_t i, zavsim_access& out) const {
+    if (i < 0 || static_cast<size_t>(i) >= accesses_.size()) return false;
+    const Access& a = accesses_[i];
+    out.time_ns = a.time;
+    out.port = static_cast<int32_t>(a.packed >> 16);
+    out.value = static_cast<int32_t>(a.packed & 0xFF);
+    out.is_read = (a.packed & 0x100) ? 1 : 0;
+    return true;
+}
+
+bool Board::eventEntry(int32_t i, zavsim_event& out) const {
+    if (i < 0 || static_cast<size_t>(i) >= events_.size()) return false;
+    out = events_[i];
+    return true;
+}
+
+void Board::chipEvent(int64_t t, int kind, int value) {
+    if (kind == EV_FAULT && value == FAULT_TIMING) ++timingFaults_;
+    if (events_.size() < EVENT_LOG_LIMIT) events_.push_back(zavsim_event{t, kind, value});
+}
+
+void Board::loadFile() {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT) return;  // no chip kept yet: start blank
+        keepAside_ = true;
+        std::fprintf(stderr, "zavbit2sim: cannot read the chip file %s: %s; starting with a blank chip\n",
+                     path_.c_str(), std::strerror(errno));
+        return;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string why;
+    Cells cells = blankCells(chip_->kind());
+    bool protectedNow = false;
+    const std::string content = text.str();
+    if (content.size() > (1u << 20))
+        why = "far too large";
+    else if (parseChipFile(content, chip_->kind(), cells, protectedNow, why)) {
+        chip_->setCells(cells, protectedNow);
+        return;
+    }
+    keepAside_ = true;
+    std::fprintf(stderr,
+                 "zavbit2sim: the chip file %s cannot be used (%s); starting with a blank chip, "
+                 "the file will be kept as %s.bad\n",
+                 path_.c_str(), why.c_str(), path_.c_str());
+}
+
+void Board::save() {
+    if (path_.empty() || !chip_->present()) return;
+    chip_->settle(now());
+    if (keepAside_) {
+        const std::string aside = path_ + ".bad";
+        if (std::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+            if (!saveFailed_)
+                std::fprintf(stderr, "zavbit2sim: cannot keep %s as %s (%s); the chip is not saved\n",
+                             path_.c_str(), aside.c_str(), std::strerror(errno));
+            saveFailed_ = true;
+            return;
+        }
+        keepAside_ = false;
+    }
+    std::string why;
+    if (writeFileAtomically(path_, formatChipFile(chip_->kind(), chip_->cells(), chip_->isProtected()),
+                            why)) {
+        chip_->dirty = false;
+        return;
+    }
+    if (!saveFailed_) std::fprintf(stderr, "zavbit2sim: the chip is not saved: %s\n", why.c_str());
+    saveFailed_ = true;
+}
+
+}  // namespace boardsim

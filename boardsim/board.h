@@ -1,0 +1,94 @@
+// The PC's parallel-port registers, the programming board wired to them, the
+// chip in its socket, and the logs of what went over the port.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "boardsim.h"
+#include "chip.h"
+
+namespace boardsim {
+
+// What the environment asks for (re-read by every reset).
+struct Setup {
+    int kind = PIC16F84;
+    bool board = true;
+    uint16_t base = 0x278;
+    bool protect = false;
+};
+Setup setupFromEnvironment();
+
+// Status byte: the inputs other than busy float high (bits 6:3 set, 2:0 read
+// 0); bit 7 is the inverse of pin 11. With no board pin 11 floats high too.
+constexpr uint8_t STATUS_IDLE = 0x78;
+
+// Keep at most this many entries; a full burn is about 1.5 million accesses.
+constexpr size_t ACCESS_LOG_LIMIT = 4'000'000;
+constexpr size_t EVENT_LOG_LIMIT = 1'000'000;
+
+class Board final : public Events {
+public:
+    Board();
+    ~Board() override;
+
+    void reset();
+    int32_t inp(int32_t port);
+    void out(int32_t port, int32_t value);
+
+    void setChip(int kind);
+    void setPresent(bool present);
+    void setBase(int32_t base);
+    void useClock(int64_t (*clock)()) { clock_ = clock; }
+
+    // The chip with any finished programming cycle completed.
+    Chip& chip();
+
+    int32_t logSize() const { return static_cast<int32_t>(accesses_.size()); }
+    bool logEntry(int32_t i, zavsim_access& out) const;
+    void logClear() { accesses_.clear(); }
+    int32_t eventCount() const { return static_cast<int32_t>(events_.size()); }
+    bool eventEntry(int32_t i, zavsim_event& out) const;
+    void eventClear() { events_.clear(); }
+    int32_t timingFaults() const { return timingFaults_; }
+
+    // Write the chip file (when there is one).
+    void save();
+
+    void chipEvent(int64_t now, int kind, int value) override;
+
+private:
+#pragma pack(push, 4)
+    struct Access {
+        int64_t time;
+        uint32_t packed;  // port << 16 | read << 8 | value
+    };
+#pragma pack(pop)
+
+    int64_t now() const;
+    Pins pins() const;
+    uint8_t status() const;
+    void feed(int64_t now);
+    void log(int64_t now, uint16_t port, uint8_t value, bool read);
+    void newChip(int kind);
+    void loadFile();
+
+    Setup setup_;
+    bool present_ = true;
+    uint16_t base_ = 0x278;
+    uint8_t data_ = 0x00;     // power-on values of a PC's port
+    uint8_t control_ = 0x0C;
+    std::unique_ptr<Chip> chip_;
+    int64_t (*clock_)() = nullptr;
+    int32_t timingFaults_ = 0;
+
+    std::vector<Access> accesses_;
+    std::vector<zavsim_event> events_;
+
+    std::string path_;          // the chip file; empty: none
+    bool keepAside_ = false;    // the file was unusable: keep it before overwriting
+    bool saveFailed_ = false;   // said once that the file cannot be written
+};
+
+}  // namespace boardsim

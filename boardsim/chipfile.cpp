@@ -1,0 +1,211 @@
+#include "chipfile.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+namespace boardsim {
+namespace {
+
+const char* const HEADER = "quibb9x simulated chip, format 1";
+
+void putWords(std::string& out, const uint16_t* words, int count, int digits) {
+    char buf[8];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(buf, sizeof buf, "%0*X", digits, words[i]);
+        out += buf;
+        out += (i % 16 == 15 || i == count - 1) ? '\n' : ' ';
+    }
+}
+
+struct Token {
+    std::string text;
+    int line;
+};
+
+// Walks the tokens after the header; every failure names the line.
+class Reader {
+public:
+    explicit Reader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+
+    bool keyword(const char* word, std::string& why) {
+        if (at_ < tokens_.size() && tokens_[at_].text == word) {
+            ++at_;
+            return true;
+        }
+        why = where() + "expected '" + word + "'";
+        return false;
+    }
+
+    bool text(std::string& out, std::string& why) {
+        if (at_ >= tokens_.size()) {
+            why = where() + "the file ends early";
+            return false;
+        }
+        out = tokens_[at_++].text;
+        return true;
+    }
+
+    // A number in hexadecimal (base 16) or decimal (base 10) up to `limit`.
+    bool number(int base, unsigned limit, unsigned& out, std::string& why) {
+        std::string t;
+        if (!text(t, why)) return false;
+        if (t.empty() || t.size() > 5) return bad(t, why);
+        unsigned v = 0;
+        for (char c : t) {
+            int d;
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else return bad(t, why);
+            v = v * base + d;
+        }
+        if (v > limit) return bad(t, why);
+        out = v;
+        return true;
+    }
+
+    bool atEnd() const { return at_ >= tokens_.size(); }
+    std::string where() const {
+        const int line = at_ < tokens_.size() ? tokens_[at_].line
+                         : tokens_.empty()   ? 1
+                                             : tokens_.back().line;
+        return "line " + std::to_string(line) + ": ";
+    }
+
+private:
+    bool bad(const std::string& t, std::string& why) {
+        --at_;
+        why = where() + "'" + t + "' is not a valid value";
+        return false;
+    }
+
+    std::vector<Token> tokens_;
+    size_t at_ = 0;
+};
+
+bool region(Reader& r, const char* name, unsigned count, unsigned limit, uint16_t* out,
+            std::string& why) {
+    unsigned n = 0;
+    if (!r.keyword(name, why)) return false;
+    if (!r.number(10, 1024, n, why)) return false;
+    if (n != count) {
+        why = r.where() + "'" + name + "' holds " + std::to_string(n) + " words, the chip has " +
+              std::to_string(count);
+        return false;
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        unsigned v = 0;
+        if (!r.number(16, limit, v, why)) return false;
+        out[i] = static_cast<uint16_t>(v);
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* kindName(int kind) {
+    switch (kind) {
+    case PIC16C84: return "PIC16C84";
+    case PIC16F84: return "PIC16F84";
+    case PIC16F83: return "PIC16F83";
+    default: return "empty socket";
+    }
+}
+
+std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
+    std::string out;
+    out.reserve(8192);
+    out += HEADER;
+    out += "\nchip ";
+    out += kindName(kind);
+    out += protectedNow ? "\nprotected 1\n" : "\nprotected 0\n";
+    const int words = programWords(kind);
+    out += "program " + std::to_string(words) + "\n";
+    putWords(out, cells.program.data(), words, 4);
+    out += "id 4\n";
+    putWords(out, cells.id.data(), 4, 4);
+    out += "config 1\n";
+    putWords(out, &cells.config, 1, 4);
+    out += "data 64\n";
+    uint16_t data[64];
+    for (int i = 0; i < 64; ++i) data[i] = cells.data[i];
+    putWords(out, data, 64, 2);
+    out += "end\n";
+    return out;
+}
+
+bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protectedNow,
+                   std::string& why) {
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line != HEADER) {
+        why = "line 1: not a simulated chip file";
+        return false;
+    }
+    std::vector<Token> tokens;
+    int number = 1;
+    while (std::getline(in, line)) {
+        ++number;
+        std::istringstream words(line);
+        std::string w;
+        while (words >> w) tokens.push_back({w, number});
+    }
+    Reader r(std::move(tokens));
+    std::string name;
+    unsigned flag = 0;
+    if (!r.keyword("chip", why) || !r.text(name, why)) return false;
+    if (name != kindName(kind)) {
+        why = std::string("it holds a ") + name + ", the socket a " + kindName(kind);
+        return false;
+    }
+    if (!r.keyword("protected", why) || !r.number(10, 1, flag, why)) return false;
+
+    Cells c = blankCells(kind);
+    uint16_t data[64];
+    if (!region(r, "program", programWords(kind), 0x3FFF, c.program.data(), why) ||
+        !region(r, "id", 4, 0x3FFF, c.id.data(), why) ||
+        !region(r, "config", 1, 0x3FFF, &c.config, why) ||
+        !region(r, "data", 64, 0xFF, data, why) || !r.keyword("end", why))
+        return false;
+    if (!r.atEnd()) {
+        why = r.where() + "text after 'end'";
+        return false;
+    }
+    c.config = storedConfig(kind, c.config);
+    for (int i = 0; i < 64; ++i) c.data[i] = static_cast<uint8_t>(data[i]);
+    cells = c;
+    protectedNow = flag != 0;
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why) {
+    const std::string temp = path + ".tmp" + std::to_string(getpid());
+    FILE* f = std::fopen(temp.c_str(), "w");
+    if (!f) {
+        why = "cannot create " + temp + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() &&
+                         std::fflush(f) == 0 && fsync(fileno(f)) == 0;
+    const int err = errno;
+    if (std::fclose(f) != 0 || !written) {
+        why = "cannot write " + temp + ": " + std::strerror(written ? errno : err);
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        why = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace boardsim

@@ -1,0 +1,36 @@
+// The file that keeps the simulated chip between runs: a readable text.
+//
+//   quibb9x simulated chip, format 1
+//   chip PIC16F84
+//   protected 0
+//   program 1024
+//   3FFF 3FFF ...            (16 words a line)
+//   id 4
+//   3FFF 3FFF 3FFF 3FFF
+//   config 1
+//   3FFF
+//   data 64
+//   FF FF ...                (16 bytes a line)
+//   end
+#pragma once
+#include <string>
+
+#include "chip.h"
+
+namespace boardsim {
+
+const char* kindName(int kind);  // "PIC16F84", ...; "empty socket" for 0
+
+std::string formatChipFile(int kind, const Cells& cells, bool protectedNow);
+
+// Reads a file's text for a chip of the given kind. On failure returns false
+// and says why in `why` (another chip kind, or where the text is damaged);
+// `cells` and `protectedNow` are then untouched.
+bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protectedNow,
+                   std::string& why);
+
+// Writes beside the target and renames over it, so a reader never sees a
+// half-written file. On failure returns false with the reason in `why`.
+bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why);
+
+}  // namespace boardsim
