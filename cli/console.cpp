@@ -1,0 +1,97 @@
+#include "console.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <ostream>
+
+namespace cli {
+namespace {
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+constexpr int barWidth = 30;
+
+}  // namespace
+
+ConsoleFrontend::ConsoleFrontend(std::ostream& out, std::ostream& err, bool progressLine,
+                                 bool assumeYes, std::istream* terminal)
+    : out_(out), err_(err), progressLine_(progressLine), assumeYes_(assumeYes),
+      terminal_(terminal) {}
+
+// The status list is a log on standard output, so clearing it prints nothing.
+void ConsoleFrontend::statusClear() {}
+
+void ConsoleFrontend::statusAdd(const std::string& line) {
+    clearProgress();
+    out_ << line << '\n' << std::flush;
+    if (!trim(line).empty()) label_ = trim(line);
+}
+
+void ConsoleFrontend::statusRepaint() { out_ << std::flush; }
+
+// The file list only mirrors the HEX file; the command line does not echo it.
+void ConsoleFrontend::fileListClear() {}
+void ConsoleFrontend::fileListAdd(const std::string&) {}
+
+void ConsoleFrontend::progressMax(int maximum) {
+    maximum_ = maximum;
+    shownPercent_ = -1;
+}
+
+void ConsoleFrontend::progressValue(int value) {
+    if (!progressLine_) return;
+    const int percent = maximum_ > 0 ? std::clamp(value * 100 / maximum_, 0, 100) : 0;
+    if (showing_ && percent == shownPercent_) return;  // redraw only on change
+    const int filled = percent * barWidth / 100;
+    err_ << '\r' << label_ << " [" << std::string(filled, '#')
+         << std::string(barWidth - filled, '.') << "] " << percent << "%\x1b[K" << std::flush;
+    shownPercent_ = percent;
+    showing_ = true;
+}
+
+Answer ConsoleFrontend::message(const std::string& text, const std::string& title,
+                                Buttons buttons) {
+    clearProgress();
+    const std::string shown = title.empty() ? text : title + ": " + text;
+    if (buttons == Buttons::Ok) {
+        err_ << shown << '\n' << std::flush;
+        return Answer::Ok;
+    }
+    if (assumeYes_) {
+        err_ << shown << " yes (--yes)\n" << std::flush;
+        return Answer::Yes;
+    }
+    if (!terminal_) {
+        err_ << shown << " no (no terminal to ask; give --yes)\n" << std::flush;
+        return Answer::No;
+    }
+    err_ << shown << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(*terminal_, answer)) {
+        err_ << '\n' << std::flush;  // end of input or an interruption: no
+        return Answer::No;
+    }
+    answer = lower(trim(answer));
+    return answer == "y" || answer == "yes" ? Answer::Yes : Answer::No;
+}
+
+void ConsoleFrontend::finish() { clearProgress(); }
+
+void ConsoleFrontend::clearProgress() {
+    if (!showing_) return;
+    err_ << "\r\x1b[K" << std::flush;
+    showing_ = false;
+    shownPercent_ = -1;
+}
+
+}  // namespace cli

@@ -1,0 +1,46 @@
+// The front end of the command line: status lines on standard output as they
+// are added, message boxes on standard error, the Yes/No question answered by
+// --yes or by the person at the terminal, and the progress bar as one line
+// on a terminal (nothing when standard error is not one).
+#pragma once
+#include <iosfwd>
+#include <string>
+
+#include "core/frontend.h"
+
+namespace cli {
+
+class ConsoleFrontend : public Frontend {
+public:
+    // `terminal` is the input to ask on, or nullptr when there is no one to
+    // ask; `progressLine` draws the progress display on `err`.
+    ConsoleFrontend(std::ostream& out, std::ostream& err, bool progressLine, bool assumeYes,
+                    std::istream* terminal);
+
+    void statusClear() override;
+    void statusAdd(const std::string& line) override;
+    void statusRepaint() override;
+    void fileListClear() override;
+    void fileListAdd(const std::string& line) override;
+    void progressMax(int maximum) override;
+    void progressValue(int value) override;
+    Answer message(const std::string& text, const std::string& title, Buttons buttons) override;
+
+    // Takes the progress display off the terminal (at the end of a command).
+    void finish();
+
+private:
+    void clearProgress();
+
+    std::ostream& out_;
+    std::ostream& err_;
+    bool progressLine_;
+    bool assumeYes_;
+    std::istream* terminal_;
+    std::string label_;  // the last status line, shown before the bar
+    int maximum_ = 100;
+    int shownPercent_ = -1;
+    bool showing_ = false;
+};
+
+}  // namespace cli

@@ -1,0 +1,31 @@
+// Ctrl-C and SIGTERM in the middle of an operation. The signal handler only
+// notes the signal; the waits, which every operation passes through every
+// half clock period, notice it and unwind the operation by throwing
+// Interrupted, so the command line can put the board into its idle state
+// (programming voltage off) before it exits. A chip is never left under Vpp.
+#pragma once
+#include "core/platform.h"
+
+namespace cli {
+
+struct Interrupted {};
+
+// SIGINT and SIGTERM set the flag (without SA_RESTART, so a read from the
+// terminal returns at once).
+void installinterrupt();
+bool interrupted();
+void clearinterrupt();  // tests run several commands in one process
+
+// Waits that throw Interrupted once the flag is set, before and after
+// delegating to the waits they wrap.
+class InterruptWaits : public platform::Waits {
+public:
+    explicit InterruptWaits(platform::Waits& inner) : inner_(inner) {}
+    void yield() override;
+    void sleepMs(int milliseconds) override;
+
+private:
+    platform::Waits& inner_;
+};
+
+}  // namespace cli

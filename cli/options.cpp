@@ -1,0 +1,227 @@
+#include "options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+
+namespace cli {
+namespace {
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Hexadecimal digits with an optional 0x in front, nothing else; nullopt when
+// the text is not that or the value needs more than 16 bits.
+std::optional<uint32_t> strictHex(const std::string& text) {
+    std::string digits = lower(text);
+    if (digits.rfind("0x", 0) == 0) digits = digits.substr(2);
+    if (digits.empty() || digits.size() > 4) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        value = value * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                       ? c - '0'
+                                                       : c - 'a' + 10);
+    }
+    return value;
+}
+
+// Every option, shared by the parser and the help text.
+struct Definitions {
+    QCommandLineOption device{"device", "The chip: 16C84, 16F84 or 16F83.", "chip"};
+    QCommandLineOption port{"port",
+                            "The parallel port: lpt1 (0x378), lpt2 (0x278) or any "
+                            "base address in hexadecimal.",
+                            "address"};
+    QCommandLineOption config{"config",
+                              "The configuration word in hexadecimal (e.g. 0x3FF1); "
+                              "wins over the HEX file's own.",
+                              "word"};
+    QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
+    QCommandLineOption yes{"yes", "Answer yes to the erase question."};
+    QCommandLineOption quitAfterStart{"quit-after-start",
+                                      "Benchmark aid: the window quits at its first "
+                                      "event-loop turn."};
+
+    void addTo(QCommandLineParser& parser) {
+        parser.setApplicationDescription(
+            "Programs PIC16C84, PIC16F84 and PIC16F83 chips through a board on the "
+            "parallel port.\nWithout a command it opens the window.");
+        parser.addOption(device);
+        parser.addOption(port);
+        parser.addOption(config);
+        parser.addOption(simulate);
+        parser.addOption(yes);
+        quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(quitAfterStart);
+        parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
+                                     "[command]");
+        parser.addPositionalArgument("file", "The HEX file to burn or verify, or the dump to write.",
+                                     "[FILE]");
+    }
+};
+
+// The argument exactly as given (file names are bytes, not text): the last
+// one that reads as the parsed text.
+std::string original(const std::vector<std::string>& args, const QString& parsed) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        if (QString::fromLocal8Bit(it->c_str()) == parsed) return *it;
+    return parsed.toLocal8Bit().toStdString();
+}
+
+const Command* findcommand(const std::string& name) {
+    for (const auto& c : commands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all = {
+        {"burn", true, "load the HEX file, program and verify each word; 0 when it passed"},
+        {"verify", true, "load the HEX file and compare the chip with it"},
+        {"erase", false, "erase the whole chip, code protection included (asks; --yes)"},
+        {"read-hex", true, "read the chip and save it as an Intel HEX file"},
+        {"read-bin", true, "read the chip and save it as a raw BIN image"},
+        {"detect", false, "check that the board answers on the port; 0 when found"},
+    };
+    return all;
+}
+
+std::optional<int16_t> parsedevice(const std::string& text) {
+    std::string t = lower(text);
+    if (t.rfind("pic", 0) == 0) t = t.substr(3);
+    if (t == "16c84") return 1;
+    if (t == "16f84") return 2;
+    if (t == "16f83") return 3;
+    return std::nullopt;
+}
+
+std::optional<int16_t> parseport(const std::string& text) {
+    const std::string t = lower(text);
+    if (t == "lpt1") return static_cast<int16_t>(0x378);
+    if (t == "lpt2") return static_cast<int16_t>(0x278);
+    const auto v = strictHex(text);
+    if (!v) return std::nullopt;
+    return static_cast<int16_t>(static_cast<uint16_t>(*v));
+}
+
+std::optional<int16_t> parseconfig(const std::string& text) {
+    const auto v = strictHex(text);
+    // The editor holds fourteen bits; bits 14 and 15 cannot be set there.
+    if (!v || *v > 0x3FFF) return std::nullopt;
+    return static_cast<int16_t>(*v);
+}
+
+bool parseoptions(const std::vector<std::string>& args, Options& out, std::string& error) {
+    QCommandLineParser parser;
+    Definitions d;
+    d.addTo(parser);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    QStringList list;
+    for (const auto& a : args) list << QString::fromLocal8Bit(a.c_str());
+    if (list.isEmpty()) list << "quibb9x";
+    if (!parser.parse(list)) {
+        error = parser.errorText().toStdString();
+        return false;
+    }
+
+    Options o;
+    o.help = parser.isSet(help);
+    o.version = parser.isSet(version);
+    o.simulate = parser.isSet(d.simulate);
+    o.yes = parser.isSet(d.yes);
+    o.quitAfterStart = parser.isSet(d.quitAfterStart);
+    if (o.help || o.version) {
+        out = o;
+        return true;
+    }
+
+    if (parser.isSet(d.device)) {
+        const std::string v = parser.value(d.device).toStdString();
+        o.overrides.device = parsedevice(v);
+        if (!o.overrides.device) {
+            error = "bad --device '" + v + "': use 16C84, 16F84 or 16F83";
+            return false;
+        }
+    }
+    if (parser.isSet(d.port)) {
+        const std::string v = parser.value(d.port).toStdString();
+        o.overrides.port = parseport(v);
+        if (!o.overrides.port) {
+            error = "bad --port '" + v + "': use lpt1, lpt2 or a hexadecimal address up to FFFF";
+            return false;
+        }
+    }
+    if (parser.isSet(d.config)) {
+        const std::string v = parser.value(d.config).toStdString();
+        o.overrides.config = parseconfig(v);
+        if (!o.overrides.config) {
+            error = "bad --config '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
+            return false;
+        }
+    }
+
+    const QStringList rest = parser.positionalArguments();
+    if (!rest.isEmpty()) {
+        o.command = rest[0].toStdString();
+        const Command* c = findcommand(o.command);
+        if (!c) {
+            error = "unknown command '" + o.command + "'";
+            return false;
+        }
+        if (c->needsFile) {
+            if (rest.size() < 2) {
+                error = o.command + " needs a FILE";
+                return false;
+            }
+            o.file = original(args, rest[1]);
+            if (o.file.empty()) {
+                error = o.command + " needs a FILE";
+                return false;
+            }
+        }
+        const qsizetype expected = c->needsFile ? 2 : 1;
+        if (rest.size() > expected) {
+            error = "too many arguments for " + o.command + ": '" +
+                    rest[expected].toStdString() + "'";
+            return false;
+        }
+    }
+    out = o;
+    return true;
+}
+
+std::string helptext() {
+    QCommandLineParser parser;
+    Definitions d;
+    d.addTo(parser);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    std::string text = parser.helpText().toStdString();
+    text += "\nCommands:\n";
+    for (const auto& c : commands()) {
+        std::string head = std::string("  ") + c.name + (c.needsFile ? " FILE" : "");
+        head.resize(std::max<std::size_t>(head.size() + 2, 20), ' ');
+        text += head + c.summary + "\n";
+    }
+    text +=
+        "\nWithout options the settings file quibb9x.ini in the current directory\n"
+        "chooses the device, the port and the configuration word, as in the window;\n"
+        "options override it for this run only and are never saved.\n"
+        "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
+        "130 interrupted (the board is left with the programming voltage off).\n";
+    return text;
+}
+
+}  // namespace cli

@@ -1,0 +1,53 @@
+// The program's arguments: an optional command with its file, and the options
+// that hold for the window as well as for the command line.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/overrides.h"
+
+namespace cli {
+
+// Exit statuses of the command line.
+enum Exit : int {
+    exitok = 0,
+    exitfailed = 1,        // mismatch, file not loaded or not written, no board
+    exitusage = 2,         // bad arguments; one line on standard error says why
+    exitinterrupted = 130  // SIGINT or SIGTERM; the board was left idle
+};
+
+struct Options {
+    std::string command;  // empty: the window
+    std::string file;
+    bool yes = false;
+    bool simulate = false;
+    bool help = false;
+    bool version = false;
+    bool quitAfterStart = false;  // benchmark aid: the window quits at once
+    Overrides overrides;
+};
+
+// The commands, in the order the help lists them, and whether each takes a
+// file.
+struct Command {
+    const char* name;
+    bool needsFile;
+    const char* summary;
+};
+const std::vector<Command>& commands();
+
+// Parses the arguments (program name first). False on a usage error, with a
+// one-line reason in `error`.
+bool parseoptions(const std::vector<std::string>& args, Options& out, std::string& error);
+
+// The help text. Needs a QCoreApplication.
+std::string helptext();
+
+// Option values: nullopt when the text is not one of the accepted forms.
+std::optional<int16_t> parsedevice(const std::string& text);  // 1, 2 or 3
+std::optional<int16_t> parseport(const std::string& text);    // 16-bit pattern
+std::optional<int16_t> parseconfig(const std::string& text);  // 0 to 0x3FFF
+
+}  // namespace cli
