@@ -1,0 +1,274 @@
+#include "dumps.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <vector>
+
+#include "core/binding.h"
+#include "image.h"
+#include "operations/program.h"
+
+namespace {
+
+// The read-out layout: word i of a region at offset base + 2i, low byte
+// first; the data memory's 64 words end it at 0x2180.
+constexpr size_t readoutsize = 0x2180;
+// Blanking a BIN file: a 16-bit zero at every position 1 to 8513, each
+// overlapping the last, which leaves 8514 zero bytes.
+constexpr size_t blanksize = 8513 + 1;
+constexpr int32_t idoffset = 0x2000;
+constexpr int32_t configoffset = 0x2007;
+
+// File 1 of a read-out: every byte goes to its 1-based position in the open
+// file. The first error is kept for the writer to ask after the pass (later
+// bytes are not written). The ID area's bytes are also kept as first written:
+// the configuration word's low byte lands on the eighth of them, the high
+// byte of ID word 3, and the HEX dump needs that byte as the chip gave it.
+// The read-out always passes the ID locations before the configuration word.
+class DumpSink : public ByteSink {
+public:
+    explicit DumpSink(int fd) : fd_(fd) {}
+
+    void put(int32_t position, uint8_t byte) override {
+        const int64_t offset = static_cast<int64_t>(position) - 1;
+        if (offset >= idoffset && offset < idoffset + 8 && !idseen[offset - idoffset]) {
+            idbytes[offset - idoffset] = byte;
+            idseen[offset - idoffset] = true;
+        }
+        if (error != 0) return;
+        if (offset < 0) {
+            error = EINVAL;
+            return;
+        }
+        if (pwrite(fd_, &byte, 1, offset) != 1) error = errno != 0 ? errno : EIO;
+    }
+
+    int error = 0;
+    uint8_t idbytes[8] = {};
+    bool idseen[8] = {};
+
+private:
+    int fd_;
+};
+
+bool fileerror(Frontend& f, const char* text) {
+    f.message(text, "ERROR!");
+    return false;
+}
+
+// The finished dump is written beside the target under a name of its own
+// and renamed onto the target only once complete: a failure part-way never
+// leaves a half-written file under the target's name, and an earlier file
+// of that name is kept until the new one replaces it whole. Renaming, like
+// deleting first, replaces a link at the target rather than writing through
+// it.
+struct Output {
+    std::string name;
+    int fd = -1;
+};
+
+bool createbeside(const std::string& target, Output& out) {
+    const size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = target.substr(dir.size());
+    if (base.empty()) return false;
+    struct stat st;
+    if (lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        out.name = dir + "." + base + ".part" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        out.fd = open(out.name.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0666);
+        if (out.fd >= 0) return true;
+        if (errno != EEXIST) break;
+    }
+    out.name.clear();
+    return false;
+}
+
+void abandon(Output& out) {
+    if (out.fd >= 0) close(out.fd);
+    out.fd = -1;
+    if (!out.name.empty()) unlink(out.name.c_str());
+    out.name.clear();
+}
+
+// Makes the written bytes durable, then puts the file under the target name.
+bool finish(Output& out, const std::string& target) {
+    bool ok = fsync(out.fd) == 0;
+    ok = close(out.fd) == 0 && ok;
+    out.fd = -1;
+    ok = ok && rename(out.name.c_str(), target.c_str()) == 0;
+    if (ok)
+        out.name.clear();
+    else
+        abandon(out);
+    return ok;
+}
+
+bool writeall(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads file 1 back whole; bytes past its end read as 0.
+bool readback(int fd, std::vector<uint8_t>& image) {
+    image.assign(readoutsize, 0);
+    size_t done = 0;
+    while (done < image.size()) {
+        const ssize_t n = pread(fd, image.data() + done, image.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One 16-byte record of the read-out image at offset s.hexaddr, read from
+// file 1 at 1-based positions. Offsets from 0x2000 on (the data memory) have
+// their high address byte doubled: 0x2100 becomes record address 0x4200.
+void send_hex(State& s, const std::vector<uint8_t>& file1, std::string& file2) {
+    file2 += ":10";
+    s.addrhi = static_cast<int16_t>(binding::zavSR(s.hexaddr, 8));
+    s.addrlo = static_cast<int16_t>(s.hexaddr & 255);
+    if (s.hexaddr >= 0x2000) s.addrhi = static_cast<int16_t>(s.addrhi * 2);
+    s.addrhistr = formato(s.addrhi);
+    s.addrlostr = formato(s.addrlo);
+    file2 += s.addrhistr + s.addrlostr + "00";
+    s.hexsum = static_cast<int16_t>((s.addrlo + s.addrhi + 16) % 256);
+    for (s.hexpos = 1; s.hexpos <= 16; ++s.hexpos) {
+        s.dumppos = static_cast<int16_t>(s.hexaddr + s.hexpos);
+        s.hexbyte = file1[static_cast<size_t>(s.dumppos - 1)];
+        s.hexsum = static_cast<int16_t>((s.hexsum + s.hexbyte) % 256);
+        s.bytestr = formato(s.hexbyte);
+        file2 += s.bytestr;
+    }
+    s.hexsum = static_cast<int16_t>((256 - s.hexsum) % 256);
+    s.sumstr = formato(s.hexsum);
+    file2 += s.sumstr + "\r\n";
+}
+
+// A record of `count` bytes at a byte address, in the same format: the ID
+// locations and the configuration word, so that a dump restores them too.
+void send_bytes(std::string& file2, int address, const uint8_t* bytes, int count) {
+    int sum = count + (address >> 8) + (address & 255);
+    file2 += ":" + formato(count) + formato(address >> 8) + formato(address & 255) + "00";
+    for (int i = 0; i < count; ++i) {
+        sum += bytes[i];
+        file2 += formato(bytes[i]);
+    }
+    file2 += formato((256 - sum % 256) % 256) + "\r\n";
+}
+
+std::string hexrecords(State& s, const std::vector<uint8_t>& file1, const DumpSink& sink) {
+    std::string file2;
+    s.dumppos = 1;
+    s.hexsum = 0;
+    for (int32_t a = 0; a <= 0x7F0; a += 16) {
+        s.hexaddr = static_cast<int16_t>(a);
+        send_hex(s, file1, file2);
+    }
+    uint8_t ids[8];
+    for (int i = 0; i < 8; ++i) ids[i] = sink.idseen[i] ? sink.idbytes[i] : file1[idoffset + i];
+    send_bytes(file2, 0x4000, ids, 8);
+    send_bytes(file2, 0x400E, &file1[configoffset], 2);
+    for (int32_t a = 0x2100; a <= 0x2170; a += 16) {
+        s.hexaddr = static_cast<int16_t>(a);
+        send_hex(s, file1, file2);
+    }
+    file2 += ":00000001FF\r\n";
+    return file2;
+}
+
+void announce(State& s, Frontend& f, bool withtemp) {
+    f.windowRepaint();
+    f.statusClear();
+    f.statusAdd("Dumping contents of PIC to:");
+    if (withtemp) f.statusAdd("Using temp-file: " + s.tempfile);
+    f.statusAdd(s.dumpfile);
+    f.statusRepaint();
+}
+
+void blanking(Frontend& f) {
+    f.statusAdd("Blanking file...");
+    f.statusRepaint();
+}
+
+}  // namespace
+
+std::string formato(int numero) {
+    std::string text = hexupper(static_cast<uint32_t>(numero));
+    if (text.size() == 1) text = "0" + text;
+    return text;
+}
+
+bool save_bin(State& s, Frontend& f) {
+    s.configused = 1;
+    s.dumppos = 1;
+    announce(s, f, false);
+
+    Output out;
+    if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error");
+    blanking(f);
+    static const uint8_t zeros[blanksize] = {};
+    if (pwrite(out.fd, zeros, sizeof zeros, 0) != static_cast<ssize_t>(sizeof zeros)) {
+        abandon(out);
+        return fileerror(f, "File error");
+    }
+
+    DumpSink sink(out.fd);
+    program2(s, f, modereadout, &sink);
+    if (sink.error != 0 || !finish(out, s.dumpfile)) {
+        abandon(out);
+        return fileerror(f, "File error");
+    }
+    f.statusAdd("Ok. Save successfull!");
+    return true;
+}
+
+bool save_hex(State& s, Frontend& f) {
+    s.configused = 1;
+    s.progused = 1024;
+    s.dataused = 64;
+    s.idused = 4;
+    s.dumppos = 1;
+    announce(s, f, true);
+
+    // The temporary file sits in a directory others can write to: created
+    // afresh, only by us, and never through a link someone put at its name.
+    unlink(s.tempfile.c_str());
+    const int temp = open(s.tempfile.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0600);
+    if (temp < 0) return fileerror(f, "File error!");
+    blanking(f);
+
+    DumpSink sink(temp);
+    program2(s, f, modereadout, &sink);
+    if (sink.error != 0) {
+        close(temp);
+        return fileerror(f, "File error!");
+    }
+    f.statusAdd("Ok. Save successfull!");
+
+    std::vector<uint8_t> file1;
+    const bool readable = readback(temp, file1);
+    close(temp);
+    if (!readable) return fileerror(f, "File error!");
+
+    Output out;
+    if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error!");
+    if (!writeall(out.fd, hexrecords(s, file1, sink)) || !finish(out, s.dumpfile)) {
+        abandon(out);
+        return fileerror(f, "File error!");
+    }
+    if (unlink(s.tempfile.c_str()) != 0) return fileerror(f, "File error!");
+    return true;
+}
