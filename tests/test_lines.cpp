@@ -1,0 +1,147 @@
+// Line control: the exact bytes each line operation puts on the port, the
+// composite sequences and their waits, and the data line read back.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/binding.h"
+#include "core/lines.h"
+#include "support/portlog.h"
+#include "support/simboard.h"
+
+using Writes = std::vector<std::pair<int, int>>;
+
+namespace {
+
+constexpr int base = 0x278;
+constexpr int control = base + 2;
+
+class Lines : public ::testing::Test {
+protected:
+    State s;
+    void SetUp() override {
+        sim::useSimulatedBoard();
+        sim::board().setBase(base);
+        s.portaddr = base;
+        s.ctrlshadow = 0x0F;
+        sim::board().logClear();
+    }
+    // Runs op from the given control copy and returns what it wrote.
+    template <typename Op>
+    Writes from(int shadow, Op op) {
+        s.ctrlshadow = static_cast<uint8_t>(shadow);
+        sim::board().logClear();
+        op(s);
+        return portlog::writes();
+    }
+};
+
+}  // namespace
+
+TEST_F(Lines, EachLineChangeIsOneWriteOfTheWholeControlByte) {
+    EXPECT_EQ(from(0x0F, clockup), (Writes{{control, 0x0E}}));
+    EXPECT_EQ(from(0x0E, dataup), (Writes{{control, 0x0C}}));
+    EXPECT_EQ(from(0x0C, clockdown), (Writes{{control, 0x0D}}));
+    EXPECT_EQ(from(0x0D, datadown), (Writes{{control, 0x0F}}));
+    EXPECT_EQ(from(0x0F, datareadable), (Writes{{control, 0x05}}));
+    EXPECT_EQ(from(0x05, datawritable), (Writes{{control, 0x0F}}));
+    EXPECT_EQ(from(0x00, datawritable), (Writes{{control, 0x0A}}));
+    EXPECT_EQ(s.ctrlshadow, 0x0A);  // the copy follows every write
+}
+
+TEST_F(Lines, VppSwitchesWriteControlThenData) {
+    EXPECT_EQ(from(0x0F, vppon), (Writes{{control, 0x0B}, {base, 0x00}}));
+    EXPECT_EQ(from(0x0B, vppoff), (Writes{{control, 0x0F}, {base, 0x01}}));
+    EXPECT_EQ(from(0x00, allpinslow), (Writes{{control, 0x04}, {base, 0x01}, {control, 0x0F}}));
+    EXPECT_EQ(s.ctrlshadow, 0x0F);
+}
+
+TEST_F(Lines, VppresetHoldsClockAndDataLowAndWaitsBeforeAndAfterVpp) {
+    sim::board().setChip(ZAVSIM_16F84);
+    const std::vector<std::pair<int, Writes>> cases = {
+        {0x0F, {{control, 0x0F}, {base, 0x01}, {control, 0x0F}, {control, 0x0F},
+                {control, 0x0F}, {control, 0x0B}, {base, 0x00}}},
+        {0x00, {{control, 0x04}, {base, 0x01}, {control, 0x0E}, {control, 0x0E},
+                {control, 0x0F}, {control, 0x0B}, {base, 0x00}}},
+        {0x05, {{control, 0x05}, {base, 0x01}, {control, 0x0F}, {control, 0x0F},
+                {control, 0x0F}, {control, 0x0B}, {base, 0x00}}},
+    };
+    for (const auto& [start, expected] : cases) {
+        SCOPED_TRACE(start);
+        sim::clearWaits();
+        EXPECT_EQ(from(start, vppreset), expected);
+        EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7}));
+        EXPECT_TRUE(sim::board().inProgrammingMode());
+        EXPECT_EQ(sim::board().address(), 0);
+
+        // 7 ms between clock low and Vpp on, and after Vpp before anything else.
+        clockup(s);
+        const auto log = sim::accesses();
+        ASSERT_EQ(log.size(), 8u);
+        EXPECT_GE(log[5].time_ns - log[4].time_ns, 7'000'000);
+        EXPECT_GE(log[7].time_ns - log[6].time_ns, 7'000'000);
+        allpinslow(s);
+    }
+}
+
+TEST_F(Lines, WaitsIgnoreTheirCountAndTouchNoPort) {
+    sim::clearWaits();
+    delaymilli(25);
+    delaymilli(20);
+    delaymilli(1);
+    EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7, 7}));
+    delay(1);
+    delay(10);
+    EXPECT_EQ(sim::yields(), 2);
+    EXPECT_EQ(sim::sleeps().size(), 3u);
+    EXPECT_TRUE(sim::accesses().empty());
+}
+
+TEST_F(Lines, DatainReadsStatusAtBasePlusOne) {
+    sim::board().setChip(ZAVSIM_16F84);
+    // With the board on the port: released data line is pulled high, a driven
+    // one reads low.
+    datareadable(s);
+    dataup(s);
+    EXPECT_EQ(datain(s), 1);
+    datawritable(s);
+    dataup(s);
+    EXPECT_EQ(datain(s), 0);
+    EXPECT_EQ(sim::accesses().back().port, base + 1);
+    EXPECT_EQ(sim::accesses().back().is_read, 1);
+
+    // Nothing answers on an empty bus: 0xFF, bit 7 set, the line reads 0.
+    sim::board().setBoard(0);
+    datareadable(s);
+    EXPECT_EQ(datain(s), 0);
+}
+
+TEST_F(Lines, PortAddressesWrapAt16Bits) {
+    s.portaddr = static_cast<int16_t>(0xFFFF);
+    clockup(s);
+    vppon(s);
+    datain(s);
+    const auto log = sim::accesses();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].port, 0x0001);
+    EXPECT_EQ(log[2].port, 0xFFFF);
+    EXPECT_EQ(log[3].port, 0x0000);
+}
+
+// Status bytes the board would never present: only bit 7 counts, inverted.
+TEST(Datain, OnlyStatusBit7CountsInverted) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            binding::chooseLibrary(PARTIALLIB_PATH);
+            State s;
+            s.portaddr = base;
+            int wrong = 0;
+            for (auto [status, expected] : {std::pair{"0x7F", 1}, {"0x00", 1}, {"0x80", 0}, {"0xFF", 0}}) {
+                setenv("PARTIALLIB_STATUS", status, 1);
+                if (datain(s) != expected) ++wrong;
+            }
+            std::exit(wrong);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
