@@ -32,12 +32,20 @@ OutFn boundOUT = nullptr;
     std::exit(1);
 }
 
-// Candidate files for a library name: beside the executable, then the
-// installed layout (bin/../lib), then the bare name for the system search.
+// The installed library directory as seen from the installed program's
+// (set by the build; "../lib" for the usual layout).
+#ifndef QUIBB9X_LIBDIR_FROM_BINDIR
+#define QUIBB9X_LIBDIR_FROM_BINDIR "../lib"
+#endif
+
+// Candidate files for a library name: beside the executable (the build
+// tree), then the installed library directory relative to the program, then
+// the usual bin/../lib and ../lib64, then the bare name for the system search.
 std::string locate(const std::string& name) {
     const std::string dir = executableDir();
     const std::vector<std::string> candidates = {
         dir + "/" + name,
+        dir + "/" QUIBB9X_LIBDIR_FROM_BINDIR "/" + name,
         dir + "/../lib/" + name,
         dir + "/../lib64/" + name,
     };
