@@ -26,7 +26,9 @@ public:
     bool cWDTE = false;
     std::string cvalue = "0000";
 
-    // The user's edits; each recomputes the word into configmem[0].
+    // The user's edits; each recomputes the word into configmem[0]. The
+    // option and check-box handlers take the control's new state (the
+    // selected option, the box ticked or not) and store it first.
     void C_DblClick(State& s, int index);
     void OSC_Click(State& s, int index);
     void cWDTE_Click(State& s, bool ticked);
@@ -36,6 +38,12 @@ public:
     // Refresh from configmem[0], running the option and check-box handlers
     // exactly when their state changes.
     void updateC(State& s);
+
+    // Sets the bit boxes, each as a double-click would, so that the word
+    // becomes exactly `word` (bits 14 and 15 dropped) with configused 1, then
+    // shows the matching oscillator option and check boxes without running
+    // their handlers (which would rewrite the protection bits as a group).
+    void setword(State& s, int16_t word);
 
 private:
     void recompute(State& s);

@@ -7,11 +7,21 @@
 #include <string>
 
 #include "core/state.h"
+#include "ui/configword.h"
 
 // Profile calls: read one value (default when the file, section or key is
 // missing; the value cut to size - 1 characters); write one value, creating
 // file, section and key as needed and keeping everything else of the file.
 // Section and key names match without regard to case.
+//
+// File format: "[SECTION]" lines and "KEY=value" lines, written with no
+// blanks around "=" (a value's own leading blank, as in "PIC= 2", is part of
+// the value) and "\n" line ends (a file that uses "\r\n" keeps them). A new
+// key goes after the last non-blank line of its section; a new section goes
+// at the end of the file after one blank line. Blanks around names and
+// values are ignored when reading, as are lines starting with ";" or "#".
+// The file is rewritten whole through a temporary file beside it and a
+// rename, so it is never left half written.
 std::string profileread(const std::string& path, const std::string& section,
                         const std::string& key, const std::string& fallback,
                         std::size_t size);
@@ -26,17 +36,40 @@ std::string readIniValue(const std::string& path, const std::string& section,
 
 std::string inipath(const State& s);        // startdir + "/quibb9x.ini"
 std::string numprint(int32_t value);        // " 2", "-1"
-// A decimal literal read leniently: blanks ignored, digits from the left.
-// Empty or non-numeric gives 0. nullopt when it does not fit 16 bits.
+// A decimal literal read leniently: blanks ignored, an optional sign, digits
+// from the left up to the first other character. Empty or non-numeric gives
+// 0. nullopt when it does not fit 16 bits.
 std::optional<int16_t> readint16(const std::string& text);
 // The same without the 16-bit limit (for LPT, whose fit is checked apart).
+// Absurdly long digit runs saturate instead of overflowing.
 int64_t readnumber(const std::string& text);
+// A port address typed in hexadecimal: blanks ignored, digits (either case)
+// from the left up to the first non-digit, none gives 0. Four significant
+// digits at most make a 16-bit pattern (FFFF is -1); more do not fit and
+// give nullopt, so the caller keeps the address it had.
+std::optional<int16_t> readhex16(const std::string& text);
 
 // Writes PIC, LPT, LOAD, CWORD in that order; `loadtext` is the file name box.
-void save_ini(const State& s, const std::string& loadtext);
+// False when a value could not be stored (nothing is shown to the user).
+bool save_ini(const State& s, const std::string& loadtext);
 
 // The four values as read (each empty when absent).
 struct IniValues {
     std::string pic, lpt, cword, load;
 };
 IniValues readsettings(const State& s);
+
+// How the "LPT" value chooses the port: option 4 (LPT1, 0x378), 5 (LPT2,
+// 0x278) or 6 ("Other Port:") with the text for the port box in upper-case
+// hexadecimal. A number that does not fit 16 bits gives option 6 without a
+// text: the box keeps what it shows, and so does the address.
+struct PortChoice {
+    int option = 6;
+    std::optional<std::string> text;
+};
+PortChoice portchoice(const std::string& lpt);
+
+// The settings applied as the window applies them, for a front end without
+// widgets: PIC to picmodel then the device, LPT to portaddr, CWORD to the
+// configuration word then the editor's refresh. LOAD is left to the caller.
+void applysettings(State& s, ConfigEditor& editor, const IniValues& values);

@@ -1,0 +1,299 @@
+#include "settings.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <vector>
+
+#include "core/startup.h"
+#include "image/image.h"
+
+namespace {
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string trim(const std::string& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && blank(text[first])) ++first;
+    while (last > first && blank(text[last - 1])) --last;
+    return text.substr(first, last - first);
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The file as lines without their ends; crlf tells which end it uses.
+struct Profile {
+    std::vector<std::string> lines;
+    bool crlf = false;
+};
+
+// False when the file exists but cannot be read; a missing file is empty.
+bool loadProfile(const std::string& path, Profile& p) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::error_code ec;
+        return !std::filesystem::exists(path, ec) && !ec;
+    }
+    std::string line;
+    bool first = true;
+    while (std::getline(in, line)) {
+        const bool cr = !line.empty() && line.back() == '\r';
+        if (cr) line.pop_back();
+        if (first) p.crlf = cr;
+        first = false;
+        p.lines.push_back(line);
+    }
+    return !in.bad();
+}
+
+// The name of a "[name]" line, or nullopt for any other line.
+std::optional<std::string> sectionName(const std::string& line) {
+    const std::string t = trim(line);
+    if (t.empty() || t.front() != '[') return std::nullopt;
+    const size_t close = t.find(']');
+    return trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+}
+
+bool comment(const std::string& line) {
+    const std::string t = trim(line);
+    return !t.empty() && (t.front() == ';' || t.front() == '#');
+}
+
+// The key of a "key=value" line, or nullopt.
+std::optional<std::string> keyName(const std::string& line) {
+    if (comment(line)) return std::nullopt;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return trim(line.substr(0, eq));
+}
+
+// Index of the first line of the named section, or -1.
+long findSection(const Profile& p, const std::string& section) {
+    for (size_t i = 0; i < p.lines.size(); ++i)
+        if (auto name = sectionName(p.lines[i]); name && sameName(*name, section))
+            return static_cast<long>(i);
+    return -1;
+}
+
+// One past the last line of the section that starts at `start`.
+size_t sectionEnd(const Profile& p, long start) {
+    size_t i = static_cast<size_t>(start) + 1;
+    while (i < p.lines.size() && !sectionName(p.lines[i])) ++i;
+    return i;
+}
+
+long findKey(const Profile& p, long section, const std::string& key) {
+    const size_t end = sectionEnd(p, section);
+    for (size_t i = static_cast<size_t>(section) + 1; i < end; ++i)
+        if (auto name = keyName(p.lines[i]); name && sameName(*name, key))
+            return static_cast<long>(i);
+    return -1;
+}
+
+mode_t newFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes the whole file beside the target and renames it over the target, so
+// a failure at any point leaves the old file as it was.
+bool storeProfile(const std::string& path, const Profile& p) {
+    std::error_code ec;
+    std::string target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) target = resolved.string();
+    }
+    struct stat old {};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
+
+    std::string text;
+    const char* end = p.crlf ? "\r\n" : "\n";
+    for (const auto& line : p.lines) text += line + end;
+
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, mode) == 0;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+bool lineSafe(const std::string& text) {
+    return text.find_first_of("\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+std::string profileread(const std::string& path, const std::string& section,
+                        const std::string& key, const std::string& fallback,
+                        std::size_t size) {
+    if (size == 0) return "";
+    std::string value = fallback;
+    Profile p;
+    if (loadProfile(path, p)) {
+        const long sec = findSection(p, section);
+        const long line = sec < 0 ? -1 : findKey(p, sec, key);
+        if (line >= 0) {
+            const std::string& text = p.lines[static_cast<size_t>(line)];
+            value = trim(text.substr(text.find('=') + 1));
+        }
+    }
+    if (value.size() > size - 1) value.resize(size - 1);
+    return value;
+}
+
+bool profilewrite(const std::string& path, const std::string& section,
+                  const std::string& key, const std::string& value) {
+    // A line end inside a name or value would break the file's layout.
+    if (!lineSafe(section) || !lineSafe(key) || !lineSafe(value)) return false;
+    Profile p;
+    if (!loadProfile(path, p)) return false;
+    const std::string entry = key + "=" + value;
+    const long sec = findSection(p, section);
+    if (sec < 0) {
+        if (!p.lines.empty() && !trim(p.lines.back()).empty()) p.lines.push_back("");
+        p.lines.push_back("[" + section + "]");
+        p.lines.push_back(entry);
+    } else if (const long line = findKey(p, sec, key); line >= 0) {
+        p.lines[static_cast<size_t>(line)] = entry;
+    } else {
+        // After the section's last non-blank line, before the blank lines
+        // that part it from the next section.
+        size_t at = sectionEnd(p, sec);
+        while (at > static_cast<size_t>(sec) + 1 && trim(p.lines[at - 1]).empty()) --at;
+        p.lines.insert(p.lines.begin() + static_cast<long>(at), entry);
+    }
+    return storeProfile(path, p);
+}
+
+std::string cutAtNull(const std::string& text) {
+    const size_t nul = text.find('\0');
+    return nul == std::string::npos ? text : text.substr(0, nul);
+}
+
+std::string readIniValue(const std::string& path, const std::string& section,
+                         const std::string& key) {
+    // The file's own path is the default, so a missing value comes back as
+    // (the first 49 characters of) the path; anything equal to a leading
+    // part of it counts as absent.
+    const std::string got = profileread(path, section, key, path, 50);
+    if (got.empty()) return "";
+    const std::string t = cutAtNull(got);
+    if (t.size() <= path.size() && path.compare(0, t.size(), t) == 0) return "";
+    return t;
+}
+
+std::string inipath(const State& s) { return s.startdir + "/quibb9x.ini"; }
+
+std::string numprint(int32_t value) {
+    return (value >= 0 ? " " : "") + std::to_string(value);
+}
+
+int64_t readnumber(const std::string& text) {
+    constexpr int64_t ceiling = 1'000'000'000'000'000;  // far past any field
+    size_t i = 0;
+    while (i < text.size() && blank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (blank(text[i])) continue;
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) break;
+        value = std::min(ceiling, value * 10 + (text[i] - '0'));
+    }
+    return negative ? -value : value;
+}
+
+std::optional<int16_t> readint16(const std::string& text) {
+    const int64_t v = readnumber(text);
+    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
+        return std::nullopt;
+    return static_cast<int16_t>(v);
+}
+
+std::optional<int16_t> readhex16(const std::string& text) {
+    uint32_t value = 0;
+    int significant = 0;
+    for (char c : text) {
+        if (blank(c)) continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) break;
+        const int d = std::isdigit(static_cast<unsigned char>(c))
+                          ? c - '0'
+                          : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
+        if (significant == 0 && d == 0) continue;
+        if (++significant > 4) return std::nullopt;
+        value = value * 16 + static_cast<uint32_t>(d);
+    }
+    return static_cast<int16_t>(static_cast<uint16_t>(value));
+}
+
+bool save_ini(const State& s, const std::string& loadtext) {
+    const std::string path = inipath(s);
+    bool ok = profilewrite(path, "OPTIONS", "PIC", numprint(s.picmodel));
+    ok = profilewrite(path, "OPTIONS", "LPT", numprint(s.portaddr)) && ok;
+    ok = profilewrite(path, "DIRECTORIES", "LOAD", loadtext) && ok;
+    ok = profilewrite(path, "OPTIONS", "CWORD", numprint(s.configmem[0])) && ok;
+    return ok;
+}
+
+IniValues readsettings(const State& s) {
+    const std::string path = inipath(s);
+    IniValues v;
+    v.pic = readIniValue(path, "OPTIONS", "PIC");
+    v.lpt = readIniValue(path, "OPTIONS", "LPT");
+    v.cword = readIniValue(path, "OPTIONS", "CWORD");
+    v.load = readIniValue(path, "DIRECTORIES", "LOAD");
+    return v;
+}
+
+PortChoice portchoice(const std::string& lpt) {
+    const int64_t v = readnumber(lpt);
+    if (v == 888) return {4, std::nullopt};
+    if (v == 632) return {5, std::nullopt};
+    // Signed (as saved) or unsigned 16-bit patterns both name an address.
+    if (v < -32768 || v > 65535) return {6, std::nullopt};
+    return {6, hexupper(static_cast<uint16_t>(v))};
+}
+
+void applysettings(State& s, ConfigEditor& editor, const IniValues& values) {
+    if (auto pic = readint16(values.pic)) s.picmodel = *pic;
+    setdevice(s, s.picmodel);
+
+    const PortChoice port = portchoice(values.lpt);
+    if (port.option == 4) s.portaddr = LPT1;
+    else if (port.option == 5) s.portaddr = LPT2;
+    else if (port.text)
+        if (auto addr = readhex16(*port.text)) s.portaddr = *addr;
+
+    if (auto word = readint16(values.cword)) s.configmem[0] = *word;
+    editor.updateC(s);
+}
