@@ -46,7 +46,11 @@ EXPORT int32_t zavsimLogEntry(int32_t i, zavsim_access* out) {
 }
 EXPORT void zavsimLogClear(void) { board().logClear(); }
 
-EXPORT int32_t zavsimEventCount(void) { return board().eventCount(); }
+// A programming cycle whose time has passed is complete in the log too.
+EXPORT int32_t zavsimEventCount(void) {
+    board().chip();
+    return board().eventCount();
+}
 EXPORT int32_t zavsimEvent(int32_t i, zavsim_event* out) {
     return out && board().eventEntry(i, *out) ? 1 : 0;
 }
