@@ -110,10 +110,14 @@ TEST_F(Lines, DatainReadsStatusAtBasePlusOne) {
     EXPECT_EQ(sim::accesses().back().port, base + 1);
     EXPECT_EQ(sim::accesses().back().is_read, 1);
 
-    // Nothing answers on an empty bus: 0xFF, bit 7 set, the line reads 0.
-    sim::board().setBoard(0);
-    datareadable(s);
+    // Nothing answers at an address without a port: 0xFF, bit 7 set, the
+    // line reads 0. A port without a board leaves busy floating high: 1.
+    s.portaddr = 0x3BC;
     EXPECT_EQ(datain(s), 0);
+    EXPECT_EQ(sim::accesses().back().value, 0xFF);
+    s.portaddr = base;
+    sim::board().setBoard(0);
+    EXPECT_EQ(datain(s), 1);
 }
 
 TEST_F(Lines, PortAddressesWrapAt16Bits) {

@@ -91,9 +91,14 @@ TEST_F(Protocol, CommandsGoOutLeastSignificantBitFirstInSixPeriods) {
 }
 
 TEST_F(Protocol, DataFramesCarryFourteenBitsBetweenTwoZeros) {
+    // Each frame follows a load command, so the chip takes it as data.
+    std::vector<int> received;
     const auto frame = [&](int16_t word) {
+        sendcmd(s, s.cmdloadprog);
         clear();
         senddata(s, word);
+        for (const auto& e : sim::chipEvents())
+            if (e.kind == 1) received.push_back(e.value);
         return sentbits();
     };
     const std::vector<int> ones = join({{0}, repeat(1, 14), {0}});
@@ -101,21 +106,14 @@ TEST_F(Protocol, DataFramesCarryFourteenBitsBetweenTwoZeros) {
     EXPECT_EQ(frame(0x1B), join({{0, 1, 1, 0, 1, 1}, repeat(0, 9), {0}}));
     EXPECT_EQ(frame(0x7FFF), ones);
     EXPECT_EQ(frame(static_cast<int16_t>(0xFFFF)), ones);
+    EXPECT_EQ(received, (std::vector<int>{0x3FFF, 0x1B, 0x3FFF, 0x3FFF}));
 
     // The caller's word goes out the same every time.
     const int16_t word = s.configdefault;
     const auto first = frame(word);
     EXPECT_EQ(frame(word), first);
     EXPECT_EQ(s.configdefault, 0x3FF3);
-
-    // The chip takes the frame after a load command.
-    clear();
-    sendcmd(s, s.cmdloadprog);
-    senddata(s, 0x1B);
-    const auto events = sim::chipEvents();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].kind, 1);
-    EXPECT_EQ(events[1].value, 0x1B);
+    EXPECT_EQ(received.back(), 0x3FF3);
 }
 
 TEST_F(Protocol, RecvdataReleasesTheLineAndClocksSixteenPeriods) {
@@ -143,8 +141,11 @@ TEST_F(Protocol, RecvdataReleasesTheLineAndClocksSixteenPeriods) {
     sendcmd(s, s.cmdincaddr);
     EXPECT_EQ(controls().front(), 0x0B);  // the next command takes the line back
 
-    // Nothing on the port: every bit reads 0.
+    // No board on the port: the busy input floats high, every bit reads 1.
     sim::board().setBoard(0);
+    EXPECT_EQ(recvdata(s), 0x3FFF);
+    // No port at all at the address: the bus reads 0xFF, every bit 0.
+    s.portaddr = 0x3BC;
     EXPECT_EQ(recvdata(s), 0);
 }
 
