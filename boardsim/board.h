@@ -1,5 +1,13 @@
 // The PC's parallel-port registers, the programming board wired to them, the
 // chip in its socket, and the logs of what went over the port.
+//
+// Registers: data at the base, status at base+1, control at base+2; other
+// ports are an empty bus (reads 0xFF). Reading data or control gives the
+// byte last written; they start as a PC leaves them, data 0x00, control 0x0C
+// (Vpp off). Status bits 6:3 read 1 (inputs floating), 2:0 read 0, bit 7 is
+// the inverse of pin 11 (0x78 with pin 11 high, 0xF8 with it low). With no
+// board on the port every status input floats high: 0x78, which reads as a
+// data line that is high while the PC drives it, so detection fails at once.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -55,6 +55,10 @@ void zavsimLogClear(void);
 // fault code below). time_ns as for port accesses.
 enum { ZAVSIM_FAULT_TIMING = 1, ZAVSIM_FAULT_UNKNOWN_COMMAND = 2,
        ZAVSIM_FAULT_BAD_FRAME = 3, ZAVSIM_FAULT_BAD_ENTRY = 4 };
+// Addresses of kind 3: program word 0..1023, ID 0x2000..0x2003,
+// configuration 0x2007, data byte 0x2100 + k, or one of these for a whole
+// region erased at once.
+enum { ZAVSIM_ERASED_PROGRAM = -1, ZAVSIM_ERASED_DATA = -2, ZAVSIM_ERASED_CHIP = -3 };
 typedef struct {
     int64_t time_ns;
     int32_t kind;

@@ -1,14 +1,34 @@
 // A PIC16C84, PIC16F84 or PIC16F83 as seen from its programming pins: the
 // cells, and the programming-mode state machine that follows Vpp, the clock
 // (RB6) and the data line (RB7) edge by edge.
+//
+// Where the chip's documents leave room, this chip behaves as follows:
+// - A read frame drives 0 in its first period; the last period's 0 is let go
+//   at the frame's last falling edge, so a sample taken after that edge sees
+//   the released (pulled-up) line.
+// - Command 5 gives the byte in bits 7:0 and zeros in bits 13:8.
+// - Bulk erases 9 and 11 are armed until the next 8, which fills program
+//   memory with the word last loaded by 0 or 2, and data memory with the
+//   byte last loaded by 3 (loads for the two memories are latched apart; both
+//   latches hold all ones on entry). Nothing but program memory (9) or data
+//   memory (11) is touched.
+// - The protection erase is 1, then 7 at once, then 8, with the counter on
+//   the configuration word; elsewhere that 8 erases nothing.
+// - A protected chip refuses every write and both bulk erases, ID and
+//   configuration words included; only the protection erase opens it.
+// - An 8 with nothing loaded since entry writes nothing.
+// - Any clock edge before a programming cycle's 7 ms have passed, or Vpp
+//   going away, abandons the write and counts as a timing fault.
 #pragma once
 #include <array>
 #include <cstdint>
 
+#include "boardsim.h"
+
 namespace boardsim {
 
 // Chip kinds; the numbers are those of the board's exports (0 = empty socket).
-enum Kind { EMPTY = 0, PIC16C84 = 1, PIC16F84 = 2, PIC16F83 = 3 };
+enum Kind { EMPTY = ZAVSIM_EMPTY, PIC16C84 = ZAVSIM_16C84, PIC16F84 = ZAVSIM_16F84, PIC16F83 = ZAVSIM_16F83 };
 
 // Region numbers of the board's exports.
 enum Region { PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3 };
@@ -46,9 +66,18 @@ public:
 
 // Event kinds and faults, as in the board's exports.
 enum EventKind { EV_COMMAND = 0, EV_DATA_IN = 1, EV_DATA_OUT = 2, EV_WRITTEN = 3, EV_FAULT = 4 };
-enum Fault { FAULT_TIMING = 1, FAULT_UNKNOWN_COMMAND = 2, FAULT_BAD_FRAME = 3, FAULT_BAD_ENTRY = 4 };
+enum Fault {
+    FAULT_TIMING = ZAVSIM_FAULT_TIMING,
+    FAULT_UNKNOWN_COMMAND = ZAVSIM_FAULT_UNKNOWN_COMMAND,
+    FAULT_BAD_FRAME = ZAVSIM_FAULT_BAD_FRAME,  // start/stop bit set, PC held the line, cut off
+    FAULT_BAD_ENTRY = ZAVSIM_FAULT_BAD_ENTRY
+};
 // Values of EV_WRITTEN events for whole-region erases.
-enum ErasedValue { ERASED_PROGRAM = -1, ERASED_DATA = -2, ERASED_CHIP = -3 };
+enum ErasedValue {
+    ERASED_PROGRAM = ZAVSIM_ERASED_PROGRAM,
+    ERASED_DATA = ZAVSIM_ERASED_DATA,
+    ERASED_CHIP = ZAVSIM_ERASED_CHIP
+};
 
 // The programming cycle needs this long before the next command.
 constexpr int64_t CYCLE_NS = 7'000'000;

@@ -497,7 +497,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     sendcmd(s, 1);
     sendcmd(s, 7);
     EXPECT_EQ(b().isProtected(), 0);
-    EXPECT_EQ(written(), std::vector<int>{-3});
+    EXPECT_EQ(written(), std::vector<int>{ZAVSIM_ERASED_CHIP});
     EXPECT_EQ(b().read(0, 5), 0x3FFF);
     EXPECT_EQ(b().read(1, 2), 0x3FFF);
     EXPECT_EQ(b().read(2, 0), 0x3FFF);
@@ -536,7 +536,7 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     sendcmd(s, s.cmderasedata);
     sendcmd(s, s.cmdbeginprog);
     delaymilli(20);
-    EXPECT_EQ(written(), (std::vector<int>{-1, -2}));
+    EXPECT_EQ(written(), (std::vector<int>{ZAVSIM_ERASED_PROGRAM, ZAVSIM_ERASED_DATA}));
     EXPECT_TRUE(faults().empty());
     int notblank = 0;
     for (int i = 0; i < 1024; ++i) notblank += b().read(0, i) != 0x3FFF;
