@@ -1,0 +1,130 @@
+// The board check and the voltage test on the simulated board: exact port
+// traffic, the verdict boxes, and what the status list shows while each box
+// is open.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/lines.h"
+#include "core/startup.h"
+#include "operations/boardcheck.h"
+#include "support/recorder.h"
+#include "support/simboard.h"
+
+namespace {
+
+constexpr int32_t D = 0x278;  // data register
+constexpr int32_t S = 0x279;  // status register
+constexpr int32_t C = 0x27A;  // control register
+
+// Port accesses as (port, value); reads as (port, -1).
+using Access = std::pair<int32_t, int32_t>;
+
+std::vector<Access> traffic() {
+    std::vector<Access> out;
+    for (const auto& a : sim::accesses()) out.push_back({a.port, a.is_read ? -1 : a.value});
+    return out;
+}
+
+class BoardCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::useSimulatedBoard();
+        startup(s);
+        setdevice(s, 2);
+        s.portaddr = 0x278;
+        allpinslow(s);  // idle on this port: control 0x0F
+        sim::board().logClear();
+    }
+
+    State s;
+    Recorder rec;
+};
+
+TEST_F(BoardCheck, BoardFoundAfterTwoReadingsAndNothingRestored) {
+    EXPECT_EQ(checkhardware(s, rec), 1);
+    EXPECT_EQ(traffic(), (std::vector<Access>{{C, 0x0F}, {C, 0x0D}, {S, -1}, {C, 0x05}, {C, 0x05},
+                                              {S, -1}}));
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].text, "QUIBB H/W Successfully detected on port!");
+    EXPECT_EQ(rec.boxes[0].title, "SUCCESS!");
+    EXPECT_EQ(rec.boxes[0].buttons, Buttons::Ok);
+    EXPECT_EQ(rec.events.size(), 1u) << "the status list was touched";
+}
+
+TEST_F(BoardCheck, NoBoardIsACautionAfterTheFirstReading) {
+    sim::board().setBoard(0);
+    EXPECT_EQ(checkhardware(s, rec), 0);
+    EXPECT_EQ(traffic(), (std::vector<Access>{{C, 0x0F}, {C, 0x0D}, {S, -1}}));
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0].text, "QUIBB H/W not found (This may be ok on some systems).");
+    EXPECT_EQ(rec.boxes[0].title, "CAUTION!");
+    EXPECT_EQ(rec.events.size(), 1u);
+}
+
+// What the person sees and what the board holds while a box is open.
+struct Snapshot {
+    std::string title;
+    std::vector<std::string> status;
+    size_t writes;
+    int32_t control;
+    int32_t data;
+    bool operator==(const Snapshot&) const = default;
+};
+
+void PrintTo(const Snapshot& x, std::ostream* os) {
+    *os << "{" << x.title << ", " << ::testing::PrintToString(x.status) << ", " << x.writes
+        << " writes, C " << x.control << ", D " << x.data << "}";
+}
+
+TEST_F(BoardCheck, VoltageTestShowsOneTestAtATimeWithTheBoardInItsState) {
+    sim::board().setChip(ZAVSIM_EMPTY);
+    rec.statusAdd("an earlier line");
+    std::vector<Snapshot> seen;
+    rec.onBox = [&](const Box& box) {
+        Snapshot x{box.title, rec.status, 0, -1, -1};
+        for (const auto& a : sim::writes()) {
+            ++x.writes;
+            (a.port == C ? x.control : x.data) = a.value;
+        }
+        seen.push_back(x);
+    };
+    troubleshoot(s, rec);
+
+    const std::string lead = "(conect (-) tester lead to pin 5)";
+    const std::vector<Snapshot> expected = {
+        {"TROUBLESHOOT", {}, 0, -1, -1},
+        {"OK?",
+         {"TEST A:", lead, "Socket pin 4       < 0.8 V", "Socket pin 12      < 0.8 V",
+          "Socket pin 13      < 0.8 V", "Socket pin 14      4.75 to 5.25 V",
+          "Junction D1,D2,R1  < 0.8 V"},
+         3, 0x0F, 0x01},
+        {"OK?",
+         {"TEST B:", lead, "Socket pin 4       12.0 - 14.0 V", "Socket pin 12      > 4.0 V",
+          "Socket pin 13      > 4.0 V", "Junction D1,D2,R1  < 0.8 V"},
+         7, 0x08, 0x00},
+        {"OK?", {"TEST C:", lead, "Verify that the junction of", "D1, D2, and R1 is < 0.8 V."},
+         16, 0x0D, 0x01},
+        {"", {"TEST D:", lead, "Verify that the junction of", "D1, D2, and R1 is now > 4 V."},
+         21, 0x05, 0x01},
+    };
+    EXPECT_EQ(seen, expected);
+    ASSERT_EQ(rec.boxes.size(), 5u);
+    EXPECT_EQ(rec.boxes[0].text, "Ensure programmer is powered and no PIC in socket");
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(rec.boxes[i].text, "Continue...");
+    EXPECT_EQ(rec.boxes[4].text, "This completes the voltage test sequence.");
+    for (const auto& b : rec.boxes) EXPECT_EQ(b.buttons, Buttons::Ok);
+    EXPECT_TRUE(rec.status.empty());
+
+    EXPECT_EQ(traffic(), (std::vector<Access>{
+                             {C, 0x0F}, {D, 0x01}, {C, 0x0F},                         // A
+                             {C, 0x0B}, {D, 0x00}, {C, 0x0A}, {C, 0x08},              // B
+                             {C, 0x0C}, {D, 0x01}, {C, 0x0D}, {C, 0x05}, {C, 0x05},   // C
+                             {D, 0x01}, {C, 0x0F}, {C, 0x0F}, {C, 0x0D},
+                             {C, 0x0D}, {D, 0x01}, {C, 0x0F}, {C, 0x05}, {C, 0x05},   // D
+                             {C, 0x05}, {D, 0x01}, {C, 0x0F}}));                      // idle
+}
+
+}  // namespace
