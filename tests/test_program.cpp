@@ -146,6 +146,11 @@ TEST_F(Program, BurnWritesEveryRegionOfEachDeviceAndVerifyPassesAfterwards) {
         EXPECT_EQ(rec.progressAt, 0);
         EXPECT_EQ(faults(), 0);
         EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+        // The configuration word is the last frame sent, in the device's width.
+        int lastframe = -1;
+        for (const auto& e : sim::chipEvents())
+            if (e.kind == 1) lastframe = e.value;
+        EXPECT_EQ(lastframe, d.kind == ZAVSIM_16C84 ? 0x1F : 0x3FF1);
         const auto w = sim::writes();
         ASSERT_GE(w.size(), 2u);
         EXPECT_EQ(w[w.size() - 1].port, controlport);
@@ -274,6 +279,34 @@ TEST_F(Program, VerifyStopsAtAChangedWordWithMaskedValuesAndNothingSentAfter) {
                                         "Verifying...", "Data memory: ", "Verifying...",
                                         "**ERROR!**"}));
     EXPECT_EQ(afterlastread(), idleafterread);
+}
+
+TEST_F(Program, ProtectedBoxOnlyForProgramWordZeroReadingZero) {
+    struct Case {
+        int region, index, value;
+        std::vector<std::string> titles;
+    };
+    const Case cases[] = {{0, 0, 0, {"ERROR!", "Protected?"}},
+                          {0, 0, 0x5, {"ERROR!"}},
+                          {0, 1, 0, {"ERROR!"}},
+                          {3, 0, 0, {"ERROR!"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.region * 100 + c.index);
+        select(devices[1]);
+        s.progused = 2;
+        s.idused = 0;
+        s.dataused = 1;
+        s.configused = 0;
+        ASSERT_TRUE(run(modeprogram));
+        sim::board().write(c.region, c.index, c.value);
+        rec = Recorder{};
+        EXPECT_FALSE(run(modeverify));
+        std::vector<std::string> titles;
+        for (const auto& b : rec.boxes) titles.push_back(b.title);
+        EXPECT_EQ(titles, c.titles);
+    }
+    EXPECT_EQ(rec.boxes[0].text, "Failed at 0x2100: Expecting 0x" + hex(s.datamem[0] & 0xFF) +
+                                     ", found 0x0.");
 }
 
 TEST_F(Program, SixteenC84ConfigurationIsComparedInFiveBits) {
