@@ -1,10 +1,4 @@
-#include <cstring>
+// The program: the window, or with a command the command line (cli/).
+#include "cli/commands.h"
 
-#include "core/binding.h"
-#include "ui/app.h"
-
-int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--simulate") == 0) binding::chooseSimulated();
-    return runwindow(argc, argv);
-}
+int main(int argc, char** argv) { return cli::climain(argc, argv); }

@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# The command line end to end on the simulated board: each command's output,
+# exit status and effect on the chip, usage errors, the erase question, a
+# HEX file that does not load, and options against the settings file.
+# Arguments: the program, the fixtures directory.
+set -u
+prog=$(realpath "$1")
+fixtures=$(realpath "$2")
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp"
+unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY
+export QUIBB9X_SIM_FILE=$tmp/chip.txt QUIBB9X_SIM_CHIP=16F84 TMPDIR=$tmp
+failures=0
+
+fail() {
+    echo "FAIL [$case]: $*" >&2
+    failures=$((failures + 1))
+}
+run() {
+    "$prog" "$@" >out.txt 2>err.txt </dev/null
+    status=$?
+}
+sim() { run --simulate --port 0x278 "$@"; }
+expect_status() { [ "$status" = "$1" ] || fail "exit status $status, expected $1 (stderr: $(cat err.txt))"; }
+# The whole of standard output / error, one argument per line.
+expect_out() { printf '%s\n' "$@" | diff -u - out.txt >&2 || fail "standard output differs"; }
+expect_err() { printf '%s\n' "$@" | diff -u - err.txt >&2 || fail "standard error differs"; }
+expect_no_err() { [ ! -s err.txt ] || fail "unexpected standard error: $(cat err.txt)"; }
+# One word of the simulated chip as its file keeps it: region index.
+chipword() {
+    awk -v sec="$1" -v idx="$2" '
+        NF == 2 && $1 == sec { on = 1; n = 0; next }
+        on && /^[a-z]/ { exit }
+        on { for (i = 1; i <= NF; i++) { if (n == idx) { print $i; exit } n++ } }' chip.txt
+}
+expect_word() {
+    local got
+    got=$(chipword "$1" "$2")
+    [ "$got" = "$3" ] || fail "chip $1[$2] is '$got', expected $3"
+}
+
+blink=$fixtures/f84_blink_inhx32.hex
+summary=("Program memory loaded: 20 word(s)" "Configuration loaded:  1 word(s)"
+         "ID memory loaded:      4 word(s)" "Data memory loaded:    5 word(s)")
+
+case="help"
+run --help
+expect_status 0
+for word in "burn FILE" "verify FILE" "erase" "read-hex FILE" "read-bin FILE" "detect" \
+            --device --port --config --simulate --yes --version; do
+    grep -q -- "$word" out.txt || fail "--help does not name '$word'"
+done
+expect_no_err
+
+case="version"
+run --version
+expect_status 0
+expect_out "quibb9x 1.32"
+
+case="usage errors"
+for args in "frobnicate" "burn" "burn a.hex b.hex" "detect extra" "--bogus detect" \
+            "--device 16F877 detect" "--port zz detect" "--port 12345 detect" \
+            "--config 0x4000 burn x.hex" "--device"; do
+    # shellcheck disable=SC2086
+    run --simulate $args
+    expect_status 2
+    [ "$(wc -l <err.txt)" = 1 ] || fail "'$args': not one line on standard error: $(cat err.txt)"
+    grep -q "^quibb9x: .*--help" err.txt || fail "'$args': no hint: $(cat err.txt)"
+    [ ! -s out.txt ] || fail "'$args': standard output not empty"
+done
+[ ! -e chip.txt ] || fail "a usage error reached the board"
+run --simulate frobnicate
+expect_err "quibb9x: unknown command 'frobnicate' (see 'quibb9x --help')"
+
+case="detect"
+sim detect
+expect_status 0
+expect_err "SUCCESS!: QUIBB H/W Successfully detected on port!"
+[ ! -s out.txt ] || fail "detect wrote status lines"
+run --simulate --port lpt1 detect
+expect_status 1
+expect_err "CAUTION!: QUIBB H/W not found (This may be ok on some systems)."
+QUIBB9X_SIM_BOARD=0 "$prog" --simulate --port 0x278 detect >out.txt 2>err.txt </dev/null
+status=$?
+expect_status 1
+
+case="burn"
+sim --device 16F84 burn "$blink"
+expect_status 0
+expect_out "${summary[@]}" "Program memory: " "Programming..." "ID memory: " "Programming..." \
+    "Data memory: " "Programming..." "Configuration memory: " "Programming..." "SUCCESS!" \
+    "Note:For production-grade work," "     you should now verify the PIC" \
+    "     at the maximum and minimum" "     values of Vcc."
+expect_no_err
+expect_word program 0 2805
+expect_word program 19 0008
+expect_word program 20 3FFF
+expect_word id 3 0004
+expect_word config 0 3FF1
+expect_word data 1 48
+expect_word data 5 FF
+
+case="verify"
+sim --device 16F84 verify "$fixtures/f84_blink_inhx8m.hex"
+expect_status 0
+expect_out "${summary[@]}" "Program memory: " "Verifying..." "ID memory: " "Verifying..." \
+    "Data memory: " "Verifying..." "Configuration memory: " "Verifying..." "SUCCESS!"
+expect_no_err
+
+case="verify mismatch"
+sed -i '0,/^2805 /s//2806 /' chip.txt
+sim --device 16F84 verify "$blink"
+expect_status 1
+expect_out "${summary[@]}" "Program memory: " "Verifying..." "**ERROR!**"
+expect_err "ERROR!: Failed at 0x0: Expecting 0x2805, found 0x2806."
+expect_word program 0 2806
+
+case="burn mends the word"
+sim --device 16F84 burn "$blink"
+expect_status 0
+expect_word program 0 2805
+
+case="read-hex"
+sim read-hex dump.hex
+expect_status 0
+expect_out "Dumping contents of PIC to:" "Using temp-file: $tmp/quibb.tmp" "dump.hex" \
+    "Blanking file..." "Program memory: " "Saving..." "ID memory: " "Saving..." \
+    "Data memory: " "Saving..." "Configuration memory: " "Saving..." "SUCCESS!" \
+    "Ok. Save successfull!"
+expect_no_err
+[ "$(wc -l <dump.hex)" = 139 ] || fail "dump.hex has $(wc -l <dump.hex) lines"
+srec_cmp dump.hex -intel -crop -within "$blink" -intel "$blink" -intel >&2 ||
+    fail "the dump differs from the burnt file"
+[ ! -e quibb.tmp ] || fail "the temporary file was left behind"
+
+case="read-bin"
+sim read-bin dump.bin
+expect_status 0
+[ "$(stat -c %s dump.bin)" = 8576 ] || fail "dump.bin is $(stat -c %s dump.bin) bytes"
+[ "$(od -An -tx1 -N4 dump.bin | tr -d ' ')" = 05280000 ] || fail "dump.bin starts wrong"
+[ "$(od -An -tx1 -j $((0x2007)) -N2 dump.bin | tr -d ' ')" = f13f ] ||
+    fail "dump.bin holds the wrong configuration word"
+tail -n 1 out.txt | grep -qx "Ok. Save successfull!" || fail "no save line"
+
+case="dump to an unwritable place"
+sim read-bin "$tmp/no/such/dir/dump.bin"
+expect_status 1
+expect_err "ERROR!: File error"
+sim read-hex "$tmp/no/such/dir/dump.hex"
+expect_status 1
+expect_err "ERROR!: File error!"
+
+case="erase refused without --yes and a terminal"
+cp chip.txt chip.before
+sim erase
+expect_status 2
+expect_err "quibb9x: erase needs --yes when standard input is not a terminal (see 'quibb9x --help')"
+cmp -s chip.txt chip.before || fail "the refused erase changed the chip"
+
+case="erase --yes"
+sim erase --yes
+expect_status 0
+expect_out "Commanding PIC to erase ID," "configuration, " "program," "data..." "DONE."
+expect_err "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)"
+expect_word program 0 3FFF
+expect_word id 3 3FFF
+expect_word config 0 3FFF
+expect_word data 1 FF
+
+case="erase answered at a terminal"
+if command -v script >/dev/null; then
+    sim --device 16F84 burn "$blink"
+    printf 'n\n' | script -qec "'$prog' --simulate --port 0x278 erase" /dev/null >term.txt 2>&1
+    status=$?
+    expect_status 1
+    grep -q "Are you sure you want to erase the PIC? \[y/N\]" term.txt || fail "no question: $(cat term.txt)"
+    expect_word program 0 2805
+    printf 'y\n' | script -qec "'$prog' --simulate --port 0x278 erase" /dev/null >term.txt 2>&1
+    status=$?
+    expect_status 0
+    grep -q "DONE." term.txt || fail "no DONE: $(cat term.txt)"
+    expect_word program 0 3FFF
+fi
+
+case="a HEX file that does not load"
+sim --device 16F84 burn "$blink"
+cp chip.txt chip.before
+printf ':020000000000FE\n:04000000FF3FFF3F80\n:00000001FE\n' >bad.hex
+sim --device 16F84 burn bad.hex
+expect_status 1
+expect_out "No file loaded."
+expect_err "UNABLE TO DECODE!: Unable to decode line: ':00000001FE'" "ERROR!: Unable to load file."
+cmp -s chip.txt chip.before || fail "a file that did not load changed the chip"
+sim --device 16F84 verify missing.hex
+expect_status 1
+expect_err "ERROR!: Unable to load file."
+printf 'hello\n:02000000FF3FC0\n:00000001FF\n' >skipped.hex
+sim --device 16F84 verify skipped.hex
+expect_status 1  # the line is skipped, the rest loads, and word 0 differs
+expect_err "INVALID LINE!: Invalid line (skipped): 'hello'" \
+    "ERROR!: Failed at 0x0: Expecting 0x3FFF, found 0x2805."
+
+case="--device 16F83 and a file past word 0x1FF"
+sim --device 16F83 burn "$fixtures/f83_overflow_inhx32.hex"
+expect_status 1
+expect_err "Invalid address: 0x200" "ERROR!: Unable to load file."
+expect_out "No file loaded."
+cmp -s chip.txt chip.before || fail "the rejected file changed the chip"
+
+case="--config wins over the file's word"
+sim --device 16F84 --config 0x3FF2 burn "$blink"
+expect_status 0
+expect_word config 0 3FF2
+sim --device 16F84 verify "$blink"
+expect_status 1
+expect_err "ERROR!: Failed at 0x2007: Expecting 0x3FF1, found 0x3FF2."
+
+case="the settings file chooses, options override it, nothing is saved"
+[ ! -e quibb9x.ini ] || fail "the command line wrote a settings file"
+printf '[OPTIONS]\nPIC= 3\nLPT= 888\nCWORD= 16371\n\n[DIRECTORIES]\nLOAD=/x.hex\n' >quibb9x.ini
+cp quibb9x.ini ini.before
+run --simulate detect  # the settings' LPT1: no board there
+expect_status 1
+run --simulate --port lpt2 detect
+expect_status 0
+run --simulate --port lpt2 burn "$fixtures/f83_overflow_inhx32.hex"  # the settings' 16F83
+expect_status 1
+expect_err "Invalid address: 0x200" "ERROR!: Unable to load file."
+run --simulate --port lpt2 --device 16F84 burn "$fixtures/f83_overflow_inhx32.hex"
+expect_status 0
+expect_word program 512 2800
+cmp -s quibb9x.ini ini.before || fail "the settings file changed"
+printf '[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 16371\n' >quibb9x.ini
+cp quibb9x.ini ini.before
+run --simulate detect
+expect_status 0
+cmp -s quibb9x.ini ini.before || fail "the settings file changed"
+
+exit $((failures > 0))

@@ -1,0 +1,283 @@
+// The command line's own parts: the option values and usage errors, the
+// console front end's output, the start-up with settings and overrides, and
+// an interrupted burn that must leave the board idle with Vpp off.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/interrupt.h"
+#include "cli/options.h"
+#include "support/simboard.h"
+
+namespace fs = std::filesystem;
+using namespace cli;
+
+namespace {
+
+Options parsed(std::vector<std::string> args) {
+    args.insert(args.begin(), "quibb9x");
+    Options o;
+    std::string error;
+    EXPECT_TRUE(parseoptions(args, o, error)) << error;
+    return o;
+}
+
+std::string refused(std::vector<std::string> args) {
+    args.insert(args.begin(), "quibb9x");
+    Options o;
+    std::string error;
+    EXPECT_FALSE(parseoptions(args, o, error));
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    return error;
+}
+
+// Runs a test in a directory of its own, which holds the settings file.
+struct InTempDir : ::testing::Test {
+    fs::path dir, before;
+    void SetUp() override {
+        char name[] = "/tmp/quibb9x-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        before = fs::current_path();
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(before);
+        fs::remove_all(dir);
+    }
+    void settings(const std::string& text) { std::ofstream(dir / "quibb9x.ini") << text; }
+};
+
+}  // namespace
+
+TEST(CliOptions, ValuesInEveryAcceptedFormAndNothingElse) {
+    EXPECT_EQ(parsedevice("16C84"), 1);
+    EXPECT_EQ(parsedevice("pic16f84"), 2);
+    EXPECT_EQ(parsedevice("16F83"), 3);
+    EXPECT_EQ(parsedevice("16F877"), std::nullopt);
+    EXPECT_EQ(parsedevice(""), std::nullopt);
+
+    EXPECT_EQ(parseport("lpt1"), 0x378);
+    EXPECT_EQ(parseport("LPT2"), 0x278);
+    EXPECT_EQ(parseport("0x3BC"), 0x3BC);
+    EXPECT_EQ(parseport("3bc"), 0x3BC);
+    EXPECT_EQ(parseport("FFFF"), -1);  // the 16-bit pattern, as the window keeps it
+    EXPECT_EQ(parseport("10000"), std::nullopt);
+    EXPECT_EQ(parseport("0x"), std::nullopt);
+    EXPECT_EQ(parseport("3G"), std::nullopt);
+    EXPECT_EQ(parseport("lpt3"), std::nullopt);
+
+    EXPECT_EQ(parseconfig("0x3FF1"), 0x3FF1);
+    EXPECT_EQ(parseconfig("3fff"), 0x3FFF);
+    EXPECT_EQ(parseconfig("0"), 0);
+    EXPECT_EQ(parseconfig("0x4000"), std::nullopt);  // no box holds bit 14
+    EXPECT_EQ(parseconfig("-1"), std::nullopt);
+}
+
+TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
+    Options o = parsed({"burn", "a file.hex", "--device", "16C84", "--port", "lpt1",
+                        "--config", "0x3FF1", "--simulate"});
+    EXPECT_EQ(o.command, "burn");
+    EXPECT_EQ(o.file, "a file.hex");
+    EXPECT_EQ(o.overrides.device, 1);
+    EXPECT_EQ(o.overrides.port, 0x378);
+    EXPECT_EQ(o.overrides.config, 0x3FF1);
+    EXPECT_TRUE(o.simulate);
+    EXPECT_FALSE(o.yes);
+
+    o = parsed({"--yes", "erase"});
+    EXPECT_EQ(o.command, "erase");
+    EXPECT_TRUE(o.yes);
+
+    // No command: the window, with the same options.
+    o = parsed({"--device=16F83", "--quit-after-start"});
+    EXPECT_TRUE(o.command.empty());
+    EXPECT_EQ(o.overrides.device, 3);
+    EXPECT_TRUE(o.quitAfterStart);
+}
+
+TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
+    EXPECT_EQ(refused({"frobnicate"}), "unknown command 'frobnicate'");
+    EXPECT_EQ(refused({"burn"}), "burn needs a FILE");
+    EXPECT_EQ(refused({"read-bin", ""}), "read-bin needs a FILE");
+    EXPECT_EQ(refused({"detect", "extra"}), "too many arguments for detect: 'extra'");
+    EXPECT_EQ(refused({"verify", "a.hex", "b.hex"}), "too many arguments for verify: 'b.hex'");
+    EXPECT_EQ(refused({"--device", "16F877", "detect"}),
+              "bad --device '16F877': use 16C84, 16F84 or 16F83");
+    EXPECT_EQ(refused({"--port", "12345", "detect"}),
+              "bad --port '12345': use lpt1, lpt2 or a hexadecimal address up to FFFF");
+    EXPECT_EQ(refused({"--config", "0x4000", "burn", "x.hex"}),
+              "bad --config '0x4000': use a hexadecimal word from 0 to 0x3FFF");
+    EXPECT_NE(refused({"--bogus"}).find("bogus"), std::string::npos);
+    EXPECT_NE(refused({"detect", "--device"}).find("device"), std::string::npos);
+}
+
+TEST(CliOptions, HelpNamesEveryCommandAndVisibleOption) {
+    int argc = 1;
+    char name[] = "quibb9x";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const std::string help = helptext();
+    for (const char* word : {"burn FILE", "verify FILE", "erase", "read-hex FILE",
+                             "read-bin FILE", "detect", "--device", "--port", "--config",
+                             "--simulate", "--yes", "--help", "--version"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_EQ(help.find("quit-after-start"), std::string::npos);
+}
+
+TEST(CliConsole, StatusOnStandardOutputBoxesOnStandardError) {
+    std::ostringstream out, err;
+    ConsoleFrontend f(out, err, false, false, nullptr);
+    f.statusClear();
+    f.statusAdd("Program memory: ");
+    f.statusAdd("Programming...");
+    f.fileListClear();
+    f.fileListAdd("001->:00000001FF");
+    f.progressMax(10);
+    f.progressValue(5);
+    EXPECT_EQ(f.message("Unable to load file.", "ERROR!", Buttons::Ok), Answer::Ok);
+    EXPECT_EQ(f.message("Invalid address: 0x200", "", Buttons::Ok), Answer::Ok);
+    f.finish();
+    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\n");
+    EXPECT_EQ(err.str(), "ERROR!: Unable to load file.\nInvalid address: 0x200\n");
+}
+
+TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
+    auto ask = [](bool yes, std::istream* terminal, std::string* shown = nullptr) {
+        std::ostringstream out, err;
+        ConsoleFrontend f(out, err, false, yes, terminal);
+        const Answer a = f.message("Are you sure you want to erase the PIC?", "*ERASE*",
+                                   Buttons::YesNo);
+        if (shown) *shown = err.str();
+        return a;
+    };
+    std::string shown;
+    EXPECT_EQ(ask(true, nullptr, &shown), Answer::Yes);
+    EXPECT_EQ(shown, "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)\n");
+    EXPECT_EQ(ask(false, nullptr), Answer::No);
+    for (const char* typed : {"y\n", "yes\n", " Y \n", "YES"}) {
+        std::istringstream in(typed);
+        EXPECT_EQ(ask(false, &in, &shown), Answer::Yes) << typed;
+        EXPECT_EQ(shown, "*ERASE*: Are you sure you want to erase the PIC? [y/N] ");
+    }
+    for (const char* typed : {"n\n", "\n", "yep\n", ""}) {
+        std::istringstream in(typed);
+        EXPECT_EQ(ask(false, &in), Answer::No) << typed;
+    }
+}
+
+TEST(CliConsole, ProgressIsOneRedrawnLineClearedBeforeOtherOutput) {
+    std::ostringstream out, err;
+    ConsoleFrontend f(out, err, true, false, nullptr);
+    f.statusAdd("Programming...");
+    f.progressMax(4);
+    f.progressValue(0);
+    f.progressValue(0);  // no change, no redraw
+    f.progressValue(2);
+    const std::string drawn = err.str();
+    EXPECT_EQ(drawn,
+              "\rProgramming... [..............................] 0%\x1b[K"
+              "\rProgramming... [###############...............] 50%\x1b[K");
+    f.statusAdd("SUCCESS!");  // the line goes before anything else is written
+    EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
+    f.finish();  // nothing left to clear
+    EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
+    EXPECT_EQ(out.str(), "Programming...\nSUCCESS!\n");
+}
+
+TEST_F(InTempDir, StartUpTakesTheSettingsFileThenTheOverrides) {
+    sim::useSimulatedBoard();
+    settings("[OPTIONS]\nPIC= 3\nLPT= 888\nCWORD= 16371\n");
+    State s;
+    ConfigEditor editor;
+    clistartup(s, editor, {});
+    EXPECT_EQ(s.picmodel, 3);
+    EXPECT_EQ(s.progsize, 512);
+    EXPECT_EQ(s.portaddr, 0x378);
+    EXPECT_EQ(s.configmem[0], 0x3FF3);
+    EXPECT_EQ(s.configused, 1);
+    EXPECT_EQ(editor.cvalue, "3FF3");
+
+    State o;
+    ConfigEditor e2;
+    clistartup(o, e2, Overrides{1, 0x278, 0x3FF1});
+    EXPECT_EQ(o.picmodel, 1);
+    EXPECT_EQ(o.configmask, 0x1F);
+    EXPECT_EQ(o.portaddr, 0x278);
+    EXPECT_EQ(o.configmem[0], 0x3FF3);  // --config waits for the loaded image
+}
+
+TEST_F(InTempDir, StartUpWithoutSettingsFileEndsOnPortZeroAsTheWindowDoes) {
+    sim::useSimulatedBoard();
+    State s;
+    ConfigEditor editor;
+    clistartup(s, editor, {});
+    EXPECT_EQ(s.picmodel, 0);
+    EXPECT_EQ(s.progsize, 1024);
+    EXPECT_EQ(s.configmask, 0x3FFF);
+    EXPECT_EQ(s.portaddr, 0);
+    EXPECT_FALSE(fs::exists(dir / "quibb9x.ini"));  // nothing is ever saved
+}
+
+TEST_F(InTempDir, FileThatDoesNotLoadNeverReachesTheBoard) {
+    sim::useSimulatedBoard();
+    std::ofstream("bad.hex") << ":020000000528D1\n:00000001FE\n";
+    sim::board().logClear();
+    Options o;
+    o.command = "burn";
+    o.file = "bad.hex";
+    o.overrides.port = 0x278;
+    EXPECT_EQ(runcli(o), exitfailed);
+    // Only the start-up's idle state, written before any port was chosen.
+    for (const auto& w : sim::writes())
+        EXPECT_TRUE(w.port == 0 || w.port == 2) << std::hex << w.port;
+    EXPECT_TRUE(sim::chipEvents().empty());
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+}
+
+TEST_F(InTempDir, InterruptedBurnLeavesTheBoardIdleWithVppOff) {
+    sim::useSimulatedBoard();
+    sim::useRealTime();  // a real burn, stopped in its program-memory pass
+    sim::board().setChip(ZAVSIM_16C84);
+    clearinterrupt();
+    Options o;
+    o.command = "burn";
+    o.file = std::string(FIXTURE_DIR) + "/c84_full_inhx32.hex";
+    o.overrides.device = 1;
+    o.overrides.port = 0x278;
+
+    std::thread signaller([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        kill(getpid(), SIGTERM);
+    });
+    const int status = runcli(o);
+    signaller.join();
+    clearinterrupt();
+    signal(SIGTERM, SIG_DFL);
+
+    EXPECT_EQ(status, exitinterrupted);
+    EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+    const auto w = sim::writes();
+    ASSERT_GE(w.size(), 3u);
+    // The last writes are allpinslow's: Vpp off (control bit 2 set, data 1),
+    // then the control register's idle byte.
+    EXPECT_EQ(w[w.size() - 3].port, 0x27A);
+    EXPECT_EQ(w[w.size() - 3].value & 0x04, 0x04);
+    EXPECT_EQ(w[w.size() - 2].port, 0x278);
+    EXPECT_EQ(w[w.size() - 2].value, 0x01);
+    EXPECT_EQ(w[w.size() - 1].port, 0x27A);
+    EXPECT_EQ(w[w.size() - 1].value, 0x0F);
+    // Stopped in the middle: the first word is burnt, the last is not.
+    EXPECT_EQ(sim::board().read(0, 0), 0x2BFF);
+    EXPECT_EQ(sim::board().read(0, 1023), 0x3FFF);
+    EXPECT_EQ(sim::board().read(2, 0), 0x3FFF);  // the configuration never came
+}
