@@ -261,8 +261,8 @@ void Board::loadFile() {
     }
     keepAside_ = true;
     std::fprintf(stderr,
-                 "zavbit2sim: the chip file %s cannot be used (%s); starting with a blank chip, "
-                 "the file will be kept as %s.bad\n",
+                 "zavbit2sim: the chip file %s cannot be used (%s); starting with a blank chip. "
+                 "Before the chip is saved the file is moved to %s.bad\n",
                  path_.c_str(), why.c_str(), path_.c_str());
 }
 
