@@ -103,6 +103,10 @@ int runcli(const Options& o) {
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);
+        // As in the window, no settings file means "Other Port:" at 0.
+        if (s.portaddr == 0)
+            std::cerr << programname << ": the port is 0 (the settings file gives none); "
+                      << "choose one with --port\n";
         status = runcommand(o, s, editor, f);
     } catch (const Interrupted&) {
         status = exitinterrupted;
@@ -114,6 +118,8 @@ int runcli(const Options& o) {
     f.finish();
     if (status == exitinterrupted) {
         allpinslow(s);
+        // A HEX dump stopped during its read-out leaves its temporary file.
+        if (o.command == "read-hex") unlink(s.tempfile.c_str());
         std::cerr << programname << ": interrupted; the board is idle (programming voltage off)\n";
     }
     return status;

@@ -218,6 +218,10 @@ expect_err "ERROR!: Failed at 0x2007: Expecting 0x3FF1, found 0x3FF2."
 
 case="the settings file chooses, options override it, nothing is saved"
 [ ! -e quibb9x.ini ] || fail "the command line wrote a settings file"
+run --simulate detect  # as in the window, no settings file gives port 0
+expect_status 1
+expect_err "quibb9x: the port is 0 (the settings file gives none); choose one with --port" \
+    "CAUTION!: QUIBB H/W not found (This may be ok on some systems)."
 printf '[OPTIONS]\nPIC= 3\nLPT= 888\nCWORD= 16371\n\n[DIRECTORIES]\nLOAD=/x.hex\n' >quibb9x.ini
 cp quibb9x.ini ini.before
 run --simulate detect  # the settings' LPT1: no board there
