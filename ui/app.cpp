@@ -1,9 +1,28 @@
-// Placeholder until the main window lands: runs the start-up and exits.
 #include "app.h"
-#include "core/startup.h"
-int runwindow(int, char**, const Overrides&) {
-    State s;
-    startup(s);
-    setdevice(s, 2);
-    return 0;
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStyleFactory>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/binding.h"
+#include "ui/mainwindow.h"
+
+int runwindow(int argc, char** argv, const Overrides& overrides) {
+    QApplication app(argc, argv);
+    // The window was laid out for classic frames with the caption set into
+    // the top line; a style the user asks for explicitly still wins.
+    if (!std::getenv("QT_STYLE_OVERRIDE"))
+        if (QStyle* classic = QStyleFactory::create("Windows")) QApplication::setStyle(classic);
+    // A missing port library ends the program at the first port access,
+    // inside start-up: say why on standard error and in a box.
+    binding::setFailureHandler([](const std::string& message) {
+        std::fprintf(stderr, "quibb9x: %s\n", message.c_str());
+        if (qApp)
+            QMessageBox::critical(nullptr, "quibb9x", QString::fromStdString(message));
+    });
+    MainWindow window(overrides);
+    window.show();
+    return app.exec();
 }

@@ -1,0 +1,519 @@
+// The main window on Qt's offscreen platform, bound to the simulated board:
+// start-up with and without a settings file, the device and port options,
+// the editor's widgets, the about window, the layout, and a HEX load through
+// a scripted file dialog. Each test runs in its own directory, so the
+// settings file is its own.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "support/recorder.h"
+#include "support/simboard.h"
+#include "ui/mainwindow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "uitest_mainwindow";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+std::string text(const QString& s) { return s.toStdString(); }
+
+std::vector<std::string> lines(QListWidget* list) {
+    std::vector<std::string> out;
+    for (int i = 0; i < list->count(); ++i) out.push_back(text(list->item(i)->text()));
+    return out;
+}
+
+void doubleclick(QWidget* w) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &twice);
+}
+
+struct Window : ::testing::Test {
+    fs::path dir, before;
+    std::vector<Box> boxes;
+    std::deque<Answer> answers;
+    std::vector<FileRequest> requests;
+    std::deque<std::optional<std::string>> files;  // the dialog's answers
+
+    void SetUp() override {
+        app();
+        sim::useSimulatedBoard();
+        char name[] = "/tmp/quibb9x-ui-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+        before = fs::current_path();
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(before);
+        fs::remove_all(dir);
+    }
+
+    std::unique_ptr<MainWindow> open(const Overrides& o = {}) {
+        auto w = std::make_unique<MainWindow>(o);
+        w->askBox = [this](const std::string& t, const std::string& title, Buttons b) {
+            boxes.push_back({t, title, b});
+            if (b == Buttons::Ok || answers.empty()) return b == Buttons::Ok ? Answer::Ok : Answer::No;
+            const Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        };
+        w->askFile = [this](const FileRequest& r) -> std::optional<std::string> {
+            requests.push_back(r);
+            if (files.empty()) return std::nullopt;
+            auto f = files.front();
+            files.pop_front();
+            return f;
+        };
+        return w;
+    }
+
+    void settings(const std::string& contents) {
+        std::ofstream(dir / "quibb9x.ini") << contents;
+    }
+    std::string inifile() const {
+        std::ifstream in(dir / "quibb9x.ini");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    template <typename T>
+    static T* get(QWidget& w, const char* name) {
+        T* child = w.findChild<T*>(name);
+        if (!child) ADD_FAILURE() << "no control " << name;
+        return child;
+    }
+};
+
+TEST_F(Window, StartUpWithoutSettingsFile) {
+    auto w = open();
+    EXPECT_EQ(text(w->windowTitle()), "-=ZAV's=- QUIBB for Windows -=Version 1.32");
+
+    // The first port writes happen before any port is chosen: base 0.
+    const auto out = sim::writes();
+    ASSERT_GE(out.size(), 3u);
+    EXPECT_EQ(out[0].port, 0x0002);
+    EXPECT_EQ(out[0].value, 0x04);
+    EXPECT_EQ(out[1].port, 0x0000);
+    EXPECT_EQ(out[1].value, 0x01);
+    EXPECT_EQ(out[2].port, 0x0002);
+    EXPECT_EQ(out[2].value, 0x0F);
+    EXPECT_EQ(w->state.ctrlshadow, 0x0F);
+
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option2")->isChecked());
+    EXPECT_EQ(w->state.picmodel, 0);
+    EXPECT_EQ(w->state.progsize, 1024);
+    EXPECT_EQ(w->state.configmask, 0x3FFF);
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option6")->isChecked());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "0");
+    EXPECT_TRUE(get<QLineEdit>(*w, "text_port")->isEnabled());
+    EXPECT_EQ(w->state.portaddr, 0);
+    EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+    EXPECT_FALSE(get<QPushButton>(*w, "bverificar")->isEnabled());
+    EXPECT_FALSE(get<QPushButton>(*w, "Command2")->isEnabled());
+    EXPECT_EQ(lines(get<QListWidget>(*w, "List2")),
+              (std::vector<std::string>{"Welcome to Quibb9x", "Written by the quibb9x developers."}));
+    EXPECT_TRUE(get<QLineEdit>(*w, "text_filename")->isReadOnly());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_filename")->text()), "");
+
+    // Word 0: all bits clear, LP, only "Copy Protection" ticked, marked used.
+    EXPECT_EQ(text(get<QLineEdit>(*w, "cvalue")->text()), "0");
+    EXPECT_TRUE(get<QRadioButton>(*w, "OSC0")->isChecked());
+    EXPECT_TRUE(get<QCheckBox>(*w, "cCP")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>(*w, "cWDTE")->isChecked());
+    EXPECT_EQ(w->state.configused, 1);
+    EXPECT_FALSE(fs::exists(dir / "quibb9x.ini"));  // nothing saved at start
+}
+
+TEST_F(Window, StartUpWithSettingsFile) {
+    settings("[OPTIONS]\nPIC= 3\nLPT= 888\nCWORD= 16371\n[DIRECTORIES]\nLOAD=/some/where/blink.hex\n");
+    auto w = open();
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option3")->isChecked());
+    EXPECT_EQ(w->state.picmodel, 3);
+    EXPECT_EQ(w->state.progsize, 512);
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option4")->isChecked());
+    EXPECT_FALSE(get<QLineEdit>(*w, "text_port")->isEnabled());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "278");
+    EXPECT_EQ(w->state.portaddr, 0x378);
+    EXPECT_EQ(text(get<QLineEdit>(*w, "cvalue")->text()), "3FF3");
+    EXPECT_TRUE(get<QRadioButton>(*w, "OSC3")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>(*w, "cCP")->isChecked());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_filename")->text()), "/some/where/blink.hex");
+}
+
+TEST_F(Window, SettingsWithOtherPortUnknownDeviceAndHugeValues) {
+    settings("[OPTIONS]\nPIC= 7\nLPT= 956\nCWORD=-1\n");
+    auto w = open();
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option2")->isChecked());
+    EXPECT_EQ(w->state.picmodel, 7);
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option6")->isChecked());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "3BC");
+    EXPECT_EQ(w->state.portaddr, 0x3BC);
+    for (int bit = 0; bit < 14; ++bit)
+        EXPECT_EQ(text(get<QLabel>(*w, ("C" + std::to_string(bit)).c_str())->text()), "1");
+    get<QCheckBox>(*w, "cWDTE")->click();
+    get<QCheckBox>(*w, "cWDTE")->click();
+    EXPECT_EQ(w->state.configmem[0], 0x3FFF);
+    EXPECT_EQ(text(get<QLineEdit>(*w, "cvalue")->text()), "3FFF");
+
+    get<QPushButton>(*w, "Command1")->click();
+    EXPECT_NE(inifile().find("PIC= 7\n"), std::string::npos);
+
+    // An address too big for 16 bits leaves "Other Port:" with what the box
+    // shows, and the program running.
+    settings("[OPTIONS]\nLPT= 99999999\nCWORD= 70000\n");
+    auto v = open();
+    EXPECT_TRUE(get<QRadioButton>(*v, "Option6")->isChecked());
+    EXPECT_EQ(text(get<QLineEdit>(*v, "text_port")->text()), "278");
+    EXPECT_EQ(v->state.portaddr, 0x278);
+    EXPECT_EQ(v->state.configmem[0], 0);
+}
+
+TEST_F(Window, PortOptionsAndThePortBox) {
+    settings("[OPTIONS]\nLPT= 632\n");
+    auto w = open();
+    auto* box = get<QLineEdit>(*w, "text_port");
+    ASSERT_TRUE(get<QRadioButton>(*w, "Option5")->isChecked());
+    EXPECT_EQ(w->state.portaddr, 0x278);
+    EXPECT_FALSE(box->isEnabled());
+
+    get<QRadioButton>(*w, "Option6")->click();
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_EQ(w->state.portaddr, 0x278);  // from the box showing 278
+
+    box->clear();
+    EXPECT_EQ(w->state.portaddr, 0);
+    const int typed[] = {0x3, 0x3B, 0x3BC};
+    for (int i = 0; i < 3; ++i) {
+        box->insert(QString("3BC").mid(i, 1));
+        EXPECT_EQ(w->state.portaddr, typed[i]);
+    }
+    const std::pair<const char*, int> texts[] = {{"XYZ", 0}, {"3BX", 0x3B}, {"ff", 0xFF}, {"", 0}};
+    for (auto [t, addr] : texts) {
+        box->setText(t);
+        EXPECT_EQ(w->state.portaddr, addr) << t;
+    }
+    box->setText("3BC");
+    box->setText("12345");  // does not fit: the address stays
+    EXPECT_EQ(w->state.portaddr, 0x3BC);
+    box->setText("FFFF");
+    EXPECT_EQ(w->state.portaddr, static_cast<int16_t>(0xFFFF));
+
+    box->setText("3BC");
+    get<QRadioButton>(*w, "Option4")->click();
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_EQ(text(box->text()), "3BC");
+    EXPECT_EQ(w->state.portaddr, 0x378);
+    get<QRadioButton>(*w, "Option6")->click();
+    EXPECT_EQ(w->state.portaddr, 0x3BC);
+
+    // Closing does not save.
+    w.reset();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nLPT= 632\n");
+}
+
+TEST_F(Window, DeviceOptionsTouchOnlyTheDeviceFields) {
+    auto w = open();
+    auto* cvalue = get<QLineEdit>(*w, "cvalue");
+    const auto status = lines(get<QListWidget>(*w, "List2"));
+    get<QRadioButton>(*w, "Option3")->click();
+    EXPECT_EQ(w->state.picmodel, 3);
+    EXPECT_EQ(w->state.progsize, 512);
+    EXPECT_EQ(w->state.configmask, 0x3FFF);
+    EXPECT_EQ(w->state.configdefault, 0x3FF3);
+    get<QRadioButton>(*w, "Option1")->click();
+    EXPECT_EQ(w->state.picmodel, 1);
+    EXPECT_EQ(w->state.progsize, 1024);
+    EXPECT_EQ(w->state.configmask, 0x1F);
+    EXPECT_EQ(w->state.configdefault, 0x1B);
+    EXPECT_EQ(text(cvalue->text()), "0");
+    EXPECT_EQ(lines(get<QListWidget>(*w, "List2")), status);
+}
+
+TEST_F(Window, EditorWidgetsFollowTheModel) {
+    settings("[OPTIONS]\nCWORD= 16371\n");  // 0x3FF3
+    auto w = open();
+    auto* cvalue = get<QLineEdit>(*w, "cvalue");
+    auto* cCP = get<QCheckBox>(*w, "cCP");
+    auto* c13 = get<QLabel>(*w, "C13");
+
+    doubleclick(c13);
+    EXPECT_EQ(text(c13->text()), "0");
+    EXPECT_EQ(text(cvalue->text()), "1FF3");
+    EXPECT_EQ(w->state.configmem[0], 0x1FF3);
+    EXPECT_FALSE(cCP->isChecked());  // the check boxes wait for a refresh
+
+    cCP->click();  // tick: every protection bit to 0
+    EXPECT_EQ(w->state.configmem[0], 0x0003);
+    for (int bit = 4; bit < 14; ++bit)
+        EXPECT_EQ(text(get<QLabel>(*w, ("C" + std::to_string(bit)).c_str())->text()), "0");
+    get<QRadioButton>(*w, "OSC1")->click();
+    EXPECT_EQ(w->state.configmem[0], 0x0001);
+    get<QCheckBox>(*w, "cPWRTE")->click();
+    EXPECT_EQ(w->state.configmem[0], 0x0009);
+    EXPECT_EQ(text(get<QLabel>(*w, "C3")->text()), "1");
+
+    // A refresh of 0x3FE3 with the box ticked: it clears, its handler runs
+    // once and sets the protection bits as a group.
+    w->state.configmem[0] = 0x3FE3;
+    w->updateC();
+    EXPECT_FALSE(cCP->isChecked());
+    EXPECT_EQ(w->state.configmem[0], 0x3FF3);
+    EXPECT_EQ(text(cvalue->text()), "3FF3");
+    EXPECT_TRUE(get<QRadioButton>(*w, "OSC3")->isChecked());
+    EXPECT_FALSE(get<QRadioButton>(*w, "OSC1")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>(*w, "cPWRTE")->isChecked());
+    EXPECT_EQ(text(get<QLabel>(*w, "C4")->text()), "1");
+}
+
+TEST_F(Window, OverridesWinOverTheSettingsAndAreNotSaved) {
+    settings("[OPTIONS]\nPIC= 7\nLPT= 888\nCWORD= 16371\n");
+    Overrides o;
+    o.device = 2;
+    o.port = 0x3BC;
+    o.config = 0x3FE5;
+    auto w = open(o);
+    EXPECT_EQ(w->state.picmodel, 2);  // the option was already selected
+    EXPECT_TRUE(get<QRadioButton>(*w, "Option6")->isChecked());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "3BC");
+    EXPECT_EQ(w->state.portaddr, 0x3BC);
+    EXPECT_EQ(w->state.configmem[0], 0x3FE5);  // protection bits not normalised
+    EXPECT_EQ(text(get<QLineEdit>(*w, "cvalue")->text()), "3FE5");
+    EXPECT_TRUE(get<QRadioButton>(*w, "OSC1")->isChecked());
+    EXPECT_TRUE(get<QCheckBox>(*w, "cWDTE")->isChecked());
+    EXPECT_FALSE(get<QCheckBox>(*w, "cCP")->isChecked());
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 7\nLPT= 888\nCWORD= 16371\n");
+
+    get<QPushButton>(*w, "Command1")->click();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 2\nLPT= 956\nCWORD= 16357\n\n[DIRECTORIES]\nLOAD=\n");
+}
+
+TEST_F(Window, AboutWindowIsFilledOncePerLoad) {
+    auto w = open();
+    auto* about = get<QPushButton>(*w, "babout");
+    about->click();
+    about->click();
+    QPointer<AboutWindow> a = w->aboutWindow();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(w->findChildren<AboutWindow*>().size(), 1);
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_EQ(text(a->windowTitle()), "ABOUT QUIBB for Windows");
+    const auto shown = lines(a->List1);
+    ASSERT_EQ(shown.size(), 13u);
+    EXPECT_EQ(shown[1], "**Version 1.32**");
+    EXPECT_TRUE(text(w->windowTitle()).ends_with(shown[1].substr(10, 4)));
+    EXPECT_EQ(shown[3], "This software is a complete rewrite of the original QUIBB.");
+    for (int i : {2, 6, 11}) EXPECT_EQ(shown[i], std::string(89, '-'));
+
+    a->Command1->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(a);  // unloaded
+    about->click();
+    ASSERT_TRUE(w->aboutWindow());
+    EXPECT_EQ(w->aboutWindow()->List1->count(), 13);
+}
+
+TEST_F(Window, ControlsSitWhereTheyWereDrawn) {
+    auto w = open();
+    EXPECT_EQ(w->size(), QSize(632, 428));
+    auto* bCargar = get<QPushButton>(*w, "bCargar");
+    EXPECT_EQ(bCargar->geometry(), QRect(8, 24, 33, 25));
+    EXPECT_EQ(bCargar->parentWidget(), get<QGroupBox>(*w, "Frame4"));
+    EXPECT_EQ(get<QPushButton>(*w, "Command1")->geometry(), QRect(376, 24, 57, 25));
+    EXPECT_EQ(get<QListWidget>(*w, "List2")->geometry(), QRect(16, 104, 337, 112));
+    EXPECT_EQ(get<QListWidget>(*w, "List2")->parentWidget(), w.get());
+    EXPECT_EQ(get<QProgressBar>(*w, "ProgressBar1")->geometry(), QRect(8, 408, 617, 17));
+    EXPECT_EQ(get<QGroupBox>(*w, "Frame8")->parentWidget(), get<QGroupBox>(*w, "Frame6"));
+    EXPECT_EQ(get<QGroupBox>(*w, "Frame8")->geometry(), QRect(8, 128, 241, 161));
+    EXPECT_EQ(get<QLabel>(*w, "C13")->geometry(), QRect(8, 16, 16, 24));
+    EXPECT_EQ(get<QLabel>(*w, "C0")->geometry(), QRect(216, 16, 16, 24));
+    EXPECT_EQ(get<QRadioButton>(*w, "OSC3")->geometry(), QRect(160, 8, 41, 17));
+    EXPECT_EQ(get<QLineEdit>(*w, "text_port")->geometry(), QRect(64, 72, 41, 19));
+
+    // The status list's face is fixed-pitch, so columns line up.
+    const QFont face = get<QListWidget>(*w, "List2")->font();
+    const QFontMetrics metrics(face);
+    EXPECT_EQ(metrics.horizontalAdvance("iiii  ...."), metrics.horizontalAdvance("WWWWMM0000"));
+    EXPECT_EQ(QFontInfo(face).pointSize(), 9);
+    EXPECT_TRUE(QFontInfo(get<QListWidget>(*w, "List3")->font()).bold());
+}
+
+TEST_F(Window, CaptionsCarryTheirAcceleratorsAndFit) {
+    auto w = open();
+    const std::pair<const char*, const char*> captions[] = {
+        {"bCargar", "&HEX"}, {"Command2", "B&IN"}, {"bhex", "HE&X"}, {"bbin", "BI&N"},
+        {"bProgramar", "&Burn!"}, {"bverificar", "&Verify"}, {"bBorrar", "&Erase"},
+        {"bbuscar", "&Check H/W"}, {"bTestear", "&Test H/W"}, {"babout", "&About"},
+        {"Command1", "&Save Settings"}};
+    for (auto [name, caption] : captions)
+        EXPECT_EQ(text(get<QPushButton>(*w, name)->text()), caption);
+    EXPECT_EQ(text(get<QGroupBox>(*w, "Frame3")->title()), "Select the &LPT:");
+    EXPECT_EQ(text(get<QGroupBox>(*w, "Frame2")->title()), "Select &PicMicro:");
+    EXPECT_EQ(text(get<QGroupBox>(*w, "Frame8")->title()), "Configuration &Word:");
+    EXPECT_EQ(text(get<QGroupBox>(*w, "Frame9")->title()), "&OSC:");
+    EXPECT_EQ(text(get<QPushButton>(*w, "bBorrar")->toolTip()),
+              "Erase Pic Micro Memory.  (Resets Protection also).");
+    EXPECT_EQ(text(get<QLabel>(*w, "C3")->toolTip()), "PWRITE#");
+    EXPECT_EQ(text(get<QGroupBox>(*w, "Frame9")->toolTip()),
+              "Select the type of oscilator you intend to use on your circuit.");
+
+    // No caption is cut off by its control.
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        opt.rect = b->rect();
+        QStyle::SubElement room = qobject_cast<QPushButton*>(b) ? QStyle::SE_PushButtonContents
+                                  : qobject_cast<QCheckBox*>(b) ? QStyle::SE_CheckBoxContents
+                                                                : QStyle::SE_RadioButtonContents;
+        const int width = QFontMetrics(b->font()).horizontalAdvance(b->text().remove('&'));
+        EXPECT_LE(width, b->style()->subElementRect(room, &opt, b).width()) << text(b->text());
+    }
+}
+
+// A small image: two program words, the configuration word, one data byte.
+std::string goodhex() {
+    return ":040000000528831636\n"
+           ":02400E00F13F80\n"
+           ":0242000041007B\n"
+           ":00000001FF\n";
+}
+
+TEST_F(Window, LoadingAHexFileThroughTheDialog) {
+    auto w = open();
+    auto* name = get<QLineEdit>(*w, "text_filename");
+    auto* burn = get<QPushButton>(*w, "bProgramar");
+    auto* verify = get<QPushButton>(*w, "bverificar");
+    const std::string path = (dir / "small.hex").string();
+    std::ofstream(path) << goodhex();
+
+    // A cancelled dialog changes nothing.
+    get<QPushButton>(*w, "bCargar")->click();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(requests[0].save);
+    EXPECT_EQ(requests[0].title, "Open HEX File");
+    EXPECT_EQ(requests[0].proposed, "*.hex");
+    EXPECT_EQ(requests[0].filter, "*.hex");
+    EXPECT_EQ(requests[0].suffix, "hex");
+    EXPECT_EQ(text(name->text()), "");
+    EXPECT_FALSE(burn->isEnabled());
+    EXPECT_EQ(get<QListWidget>(*w, "List2")->count(), 2);
+
+    files.push_back(path);
+    get<QPushButton>(*w, "bCargar")->click();
+    EXPECT_EQ(text(name->text()), path);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(lines(get<QListWidget>(*w, "List3")),
+              (std::vector<std::string>{"001->:040000000528831636", "002->:02400E00F13F80",
+                                        "003->:0242000041007B", "004->:00000001FF"}));
+    EXPECT_EQ(lines(get<QListWidget>(*w, "List2")),
+              (std::vector<std::string>{"Program memory loaded: 2 word(s)",
+                                        "Configuration loaded:  1 word(s)",
+                                        "ID memory loaded:      0 word(s)",
+                                        "Data memory loaded:    1 word(s)"}));
+    EXPECT_TRUE(burn->isEnabled());
+    EXPECT_TRUE(verify->isEnabled());
+    EXPECT_EQ(text(get<QLineEdit>(*w, "cvalue")->text()), "3FF1");
+    EXPECT_TRUE(get<QRadioButton>(*w, "OSC1")->isChecked());
+
+    // The next dialog offers the file just loaded; a bad file disables Burn.
+    std::ofstream(path) << ":00000001FE\n";
+    files.push_back(path);
+    get<QPushButton>(*w, "bCargar")->click();
+    EXPECT_EQ(requests.back().proposed, path);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "UNABLE TO DECODE!");
+    EXPECT_EQ(boxes[1].text, "Unable to load file.");
+    EXPECT_FALSE(burn->isEnabled());
+    EXPECT_EQ(lines(get<QListWidget>(*w, "List2")), (std::vector<std::string>{"No file loaded."}));
+}
+
+TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
+    auto w = open();
+    get<QRadioButton>(*w, "Option5")->click();
+    const std::string path = (dir / "small.hex").string();
+    std::ofstream(path) << goodhex();
+    files.push_back(path);
+    get<QPushButton>(*w, "bCargar")->click();
+    get<QPushButton>(*w, "bProgramar")->click();
+    EXPECT_EQ(sim::board().read(0, 0), 0x2805);
+    EXPECT_EQ(sim::board().read(2, 0), 0x3FF1);
+
+    // Cancelled: nothing written, nothing disabled.
+    get<QPushButton>(*w, "bbin")->click();
+    EXPECT_EQ(requests.back().title, "SAVE BIN");
+    EXPECT_TRUE(requests.back().save);
+    EXPECT_TRUE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+
+    const std::string dump = (dir / "chip.bin").string();
+    files.push_back(dump);
+    get<QPushButton>(*w, "bbin")->click();
+    EXPECT_EQ(w->state.dumpfile, dump);
+    EXPECT_TRUE(fs::exists(dump));
+    EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+    EXPECT_FALSE(get<QPushButton>(*w, "bverificar")->isEnabled());
+
+    files.push_back((dir / "chip.hex").string());
+    get<QPushButton>(*w, "bhex")->click();
+    EXPECT_EQ(requests.back().title, "SAVE HEX");
+    EXPECT_EQ(requests.back().filter, "*.hex");
+    EXPECT_TRUE(fs::exists(dir / "chip.hex"));
+}
+
+TEST_F(Window, RealMessageBoxesCarryTheTitleAndAnswer) {
+    auto real = std::make_unique<MainWindow>();  // its own boxes, not the script
+    std::string seen;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = text(box->windowTitle()) + "|" + text(box->text()) + "|" +
+               std::to_string(box->icon() == QMessageBox::NoIcon);
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(real->message("Sure?", "", Buttons::YesNo), Answer::Yes);
+    EXPECT_EQ(seen, "quibb9x|Sure?|1");
+
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = text(box->windowTitle());
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(real->message("Sure?", "CAUTION!", Buttons::YesNo), Answer::No);
+    EXPECT_EQ(seen, "CAUTION!");
+}
+
+}  // namespace

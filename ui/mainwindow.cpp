@@ -1,0 +1,538 @@
+#include "mainwindow.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include "core/startup.h"
+#include "image/dumps.h"
+#include "image/hexreader.h"
+#include "image/image.h"
+#include "operations/boardcheck.h"
+#include "operations/erase.h"
+#include "operations/program.h"
+#include "ui/aboutwindow.h"
+#include "ui/settings.h"
+
+// One bit of the configuration word: shows "0" or "1", cannot be typed
+// into, and toggles on a double-click.
+class BitBox : public QLabel {
+public:
+    using QLabel::QLabel;
+    std::function<void()> onDoubleClick;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && onDoubleClick) onDoubleClick();
+    }
+};
+
+namespace {
+
+const QColor lightgrey(0xE0, 0xE0, 0xE0);
+const QColor darkblue(0x00, 0x00, 0x80);
+
+// Positions are kept in twips as the layout was drawn: 15 twips a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+void setbase(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, colour);
+    w->setPalette(p);
+}
+
+QFont fixedfont(int points, bool bold) {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSize(points);
+    f.setBold(bold);
+    f.setStretch(QFont::Unstretched);  // not the window's condensed captions
+    return f;
+}
+
+// The captions were laid out for a small sans-serif face; a condensed face
+// comes closest to its widths.
+QFont captionfont() {
+    QFont f("DejaVu Sans");
+    f.setStyleHint(QFont::SansSerif);
+    f.setStretch(QFont::Condensed);
+    f.setPointSizeF(7.5);
+    return f;
+}
+
+// The room a button's caption has inside the control, as the style draws it.
+int captionroom(QAbstractButton* b) {
+    QStyleOptionButton opt;
+    opt.initFrom(b);
+    opt.rect = b->rect();
+    opt.text = b->text();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<QCheckBox*>(b)) contents = QStyle::SE_CheckBoxContents;
+    if (qobject_cast<QRadioButton*>(b)) contents = QStyle::SE_RadioButtonContents;
+    return b->style()->subElementRect(contents, &opt, b).width();
+}
+
+int captionwidth(QAbstractButton* b, const QFont& f) {
+    return QFontMetrics(f).horizontalAdvance(QString(b->text()).remove('&'));
+}
+
+// Controls keep their drawn sizes; where a caption would be clipped, the
+// whole group gets the largest slightly smaller font at which every caption
+// fits, so neighbours still match.
+void fitcaptions(const std::vector<QAbstractButton*>& group) {
+    QFont f = group.front()->font();
+    for (double size = f.pointSizeF(); size >= 5.0; size -= 0.25) {
+        f.setPointSizeF(size);
+        bool fits = true;
+        for (QAbstractButton* b : group) fits = fits && captionwidth(b, f) <= captionroom(b);
+        if (fits) break;
+    }
+    for (QAbstractButton* b : group) b->setFont(f);
+}
+
+template <typename W>
+W* place(W* w, const char* name, const QRect& where, const char* tip = nullptr) {
+    w->setObjectName(name);
+    w->setGeometry(where);
+    if (tip) w->setToolTip(tip);
+    return w;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const char* caption, const QRect& where,
+                 const char* tip = nullptr) {
+    return place(new QGroupBox(caption, parent), name, where, tip);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption, const QRect& where,
+                    const char* tip) {
+    auto* b = place(new QPushButton(caption, parent), name, where, tip);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QRadioButton* option(QWidget* parent, const char* name, const char* caption, const QRect& where) {
+    return place(new QRadioButton(caption, parent), name, where);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(parent) {
+    askBox = [this](const std::string& text, const std::string& title, Buttons buttons) {
+        QMessageBox box(QMessageBox::NoIcon, qs(title.empty() ? "quibb9x" : title), qs(text),
+                        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                  : QMessageBox::Ok,
+                        this);
+        const int answer = box.exec();
+        if (buttons == Buttons::Ok) return Answer::Ok;
+        return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    };
+    askFile = [this](const FileRequest& r) -> std::optional<std::string> {
+        QFileDialog dialog(this, qs(r.title));
+        dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setNameFilter(qs(r.filter));
+        dialog.setDefaultSuffix(qs(r.suffix));
+        if (!r.proposed.empty() && r.proposed.find('*') == std::string::npos)
+            dialog.selectFile(qs(r.proposed));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first().toStdString();
+    };
+
+    buildwidgets();
+    connecthandlers();
+    Form_Load();
+    applyoverrides(overrides);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildwidgets() {
+    setObjectName("Form1");
+    setWindowTitle("-=ZAV's=- QUIBB for Windows");
+    setFixedSize(9480 / 15, 6420 / 15);
+    setFont(captionfont());
+
+    Frame4 = frame(this, "Frame4", "Load:", twips(120, 0, 1335, 855));
+    bCargar = button(Frame4, "bCargar", "&HEX", twips(120, 360, 495, 375), "Load File In Hex Format.");
+    Command2 = button(Frame4, "Command2", "B&IN", twips(720, 360, 495, 375), "Load Raw BIN File.");
+    Command2->setEnabled(false);  // there is no loader for raw BIN files
+
+    Frame5 = frame(this, "Frame5", "Save (Dump) :", twips(1440, 0, 1335, 855));
+    bhex = button(Frame5, "bhex", "HE&X", twips(120, 360, 495, 375),
+                  "Dump the contents of the Pic, using HEX Format.");
+    bbin = button(Frame5, "bbin", "BI&N", twips(720, 360, 495, 375),
+                  "Dump the contents of the Pic, using BIN Format.");
+
+    Frame1 = frame(this, "Frame1", "Action:", twips(2760, 0, 6615, 855));
+    bProgramar = button(Frame1, "bProgramar", "&Burn!", twips(120, 360, 615, 375), "Burn it up!");
+    bverificar = button(Frame1, "bverificar", "&Verify", twips(720, 360, 615, 375),
+                        "Verify (Compare) the info programmed in the pic to the file loaded in memory.");
+    bBorrar = button(Frame1, "bBorrar", "&Erase", twips(1320, 360, 615, 375),
+                     "Erase Pic Micro Memory.  (Resets Protection also).");
+    bbuscar = button(Frame1, "bbuscar", "&Check H/W", twips(2640, 360, 615, 375),
+                     "Try to detect the programmer.");
+    bTestear = button(Frame1, "bTestear", "&Test H/W", twips(3240, 360, 615, 375),
+                      "Troubleshoot the hardware. You will need a tester!");
+    babout = button(Frame1, "babout", "&About", twips(4920, 360, 735, 375), "About Window.");
+    Command1 = button(Frame1, "Command1", "&Save Settings", twips(5640, 360, 855, 375),
+                      "Save the Settings to the INI file.");
+
+    text_filename = place(new QLineEdit(this), "text_filename", twips(120, 960, 5295, 315));
+    setbase(text_filename, lightgrey);
+
+    // The lists belong to the window and lie in front of the frame drawn
+    // around them.
+    Frame7 = frame(this, "Frame7", "", twips(120, 1320, 5295, 4695));
+    List2 = place(new QListWidget(this), "List2", twips(240, 1560, 5055, 1680));
+    List2->setFont(fixedfont(9, false));
+    setbase(List2, lightgrey);
+    List3 = place(new QListWidget(this), "List3", twips(240, 3360, 5055, 2460));
+    List3->setFont(fixedfont(6, true));
+    setbase(List3, lightgrey);
+    for (QListWidget* list : {List2, List3}) {
+        list->setSelectionMode(QAbstractItemView::NoSelection);
+        list->setFocusPolicy(Qt::NoFocus);
+    }
+
+    ProgressBar1 = place(new QProgressBar(this), "ProgressBar1", twips(120, 6120, 9255, 255));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    Frame6 = frame(this, "Frame6", "", twips(5520, 960, 3855, 5055));
+
+    Frame3 = frame(this, "Frame3", "Select the &LPT:", twips(5640, 1200, 1815, 1455),
+                   "Select the LPT (Printer Port) Address where the hardware is connected.");
+    Option4 = option(Frame3, "Option4", "Option4", twips(120, 240, 1575, 195));
+    Option5 = option(Frame3, "Option5", "Option5", twips(120, 480, 1575, 195));
+    Option6 = option(Frame3, "Option6", "Option6", twips(120, 720, 1575, 195));
+    Label1 = place(new QLabel("PORT: 0x", Frame3), "Label1", twips(240, 1080, 855, 255));
+    text_port = place(new QLineEdit("278", Frame3), "text_port", twips(960, 1080, 615, 285));
+    QPalette menu = text_port->palette();
+    menu.setColor(QPalette::Base, palette().color(QPalette::Window));
+    text_port->setPalette(menu);
+
+    Frame2 = frame(this, "Frame2", "Select &PicMicro:", twips(7560, 1200, 1695, 1455),
+                   "Select the Pic Microcontroller you wish to program.");
+    Option1 = option(Frame2, "Option1", "PIC 16C84", twips(120, 240, 1215, 195));
+    Option2 = option(Frame2, "Option2", "PIC 16F84", twips(120, 480, 1215, 195));
+    Option3 = option(Frame2, "Option3", "PIC 16F83", twips(120, 720, 1215, 195));
+
+    Frame8 = frame(Frame6, "Frame8", "Configuration &Word:", twips(120, 1920, 3615, 2415),
+                   "Set up the configuration Word you wish to use when programming.");
+    QFont bitfont("Sans Serif");
+    bitfont.setStyleHint(QFont::SansSerif);
+    bitfont.setPointSizeF(9.75);
+    bitfont.setBold(true);
+    bitfont.setStretch(QFont::Unstretched);
+    for (int bit = 0; bit < 14; ++bit) {
+        const std::string name = "C" + std::to_string(bit);
+        const char* tip = bit == 0 ? "FOSC0" : bit == 1 ? "FOSC1" : bit == 2 ? "WDTE"
+                          : bit == 3 ? "PWRITE#" : "CP (protection)";
+        C[bit] = place(new BitBox("0", Frame8), name.c_str(), twips(3240 - 240 * bit, 240, 240, 360), tip);
+        C[bit]->setAlignment(Qt::AlignCenter);
+        C[bit]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        C[bit]->setFont(bitfont);
+        C[bit]->setAutoFillBackground(true);
+        QPalette p = C[bit]->palette();
+        p.setColor(QPalette::Window, lightgrey);
+        p.setColor(QPalette::WindowText, darkblue);
+        C[bit]->setPalette(p);
+    }
+    cCP = place(new QCheckBox("Copy Protection", Frame8), "cCP", twips(120, 720, 1215, 375),
+                "Activate Copy Protection Bits");
+    cPWRTE = place(new QCheckBox("PWRTE", Frame8), "cPWRTE", twips(1440, 720, 855, 375),
+                   "Activate Power-Up Timer Bits");
+    cWDTE = place(new QCheckBox("WatchDog Timer", Frame8), "cWDTE", twips(2280, 720, 1095, 375),
+                  "Activate Watchdog Timer Bits");
+    Frame9 = frame(Frame8, "Frame9", "&OSC:", twips(120, 1200, 3375, 495),
+                   "Select the type of oscilator you intend to use on your circuit.");
+    const char* osccaptions[4] = {"LP", "XT", "HS", "RC"};
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "OSC" + std::to_string(i);
+        OSC[i] = option(Frame9, name.c_str(), osccaptions[i], twips(600 * (i + 1), 120, 615, 255));
+    }
+    Label2 = place(new QLabel("VALUE: 0x", Frame8), "Label2", twips(720, 1920, 855, 255),
+                   "The hexadecimal value corresponding to the configuration word.");
+    cvalue = place(new QLineEdit(Frame8), "cvalue", twips(1560, 1920, 495, 285));
+    cvalue->setReadOnly(true);
+    cvalue->setFocusPolicy(Qt::NoFocus);
+    showeditor();  // the controls' initial state is the model's
+
+    fitcaptions({bCargar, Command2, bhex, bbin, bProgramar, bverificar, bBorrar, bbuscar,
+                 bTestear, babout, Command1});
+    fitcaptions({cCP, cPWRTE, cWDTE});
+    fitcaptions({OSC[0], OSC[1], OSC[2], OSC[3]});
+
+    // Frames drawn later would hide what lies over them.
+    Frame2->raise();
+    Frame3->raise();
+    List2->raise();
+    List3->raise();
+}
+
+void MainWindow::connecthandlers() {
+    // Option buttons and check boxes report only real changes of state, so a
+    // selection made from code runs the same handler as a click, exactly once.
+    auto selected = [this](QRadioButton* o, void (MainWindow::*handler)()) {
+        connect(o, &QRadioButton::toggled, this, [this, handler](bool on) {
+            if (on) (this->*handler)();
+        });
+    };
+    selected(Option1, &MainWindow::Option1_Click);
+    selected(Option2, &MainWindow::Option2_Click);
+    selected(Option3, &MainWindow::Option3_Click);
+    selected(Option4, &MainWindow::Option4_Click);
+    selected(Option5, &MainWindow::Option5_Click);
+    selected(Option6, &MainWindow::Option6_Click);
+    connect(text_port, &QLineEdit::textChanged, this, &MainWindow::text_port_Change);
+
+    for (int bit = 0; bit < 14; ++bit) C[bit]->onDoubleClick = [this, bit] { C_DblClick(bit); };
+    for (int i = 0; i < 4; ++i)
+        connect(OSC[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) OSC_Click(i);
+        });
+    connect(cWDTE, &QCheckBox::toggled, this, &MainWindow::cWDTE_Click);
+    connect(cPWRTE, &QCheckBox::toggled, this, &MainWindow::cPWRTE_Click);
+    connect(cCP, &QCheckBox::toggled, this, &MainWindow::cCP_Click);
+
+    connect(bCargar, &QPushButton::clicked, this, &MainWindow::bCargar_Click);
+    connect(bhex, &QPushButton::clicked, this, &MainWindow::bhex_Click);
+    connect(bbin, &QPushButton::clicked, this, &MainWindow::bbin_Click);
+    connect(bProgramar, &QPushButton::clicked, this, &MainWindow::bProgramar_Click);
+    connect(bverificar, &QPushButton::clicked, this, &MainWindow::bverificar_Click);
+    connect(bBorrar, &QPushButton::clicked, this, &MainWindow::bBorrar_Click);
+    connect(bbuscar, &QPushButton::clicked, this, &MainWindow::bbuscar_Click);
+    connect(bTestear, &QPushButton::clicked, this, &MainWindow::bTestear_Click);
+    connect(babout, &QPushButton::clicked, this, &MainWindow::babout_Click);
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+}
+
+void MainWindow::Form_Load() {
+    startup(state);  // the record, and the port's idle state (first port access)
+    setWindowTitle(qs("-=ZAV's=- QUIBB for Windows -=Version " + state.version));
+    text_filename->setEnabled(true);
+    text_filename->setReadOnly(true);
+    text_port->setEnabled(false);
+    Option4->setText("LPT1 (0x378)");
+    Option5->setText("LPT2 (0x278)");
+    Option6->setText("Other Port:");
+    Option2->setChecked(true);
+    Option2_Click();
+    Option5->setChecked(true);
+    enableburn(false);
+    GetPort();
+    statusAdd("Welcome to Quibb9x");
+    statusAdd("Written by the quibb9x developers.");
+    load_ini();
+}
+
+// ---- Frontend ----
+
+void MainWindow::statusClear() { List2->clear(); }
+void MainWindow::statusAdd(const std::string& line) { List2->addItem(qs(line)); }
+// Operations keep the processor busy without returning to the event loop,
+// so the list is painted right away.
+void MainWindow::statusRepaint() { List2->repaint(); }
+void MainWindow::fileListClear() { List3->clear(); }
+void MainWindow::fileListAdd(const std::string& line) { List3->addItem(qs(line)); }
+void MainWindow::progressMax(int maximum) { ProgressBar1->setMaximum(maximum); }
+void MainWindow::progressValue(int value) { ProgressBar1->setValue(value); }
+Answer MainWindow::message(const std::string& text, const std::string& title, Buttons buttons) {
+    return askBox(text, title, buttons);
+}
+void MainWindow::windowRepaint() { repaint(); }
+
+// ---- Device and port ----
+
+void MainWindow::Option1_Click() { setdevice(state, 1); }
+void MainWindow::Option2_Click() { setdevice(state, 2); }
+void MainWindow::Option3_Click() { setdevice(state, 3); }
+
+void MainWindow::Option4_Click() {
+    text_port->setEnabled(false);
+    GetPort();
+}
+void MainWindow::Option5_Click() {
+    text_port->setEnabled(false);
+    GetPort();
+}
+void MainWindow::Option6_Click() {
+    text_port->setEnabled(true);
+    GetPort();
+}
+
+void MainWindow::GetPort() {
+    if (Option4->isChecked()) {
+        state.portaddr = LPT1;
+    } else if (Option5->isChecked()) {
+        state.portaddr = LPT2;
+    } else if (Option6->isChecked()) {
+        // Five or more significant digits do not fit: the address stays.
+        if (auto addr = readhex16(text_port->text().toStdString())) state.portaddr = *addr;
+    }
+}
+
+void MainWindow::text_port_Change() {
+    if (auto addr = readhex16(text_port->text().toStdString())) state.portaddr = *addr;
+}
+
+// ---- Configuration word editor ----
+
+void MainWindow::C_DblClick(int index) {
+    editor.C_DblClick(state, index);
+    showeditor();
+}
+void MainWindow::OSC_Click(int index) {
+    editor.OSC_Click(state, index);
+    showeditor();
+}
+void MainWindow::cWDTE_Click() {
+    editor.cWDTE_Click(state, cWDTE->isChecked());
+    showeditor();
+}
+void MainWindow::cPWRTE_Click() {
+    editor.cPWRTE_Click(state, cPWRTE->isChecked());
+    showeditor();
+}
+void MainWindow::cCP_Click() {
+    editor.cCP_Click(state, cCP->isChecked());
+    showeditor();
+}
+void MainWindow::updateC() {
+    editor.updateC(state);
+    showeditor();
+}
+
+void MainWindow::showeditor() {
+    // The model has already run every handler that a change calls for; the
+    // widgets only follow it, with their signals held back.
+    for (int bit = 0; bit < 14; ++bit) C[bit]->setText(QString(QChar(editor.C[bit])));
+    cvalue->setText(qs(editor.cvalue));
+    const QSignalBlocker o0(OSC[0]), o1(OSC[1]), o2(OSC[2]), o3(OSC[3]);
+    OSC[editor.osc]->setChecked(true);  // the others clear themselves
+    const QSignalBlocker h1(cCP), h2(cPWRTE), h3(cWDTE);
+    cCP->setChecked(editor.cCP);
+    cPWRTE->setChecked(editor.cPWRTE);
+    cWDTE->setChecked(editor.cWDTE);
+}
+
+// ---- Buttons ----
+
+void MainWindow::enableburn(bool on) {
+    bProgramar->setEnabled(on);
+    bverificar->setEnabled(on);
+}
+
+void MainWindow::bCargar_Click() {
+    FileRequest r;
+    r.title = "Open HEX File";
+    r.proposed = text_filename->text().isEmpty() ? "*.hex" : text_filename->text().toStdString();
+    r.filter = "*.hex";
+    r.suffix = "hex";
+    const auto name = askFile(r);
+    if (!name) return;  // cancelled: nothing changes
+    text_filename->setText(qs(*name));
+    if (loadhexfile(state, *this, *name)) {
+        enableburn(true);
+        updateC();
+    } else {
+        enableburn(false);
+    }
+}
+
+void MainWindow::bbin_Click() {
+    const auto name = askFile({true, "SAVE BIN", "", "*.bin", "bin"});
+    if (!name) return;
+    state.dumpfile = *name;
+    save_bin(state, *this);
+    enableburn(false);
+}
+
+void MainWindow::bhex_Click() {
+    const auto name = askFile({true, "SAVE HEX", "", "*.hex", "hex"});
+    if (!name) return;
+    state.dumpfile = *name;
+    save_hex(state, *this);
+    enableburn(false);
+}
+
+void MainWindow::bProgramar_Click() { program2(state, *this, modeprogram); }
+void MainWindow::bverificar_Click() { program2(state, *this, modeverify); }
+void MainWindow::bBorrar_Click() { erasechip(state, *this); }
+void MainWindow::bbuscar_Click() { checkhardware(state, *this); }
+void MainWindow::bTestear_Click() { troubleshoot(state, *this); }
+
+void MainWindow::babout_Click() {
+    if (!about) about = new AboutWindow(state.version, this);
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
+
+void MainWindow::Command1_Click() { save_ini(state, text_filename->text().toStdString()); }
+
+// ---- Settings and overrides ----
+
+void MainWindow::load_ini() {
+    const IniValues v = readsettings(state);
+
+    if (auto pic = readint16(v.pic)) state.picmodel = *pic;
+    if (state.picmodel == 1) Option1->setChecked(true);
+    if (state.picmodel == 2) Option2->setChecked(true);
+    if (state.picmodel == 3) Option3->setChecked(true);
+
+    const PortChoice port = portchoice(v.lpt);
+    (port.option == 4 ? Option4 : port.option == 5 ? Option5 : Option6)->setChecked(true);
+    if (port.text) text_port->setText(qs(*port.text));
+
+    if (auto word = readint16(v.cword)) state.configmem[0] = *word;
+    updateC();
+
+    text_filename->setText(qs(v.load));
+}
+
+void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
+    // An option already selected does not report a change; its handler runs
+    // anyway so the override's values stand.
+    if (o->isChecked()) (this->*handler)();
+    else o->setChecked(true);
+}
+
+void MainWindow::applyoverrides(const Overrides& o) {
+    if (o.device) {
+        if (*o.device == 1) choose(Option1, &MainWindow::Option1_Click);
+        if (*o.device == 2) choose(Option2, &MainWindow::Option2_Click);
+        if (*o.device == 3) choose(Option3, &MainWindow::Option3_Click);
+    }
+    if (o.port) {
+        if (*o.port == LPT1) {
+            choose(Option4, &MainWindow::Option4_Click);
+        } else if (*o.port == LPT2) {
+            choose(Option5, &MainWindow::Option5_Click);
+        } else {
+            choose(Option6, &MainWindow::Option6_Click);
+            text_port->setText(qs(hexupper(static_cast<uint16_t>(*o.port))));
+        }
+    }
+    if (o.config) {
+        editor.setword(state, *o.config);
+        showeditor();
+    }
+}
