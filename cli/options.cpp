@@ -50,7 +50,23 @@ struct Definitions {
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
 
+    // Qt's own options for a window (-platform offscreen, -style Fusion, ...):
+    // accepted and left in the arguments for the application object.
+    std::vector<QCommandLineOption> toolkit() const {
+        std::vector<QCommandLineOption> all;
+        for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                 "qwindowgeometry", "geometry", "qwindowtitle", "qwindowicon",
+                                 "style", "stylesheet", "session", "display", "name"})
+            all.emplace_back(QString(name), QString(), QString("value"));
+        for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+            all.emplace_back(QString(name));
+        for (auto& o : all) o.setFlags(QCommandLineOption::HiddenFromHelp);
+        return all;
+    }
+
     void addTo(QCommandLineParser& parser) {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        for (const auto& o : toolkit()) parser.addOption(o);
         parser.setApplicationDescription(
             "Programs PIC16C84, PIC16F84 and PIC16F83 chips through a board on the "
             "parallel port.\nWithout a command it opens the window.");
@@ -137,7 +153,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     Options o;
-    o.help = parser.isSet(help);
+    o.help = parser.isSet(help) || parser.isSet("help-all");
     o.version = parser.isSet(version);
     o.simulate = parser.isSet(d.simulate);
     o.yes = parser.isSet(d.yes);
@@ -209,6 +225,12 @@ std::string helptext() {
     parser.addHelpOption();
     parser.addVersionOption();
     std::string text = parser.helpText().toStdString();
+    // The usage line names the program, not the path it was started by.
+    const std::string usage = "Usage: ";
+    if (text.rfind(usage, 0) == 0) {
+        const auto end = text.find(" [options]");
+        if (end != std::string::npos) text.replace(usage.size(), end - usage.size(), "quibb9x");
+    }
     text += "\nCommands:\n";
     for (const auto& c : commands()) {
         std::string head = std::string("  ") + c.name + (c.needsFile ? " FILE" : "");

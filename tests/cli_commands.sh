@@ -9,7 +9,7 @@ fixtures=$(realpath "$2")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cd "$tmp"
-unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY
+unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY WAYLAND_DISPLAY
 export QUIBB9X_SIM_FILE=$tmp/chip.txt QUIBB9X_SIM_CHIP=16F84 TMPDIR=$tmp
 failures=0
 
@@ -73,8 +73,9 @@ done
 run --simulate frobnicate
 expect_err "quibb9x: unknown command 'frobnicate' (see 'quibb9x --help')"
 
-case="detect"
-sim detect
+case="detect, with no display and no platform plugin to load"
+QT_QPA_PLATFORM=no-such-plugin "$prog" --simulate --port 0x278 detect >out.txt 2>err.txt </dev/null
+status=$?
 expect_status 0
 expect_err "SUCCESS!: QUIBB H/W Successfully detected on port!"
 [ ! -s out.txt ] || fail "detect wrote status lines"

@@ -98,11 +98,15 @@ TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
     EXPECT_EQ(o.command, "erase");
     EXPECT_TRUE(o.yes);
 
-    // No command: the window, with the same options.
-    o = parsed({"--device=16F83", "--quit-after-start"});
+    // No command: the window, with the same options, and Qt's own for it.
+    o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse"});
     EXPECT_TRUE(o.command.empty());
     EXPECT_EQ(o.overrides.device, 3);
     EXPECT_TRUE(o.quitAfterStart);
+
+    EXPECT_TRUE(parsed({"-h"}).help);
+    EXPECT_TRUE(parsed({"--help-all"}).help);
+    EXPECT_TRUE(parsed({"-v"}).version);
 }
 
 TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
@@ -132,6 +136,7 @@ TEST(CliOptions, HelpNamesEveryCommandAndVisibleOption) {
                              "--simulate", "--yes", "--help", "--version"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(help.find("quit-after-start"), std::string::npos);
+    EXPECT_EQ(help.rfind("Usage: quibb9x [options] [command] [FILE]\n", 0), 0u) << help;
 }
 
 TEST(CliConsole, StatusOnStandardOutputBoxesOnStandardError) {
