@@ -39,8 +39,10 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "uitest_mainwindow";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: tearing Qt down among the static destructors crashes
+    // once a synthetic mouse event has created its default device.
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 std::string text(const QString& s) { return s.toStdString(); }

@@ -27,8 +27,11 @@ AboutWindow::AboutWindow(const std::string& version, QWidget* parent) : QDialog(
     QPalette grey = List1->palette();
     grey.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
     List1->setPalette(grey);
-    QFont listfont("Sans Serif");
+    // Condensed, so the 89-hyphen separators and the longest lines fit the
+    // window's width.
+    QFont listfont("DejaVu Sans");
     listfont.setStyleHint(QFont::SansSerif);
+    listfont.setStretch(QFont::Condensed);
     listfont.setPointSizeF(9.75);
     listfont.setBold(true);
     List1->setFont(listfont);
