@@ -34,7 +34,16 @@ void ConsoleFrontend::statusClear() {}
 void ConsoleFrontend::statusAdd(const std::string& line) {
     clearProgress();
     out_ << line << '\n' << std::flush;
-    if (!trim(line).empty()) label_ = trim(line);
+    // The bar is labelled with the region and what is done to it, e.g.
+    // "Program memory: Programming...".
+    const std::string t = trim(line);
+    if (t.empty()) return;
+    if (t.back() == ':') {
+        region_ = t;
+        label_ = t;
+    } else {
+        label_ = region_.empty() ? t : region_ + " " + t;
+    }
 }
 
 void ConsoleFrontend::statusRepaint() { out_ << std::flush; }
@@ -43,13 +52,12 @@ void ConsoleFrontend::statusRepaint() { out_ << std::flush; }
 void ConsoleFrontend::fileListClear() {}
 void ConsoleFrontend::fileListAdd(const std::string&) {}
 
-void ConsoleFrontend::progressMax(int maximum) {
-    maximum_ = maximum;
-    shownPercent_ = -1;
-}
+void ConsoleFrontend::progressMax(int maximum) { maximum_ = maximum; }
 
 void ConsoleFrontend::progressValue(int value) {
-    if (!progressLine_) return;
+    // A bar at 0 says nothing yet (and the final reset to 0 after "SUCCESS!"
+    // must not bring it back).
+    if (!progressLine_ || value <= 0) return;
     const int percent = maximum_ > 0 ? std::clamp(value * 100 / maximum_, 0, 100) : 0;
     if (showing_ && percent == shownPercent_) return;  // redraw only on change
     const int filled = percent * barWidth / 100;

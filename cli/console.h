@@ -37,7 +37,8 @@ private:
     bool progressLine_;
     bool assumeYes_;
     std::istream* terminal_;
-    std::string label_;  // the last status line, shown before the bar
+    std::string region_;  // the last region line ("Program memory:")
+    std::string label_;   // shown before the bar
     int maximum_ = 100;
     int shownPercent_ = -1;
     bool showing_ = false;

@@ -183,20 +183,23 @@ TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
 TEST(CliConsole, ProgressIsOneRedrawnLineClearedBeforeOtherOutput) {
     std::ostringstream out, err;
     ConsoleFrontend f(out, err, true, false, nullptr);
+    f.statusAdd("Program memory: ");
     f.statusAdd("Programming...");
-    f.progressMax(4);
-    f.progressValue(0);
-    f.progressValue(0);  // no change, no redraw
-    f.progressValue(2);
+    f.progressValue(0);  // nothing to show yet
+    f.progressMax(5);
+    f.progressValue(1);
+    f.progressValue(1);  // no change, no redraw
+    f.progressValue(3);
     const std::string drawn = err.str();
     EXPECT_EQ(drawn,
-              "\rProgramming... [..............................] 0%\x1b[K"
-              "\rProgramming... [###############...............] 50%\x1b[K");
+              "\rProgram memory: Programming... [######........................] 20%\x1b[K"
+              "\rProgram memory: Programming... [##################............] 60%\x1b[K");
     f.statusAdd("SUCCESS!");  // the line goes before anything else is written
+    f.progressValue(0);       // the pass's final reset draws nothing
     EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
     f.finish();  // nothing left to clear
     EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
-    EXPECT_EQ(out.str(), "Programming...\nSUCCESS!\n");
+    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\nSUCCESS!\n");
 }
 
 TEST_F(InTempDir, StartUpTakesTheSettingsFileThenTheOverrides) {
