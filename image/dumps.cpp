@@ -69,6 +69,13 @@ bool fileerror(Frontend& f, const char* text) {
 struct Output {
     std::string name;
     int fd = -1;
+
+    Output() = default;
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    // An interruption that unwinds through a dump takes the unfinished file
+    // away with it.
+    ~Output();
 };
 
 bool createbeside(const std::string& target, Output& out) {
@@ -94,6 +101,8 @@ void abandon(Output& out) {
     if (!out.name.empty()) unlink(out.name.c_str());
     out.name.clear();
 }
+
+Output::~Output() { abandon(*this); }
 
 // Makes the written bytes durable, then puts the file under the target name.
 bool finish(Output& out, const std::string& target) {

@@ -301,6 +301,21 @@ TEST_F(Dumps, AFailedWriteKeepsTheEarlierFile) {
     EXPECT_EQ(left, std::vector<std::string>({"out.bin", "out.hex"}));
 }
 
+// An operation unwound part-way (the command line's Ctrl-C does so) takes
+// the unfinished file away and leaves the earlier one under the name.
+TEST_F(Dumps, AnUnwoundDumpLeavesNoPartialFile) {
+    struct Stop {};
+    writefile(dir + "/out.bin", "OLD BIN");
+    s.dumpfile = dir + "/out.bin";
+    r = Recorder();
+    r.onProgress = [](int value) {
+        if (value == 100) throw Stop{};
+    };
+    EXPECT_THROW(save_bin(s, r), Stop);
+    EXPECT_EQ(readfile(dir + "/out.bin"), "OLD BIN");
+    EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
+}
+
 TEST_F(Dumps, LinksAreReplacedNeverWrittenThrough) {
     const std::string victim = dir + "/victim";
     writefile(victim, "precious");

@@ -275,6 +275,13 @@ TEST_F(PortsTest, NoPortAtTheAddressListsThePortsThatExist) {
                            "Meanwhile the port reads 0xFF and writes to it go nowhere.");
     ports.out(0x3BE, 0x04);
     EXPECT_EQ(said.size(), 2u);
+
+    // Start-up idles the lines at address 0 before a port is chosen: the main
+    // board's range is left alone without a word.
+    ports.out(0x0002, 0x04);
+    ports.out(0x0000, 0x01);
+    EXPECT_EQ(ports.in(0x0001), 0xFF);
+    EXPECT_EQ(said.size(), 2u);
     EXPECT_TRUE(kernel.calls.empty());
 }
 
@@ -311,8 +318,7 @@ TEST_F(PortsTest, RawAccessAsksPermissionPerPortAndLeavesTheMainBoardAlone) {
     EXPECT_EQ(kernel.calls,
               (std::vector<std::string>{"ioperm 37A 1 1", "outb 37A 0F", "outb 37A 0E",
                                         "ioperm 379 1 1", "inb 379", "iopl 3", "outb E800 01"}));
-    ASSERT_EQ(said.size(), 1u);
-    EXPECT_NE(said[0].find("0x2 belongs to the main board's own controllers"), std::string::npos);
+    EXPECT_TRUE(said.empty());  // nothing to explain about the main board's ports
 
     kernel = FakeKernel{};
     kernel.permErrno = EPERM;

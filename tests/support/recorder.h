@@ -37,6 +37,7 @@ public:
     void progressValue(int value) override {
         progressAt = value;
         progressValues.push_back(value);
+        if (onProgress) onProgress(value);
     }
     Answer message(const std::string& text, const std::string& title, Buttons buttons) override {
         boxes.push_back({text, title, buttons});
@@ -52,4 +53,6 @@ public:
 
     // Called while a box is open (for tests that look at the board then).
     std::function<void(const Box&)> onBox;
+    // Called at every progress step (for tests that stop an operation there).
+    std::function<void(int)> onProgress;
 };
