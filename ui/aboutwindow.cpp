@@ -51,17 +51,17 @@ AboutWindow::AboutWindow(const std::string& version, QWidget* parent) : QDialog(
 
 void AboutWindow::Form_Load(const std::string& version) {
     const std::string lines[] = {
-        "-=[ QUIBB for Windows ]=-   Home page: see the project's README.",
+        "-=[ QUIBB for Windows ]=-   Home page: the quibb9x project's repository",
         "**Version " + version + "**",
         separator,
         "This software is a complete rewrite of the original QUIBB.",
-        "Code, user interface and improvements: the quibb9x developers.",
-        "Contact: see the project's README.",
+        "Code, user interface and improvements: the quibb9x developers, 2026.",
+        "Contact: the quibb9x project's issue tracker.",
         separator,
         "Earlier program: QUIBB, by its original developers.",
-        "Its home page: see the project's README.",
-        "Programmer design: the classic serial PIC16x84 board, compatible.",
-        "Its designer's address: see the project's README.",
+        "Its web address is not recorded here.",
+        "Based on, and compatible with, the classic serial PIC16x84 programmer board.",
+        "Its designer's address is not recorded here.",
         separator,
         "Dedicated to everyone who builds their own tools.",
     };
