@@ -60,7 +60,7 @@ void AboutWindow::Form_Load(const std::string& version) {
         separator,
         "Earlier program: QUIBB, by its original developers.",
         "Its web address is not recorded here.",
-        "Based on, and compatible with, the classic serial PIC16x84 programmer board.",
+        "Based on, and compatible with, the classic PIC16x84 programmer.",
         "Its designer's address is not recorded here.",
         separator,
         "Dedicated to everyone who builds their own tools.",
