@@ -29,10 +29,14 @@
 #include "core/platform.h"
 #include "core/startup.h"
 #include "image/hexreader.h"
+#include "bench/benchsupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using bench::Quiet;
+using bench::simexport;
 
 // The image of the maximal file, the same in the file and in the chip.
 int16_t programword(int i) { return static_cast<int16_t>((i * 7 + 3) & 0x3FFF); }
@@ -91,34 +95,12 @@ public:
     }
 };
 
-class Quiet : public Frontend {
-public:
-    void statusClear() override {}
-    void statusAdd(const std::string&) override {}
-    void statusRepaint() override {}
-    void fileListClear() override {}
-    void fileListAdd(const std::string&) override {}
-    void progressMax(int) override {}
-    void progressValue(int) override {}
-    Answer message(const std::string&, const std::string&, Buttons) override { return Answer::Ok; }
-};
-
 struct Sample {
     double wallMs = 0;
     long long waitMs = 0;
     long maxrssKiB = 0;
     int status = 0;
 };
-
-template <typename Fn>
-Fn simexport(const char* name) {
-    void* sym = dlsym(binding::handle(), name);
-    if (!sym) {
-        std::fprintf(stderr, "bench_cli: the simulated board lacks %s\n", name);
-        std::_Exit(1);
-    }
-    return reinterpret_cast<Fn>(sym);
-}
 
 // The chip as a burn of the maximal file leaves it, without the burn's time.
 void fillchip() {

@@ -13,35 +13,12 @@
 #include "core/binding.h"
 #include "core/startup.h"
 #include "operations/program.h"
+#include "bench/benchsupport.h"
 
 namespace {
 
-template <typename Fn>
-Fn simexport(const char* name) {
-    void* sym = dlsym(binding::handle(), name);
-    if (!sym) {
-        std::fprintf(stderr, "bench_operations: the simulated board lacks %s\n", name);
-        std::exit(1);
-    }
-    return reinterpret_cast<Fn>(sym);
-}
-
-// Says nothing; a box here means the pass failed, which the figures report.
-class Quiet : public Frontend {
-public:
-    std::string lastbox;
-    void statusClear() override {}
-    void statusAdd(const std::string&) override {}
-    void statusRepaint() override {}
-    void fileListClear() override {}
-    void fileListAdd(const std::string&) override {}
-    void progressMax(int) override {}
-    void progressValue(int) override {}
-    Answer message(const std::string& text, const std::string&, Buttons) override {
-        lastbox = text;
-        return Answer::Ok;
-    }
-};
+using bench::Quiet;
+using bench::simexport;
 
 template <typename Fn>
 double timed(Fn fn) {

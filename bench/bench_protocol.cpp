@@ -13,18 +13,11 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
+#include "bench/benchsupport.h"
 
 namespace {
 
-template <typename Fn>
-Fn simexport(const char* name) {
-    void* sym = dlsym(binding::handle(), name);
-    if (!sym) {
-        std::fprintf(stderr, "bench_protocol: the simulated board lacks %s\n", name);
-        std::exit(1);
-    }
-    return reinterpret_cast<Fn>(sym);
-}
+using bench::simexport;
 
 double seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();

@@ -1,0 +1,42 @@
+// What the benchmarks share: the simulated board's extra exports, looked up in
+// the library the program itself bound, and a front end that shows nothing.
+#pragma once
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/binding.h"
+#include "core/frontend.h"
+
+namespace bench {
+
+template <typename Fn>
+Fn simexport(const char* name) {
+    void* sym = dlsym(binding::handle(), name);
+    if (!sym) {
+        std::fprintf(stderr, "benchmark: the simulated board lacks %s\n", name);
+        std::_Exit(1);
+    }
+    return reinterpret_cast<Fn>(sym);
+}
+
+// Says nothing; a box means the pass failed, which the figures report.
+class Quiet : public Frontend {
+public:
+    std::string lastbox;
+    void statusClear() override {}
+    void statusAdd(const std::string&) override {}
+    void statusRepaint() override {}
+    void fileListClear() override {}
+    void fileListAdd(const std::string&) override {}
+    void progressMax(int) override {}
+    void progressValue(int) override {}
+    Answer message(const std::string& text, const std::string&, Buttons) override {
+        lastbox = text;
+        return Answer::Ok;
+    }
+};
+
+}  // namespace bench
