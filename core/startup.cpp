@@ -43,27 +43,28 @@ void startup(State& s) {
     s.ctrlshadow = 15;
 }
 
+namespace {
+
+// The rows the device options set: program words, implemented configuration
+// bits, and the word sent along with the load-configuration command.
+struct Device {
+    int16_t progsize;
+    int16_t configmask;
+    int16_t configdefault;
+};
+constexpr Device devices[] = {
+    {1024, 0x1F, 0x1B},      // 1: PIC 16C84
+    {1024, 0x3FFF, 0x3FF3},  // 2: PIC 16F84
+    {512, 0x3FFF, 0x3FF3},   // 3: PIC 16F83
+};
+
+}  // namespace
+
 void setdevice(State& s, int16_t model) {
-    switch (model) {
-    case 1:
-        s.picmodel = 1;
-        s.progsize = 1024;
-        s.configmask = 0x1F;
-        s.configdefault = 0x1B;
-        break;
-    case 2:
-        s.picmodel = 2;
-        s.progsize = 1024;
-        s.configmask = 0x3FFF;
-        s.configdefault = 0x3FF3;
-        break;
-    case 3:
-        s.picmodel = 3;
-        s.progsize = 512;
-        s.configmask = 0x3FFF;
-        s.configdefault = 0x3FF3;
-        break;
-    default:
-        break;
-    }
+    if (model < 1 || model > 3) return;
+    const Device& d = devices[model - 1];
+    s.picmodel = model;
+    s.progsize = d.progsize;
+    s.configmask = d.configmask;
+    s.configdefault = d.configdefault;
 }
