@@ -16,6 +16,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "support/scratchdir.h"
 #include "support/simboard.h"
 
 namespace fs = std::filesystem;
@@ -42,18 +43,8 @@ std::string refused(std::vector<std::string> args) {
 
 // Runs a test in a directory of its own, which holds the settings file.
 struct InTempDir : ::testing::Test {
-    fs::path dir, before;
-    void SetUp() override {
-        char name[] = "/tmp/quibb9x-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        before = fs::current_path();
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(before);
-        fs::remove_all(dir);
-    }
+    ScratchDir scratch{"cli", true};
+    fs::path dir = scratch.path();
     void settings(const std::string& text) { std::ofstream(dir / "quibb9x.ini") << text; }
 };
 

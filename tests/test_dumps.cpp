@@ -18,6 +18,7 @@
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "operations/program.h"
+#include "support/scratchdir.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
 
@@ -76,9 +77,6 @@ std::vector<std::string> lines(const std::string& text) {
 class Dumps : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/dumps-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         sim::useSimulatedBoard();
         startup(s);
         s.portaddr = 0x278;
@@ -86,7 +84,6 @@ protected:
         sim::board().setChip(ZAVSIM_16F84);
         s.tempfile = dir + "/quibb.tmp";
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     std::string dumpbin(const std::string& name = "out.bin") {
         s.dumpfile = dir + "/" + name;
@@ -115,7 +112,8 @@ protected:
         return names;
     }
 
-    std::string dir;
+    ScratchDir scratch{"dumps"};
+    std::string dir = scratch.path().string();
     State s;
     Recorder r;
     bool ok = false;

@@ -16,6 +16,7 @@
 #include "core/startup.h"
 #include "image/hexreader.h"
 #include "image/image.h"
+#include "support/scratchdir.h"
 #include "support/recorder.h"
 
 namespace {
@@ -45,13 +46,9 @@ protected:
     static void SetUpTestSuite() { binding::chooseLibrary(SIMLIB_PATH); }
 
     void SetUp() override {
-        char pattern[] = "/tmp/hexreader-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
         startup(s);
         setdevice(s, 2);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string write(const std::string& content, const std::string& name = "t.hex") {
         const std::string path = dir + "/" + name;
@@ -77,7 +74,8 @@ protected:
         EXPECT_EQ(r.boxes.back().title, "ERROR!");
     }
 
-    std::string dir;
+    ScratchDir scratch{"hexreader"};
+    std::string dir = scratch.path().string();
     State s;
     Recorder r;
 };

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/startup.h"
+#include "support/scratchdir.h"
 #include "ui/settings.h"
 
 namespace fs = std::filesystem;
@@ -17,15 +18,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Settings : ::testing::Test {
-    fs::path dir;
+    ScratchDir scratch{"settings"};
+    fs::path dir = scratch.path();
     State s;
-    void SetUp() override {
-        char name[] = "/tmp/quibb9x-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        s.startdir = dir.string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { s.startdir = dir.string(); }
 
     std::string path() const { return inipath(s); }
     std::string contents() const {

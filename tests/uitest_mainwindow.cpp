@@ -28,6 +28,7 @@
 #include <sstream>
 
 #include "support/recorder.h"
+#include "support/scratchdir.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
 
@@ -64,7 +65,8 @@ void doubleclick(QWidget* w) {
 }
 
 struct Window : ::testing::Test {
-    fs::path dir, before;
+    ScratchDir scratch{"ui", true};
+    fs::path dir = scratch.path();
     std::vector<Box> boxes;
     std::deque<Answer> answers;
     std::vector<FileRequest> requests;
@@ -73,15 +75,6 @@ struct Window : ::testing::Test {
     void SetUp() override {
         app();
         sim::useSimulatedBoard();
-        char name[] = "/tmp/quibb9x-ui-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-        before = fs::current_path();
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(before);
-        fs::remove_all(dir);
     }
 
     std::unique_ptr<MainWindow> open(const Overrides& o = {}) {
