@@ -3,14 +3,7 @@
 # exit status and effect on the chip, usage errors, the erase question, a
 # HEX file that does not load, and options against the settings file.
 # Arguments: the program, the fixtures directory.
-set -u
-prog=$(realpath "$1")
-fixtures=$(realpath "$2")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
-unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY WAYLAND_DISPLAY
-export QUIBB9X_SIM_FILE=$tmp/chip.txt QUIBB9X_SIM_CHIP=16F84 TMPDIR=$tmp
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
 failures=0
 
 fail() {

@@ -4,13 +4,8 @@
 # library directory (not beside itself), and the desktop entry and icon must
 # be where desktop environments look for them.
 # Arguments: the program (in the build directory), the fixtures directory.
-set -u
-prog=$(realpath "$1")
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
 build=$(dirname "$prog")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY
-export QUIBB9X_SIM_FILE=$tmp/chip.txt QUIBB9X_SIM_CHIP=16F84
 failures=0
 fail() {
     echo "FAIL: $*" >&2

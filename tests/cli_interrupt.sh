@@ -6,14 +6,8 @@
 # test_cli; the simulated chip cannot be left in programming mode here: its
 # file is written when programming mode ends.)
 # Arguments: the program, the fixtures directory.
-set -u
-prog=$(realpath "$1")
-fixtures=$(realpath "$2")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
-unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY
-export QUIBB9X_SIM_FILE=$tmp/chip.txt QUIBB9X_SIM_CHIP=16C84 TMPDIR=$tmp
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
+export QUIBB9X_SIM_CHIP=16C84
 full=$fixtures/c84_full_inhx32.hex
 failures=0
 fail() {

@@ -12,14 +12,7 @@
 # that chip the original's word is compared as value & 0x1F: what the chip
 # can hold. Every other byte is compared as it stands.
 # Arguments: the program, the fixtures directory.
-set -u
-prog=$(realpath "$1")
-fixtures=$(realpath "$2")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp"
-unset QUIBB9X_SIM_BOARD QUIBB9X_SIM_PROTECTED QUIBB9X_SIM_PORT QUIBB9X_PORTLIB DISPLAY
-export QUIBB9X_SIM_FILE=$tmp/chip.txt TMPDIR=$tmp
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
 failures=0
 fail() {
     echo "FAIL [$name]: $*" >&2
