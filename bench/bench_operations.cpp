@@ -31,10 +31,7 @@ double timed(Fn fn) {
 
 int main() {
     constexpr int base = 0x278;
-    setenv("QUIBB9X_SIM_FILE", "", 1);  // keep no chip file
-    binding::chooseLibrary(SIMLIB_PATH);
-    simexport<void (*)(int32_t)>("zavsimSetBase")(base);
-    simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);
+    bench::usesimulated16F84(SIMLIB_PATH, base);
     const auto timingFaults = simexport<int32_t (*)()>("zavsimTimingFaults");
 
     State s;

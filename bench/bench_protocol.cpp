@@ -30,10 +30,7 @@ int main() {
     constexpr int frames = 1000;
     constexpr int base = 0x278;
 
-    setenv("QUIBB9X_SIM_FILE", "", 1);  // keep no chip file
-    binding::chooseLibrary(SIMLIB_PATH);
-    simexport<void (*)(int32_t)>("zavsimSetBase")(base);
-    simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);
+    bench::usesimulated16F84(SIMLIB_PATH, base);
     const auto timingFaults = simexport<int32_t (*)()>("zavsimTimingFaults");
     const auto readChip = simexport<int32_t (*)(int32_t, int32_t)>("zavsimRead");
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "boardsim/boardsim.h"
 #include "core/binding.h"
 #include "core/frontend.h"
 
@@ -20,6 +21,15 @@ Fn simexport(const char* name) {
         std::_Exit(1);
     }
     return reinterpret_cast<Fn>(sym);
+}
+
+// Binds the program to the simulated board (the library file given) with a
+// blank PIC16F84 at the given base address, keeping no chip file.
+inline void usesimulated16F84(const char* library, int32_t base) {
+    setenv("QUIBB9X_SIM_FILE", "", 1);
+    binding::chooseLibrary(library);
+    simexport<void (*)(int32_t)>("zavsimSetBase")(base);
+    simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);
 }
 
 // Says nothing; a box means the pass failed, which the figures report.
