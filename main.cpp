@@ -1,4 +1,23 @@
-// The program: the window, or with a command the command line (cli/).
-#include "cli/commands.h"
+// The program's entry: the arguments choose the face. Without a command it
+// opens the window (ui/); with a command, --help or --version it runs the
+// command line (cli/), which needs no display.
+#include <string>
+#include <vector>
 
-int main(int argc, char** argv) { return cli::climain(argc, argv); }
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "core/binding.h"
+#include "ui/app.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv, argv + argc);
+    cli::Options o;
+    std::string error;
+    if (!cli::parseoptions(args, o, error)) return cli::usage(error);
+
+    if (o.command.empty() && !o.help && !o.version) {
+        if (o.simulate) binding::chooseSimulated();
+        return runwindow(argc, argv, o.overrides, o.quitAfterStart);
+    }
+    return cli::climain(argc, argv, o);
+}

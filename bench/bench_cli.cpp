@@ -115,7 +115,10 @@ int climain(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    return cli::climain(static_cast<int>(args.size()), argv.data());
+    cli::Options o;
+    std::string error;
+    if (!cli::parseoptions(args, o, error)) return cli::usage(error);
+    return cli::climain(static_cast<int>(args.size()), argv.data(), o);
 }
 
 // One run of an operation in this (child) process; the wall time covers the

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QThread>
-#include <QTimer>
 #include <iostream>
 
 #include "cli/console.h"
@@ -18,18 +16,12 @@
 #include "operations/boardcheck.h"
 #include "operations/erase.h"
 #include "operations/program.h"
-#include "ui/app.h"
-#include "ui/settings.h"
+#include "settings/settings.h"
 
 namespace cli {
 namespace {
 
 const char* const programname = "quibb9x";
-
-int usage(const std::string& why) {
-    std::cerr << programname << ": " << why << " (see '" << programname << " --help')\n";
-    return exitusage;
-}
 
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
@@ -40,17 +32,12 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
     return program2(s, f, mode) ? exitok : exitfailed;
 }
 
-// The window quits at its first event-loop turn (for the start-up
-// benchmark). Events handled before the loop runs do not count as a turn.
-void quitwhenlooping() {
-    if (QThread::currentThread()->loopLevel() > 0)
-        QCoreApplication::quit();
-    else
-        QTimer::singleShot(0, &quitwhenlooping);
-}
-void armquit() { QTimer::singleShot(0, &quitwhenlooping); }
-
 }  // namespace
+
+int usage(const std::string& why) {
+    std::cerr << programname << ": " << why << " (see '" << programname << " --help')\n";
+    return exitusage;
+}
 
 void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     startup(s);
@@ -125,18 +112,7 @@ int runcli(const Options& o) {
     return status;
 }
 
-int climain(int argc, char** argv) {
-    const std::vector<std::string> args(argv, argv + argc);
-    Options o;
-    std::string error;
-    if (!parseoptions(args, o, error)) return usage(error);
-
-    if (o.command.empty() && !o.help && !o.version) {
-        if (o.simulate) binding::chooseSimulated();
-        if (o.quitAfterStart) qAddPreRoutine(&armquit);
-        return runwindow(argc, argv, o.overrides);
-    }
-
+int climain(int argc, char** argv, const Options& o) {
     // The command line needs no display: a core application loads no
     // platform plugin.
     QCoreApplication app(argc, argv);

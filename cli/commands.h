@@ -7,7 +7,7 @@
 #include "cli/options.h"
 #include "core/frontend.h"
 #include "core/state.h"
-#include "ui/configword.h"
+#include "settings/configword.h"
 
 namespace cli {
 
@@ -25,8 +25,12 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f);
 // interruption. Needs no display.
 int runcli(const Options& o);
 
-// Entry point of the program: parses the arguments, then either opens the
-// window or runs the command line.
-int climain(int argc, char** argv);
+// The command line as the program's entry runs it, with the arguments
+// already parsed into `o`: --help, --version or a command.
+int climain(int argc, char** argv, const Options& o);
+
+// One line on standard error naming the mistake and pointing to --help;
+// returns the usage exit status.
+int usage(const std::string& why);
 
 }  // namespace cli

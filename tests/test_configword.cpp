@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/state.h"
-#include "ui/configword.h"
+#include "settings/configword.h"
 
 namespace {
 

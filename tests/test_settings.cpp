@@ -11,7 +11,7 @@
 
 #include "core/startup.h"
 #include "support/scratchdir.h"
-#include "ui/settings.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 

@@ -3,4 +3,6 @@
 
 // Starts the main window and runs the event loop; returns the exit status.
 // The overrides are applied after the settings file has been read.
-int runwindow(int argc, char** argv, const Overrides& overrides = {});
+// `quitAfterStart` (a benchmark aid) ends the loop at its first turn.
+int runwindow(int argc, char** argv, const Overrides& overrides = {},
+              bool quitAfterStart = false);

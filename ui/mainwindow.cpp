@@ -24,7 +24,7 @@
 #include "operations/erase.h"
 #include "operations/program.h"
 #include "ui/aboutwindow.h"
-#include "ui/settings.h"
+#include "settings/settings.h"
 
 // One bit of the configuration word: shows "0" or "1", cannot be typed
 // into, and toggles on a double-click.

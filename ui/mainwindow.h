@@ -14,7 +14,7 @@
 #include "core/overrides.h"
 #include "core/state.h"
 #include "ui/aboutwindow.h"
-#include "ui/configword.h"
+#include "settings/configword.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/state.h"
-#include "ui/configword.h"
+#include "settings/configword.h"
 
 // Profile calls: read one value (default when the file, section or key is
 // missing; the value cut to size - 1 characters); write one value, creating
