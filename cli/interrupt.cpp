@@ -2,17 +2,15 @@
 
 #include <signal.h>
 
-#include <csignal>
+#include "core/stop.h"
 
 namespace cli {
 namespace {
 
-volatile std::sig_atomic_t flag = 0;
-
-extern "C" void onsignal(int) { flag = 1; }
+extern "C" void onsignal(int) { stop::request(); }
 
 void check() {
-    if (flag) throw Interrupted{};
+    if (stop::requested()) throw Interrupted{};
 }
 
 }  // namespace
@@ -26,8 +24,8 @@ void installinterrupt() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool interrupted() { return flag != 0; }
-void clearinterrupt() { flag = 0; }
+bool interrupted() { return stop::requested(); }
+void clearinterrupt() { stop::clear(); }
 
 void InterruptWaits::yield() {
     check();

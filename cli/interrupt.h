@@ -10,8 +10,8 @@ namespace cli {
 
 struct Interrupted {};
 
-// SIGINT and SIGTERM set the flag (without SA_RESTART, so a read from the
-// terminal returns at once).
+// SIGINT and SIGTERM set the run's stop flag (core/stop.h), without
+// SA_RESTART, so a read from the terminal returns at once.
 void installinterrupt();
 bool interrupted();
 void clearinterrupt();  // tests run several commands in one process

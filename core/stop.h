@@ -1,0 +1,13 @@
+// The one "stop" flag of a run. Ctrl-C and SIGTERM on the command line and
+// Escape or closing the window set it; operations look at it between words
+// (and the command line's waits between clock phases) and end with the
+// board idle. Setting it is safe from a signal handler and from any thread.
+#pragma once
+
+namespace stop {
+
+void request();
+bool requested();
+void clear();  // before the next operation (the window, tests)
+
+}  // namespace stop
