@@ -280,3 +280,19 @@ TEST_F(InTempDir, InterruptedBurnLeavesTheBoardIdleWithVppOff) {
     EXPECT_EQ(sim::board().read(0, 1023), 0x3FFF);
     EXPECT_EQ(sim::board().read(2, 0), 0x3FFF);  // the configuration never came
 }
+
+TEST_F(InTempDir, Device16F84ARefusesAnotherChipBeforeAnyWordIsWritten) {
+    sim::useSimulatedBoard();
+    const Options o = parsed({"--device", "16F84A", "--port", "0x278", "burn",
+                              std::string(FIXTURE_DIR) + "/f84_blink_inhx32.hex"});
+    EXPECT_EQ(o.overrides.device, 2);
+    EXPECT_TRUE(o.overrides.requiref84a);
+    EXPECT_EQ(runcli(o), exitfailed);  // a PIC16F84: word 0x2006 reads 0x3FFF
+    // Only the ID's read: load configuration, six increments, read.
+    EXPECT_EQ(sim::commands(), (std::vector<int>{0, 6, 6, 6, 6, 6, 6, 4}));
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+
+    sim::board().setChip(ZAVSIM_16F84A);
+    EXPECT_EQ(runcli(o), exitok);
+    EXPECT_EQ(sim::board().read(0, 0), 0x2805);
+}
