@@ -9,6 +9,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "core/binding.h"
+#include "core/detect.h"
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
@@ -70,7 +71,16 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
     return program2(s, f, mode) ? exitok : exitfailed;
 }
 
+// Without the board every word reads alike (all ones or all zeros), which
+// would pass for a blank or a protected chip: the board must answer first.
 int checkblank(State& s, Frontend& f) {
+    if (detecthardware(s) != 1) {
+        std::cerr << programname << ": the board does not answer on port "
+                  << hex4(static_cast<uint16_t>(s.portaddr), 3)
+                  << ", so nothing could be checked. Check the cable and the port (--port); '"
+                  << programname << " detect' tells when the board answers.\n";
+        return exitfailed;
+    }
     const BlankResult r = blankcheck(s);
     if (r.blank) {
         f.statusAdd(std::string(programname) + ": blank: all " + std::to_string(r.words) +

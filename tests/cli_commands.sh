@@ -290,6 +290,9 @@ expect_status 0
 QUIBB9X_SIM_CHIP=16F83 QUIBB9X_SIM_FILE= sim --device 16F83 blank-check
 expect_status 0
 expect_out "quibb9x: blank: all 581 words read as erased"
+QUIBB9X_SIM_BOARD=0 QUIBB9X_SIM_FILE= sim blank-check  # every word would read 0x3FFF
+expect_status 1
+expect_err "quibb9x: the board does not answer on port 0x278, so nothing could be checked. Check the cable and the port (--port); 'quibb9x detect' tells when the board answers."
 
 case="the settings file chooses, options override it, nothing is saved"
 [ ! -e quibb9x.ini ] || fail "the command line wrote a settings file"
