@@ -28,16 +28,16 @@ namespace {
 
 const char* const programname = "quibb9x";
 
-// Addresses and words as our own lines show them: four hexadecimal digits,
-// two for a data byte.
-std::string hex4(int32_t value, int digits = 4) {
+// Addresses and words as our own lines show them: upper-case hexadecimal,
+// padded to four digits (to two for a data byte, three for a port).
+std::string hexfixed(int32_t value, int digits = 4) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value & 0xFFFF));
     return text;
 }
 
 std::string idline(int16_t id) {
-    return "word " + hex4(deviceidaddress) + " reads " + hex4(id) + ": " + describedeviceid(id);
+    return "word " + hexfixed(deviceidaddress) + " reads " + hexfixed(id) + ": " + describedeviceid(id);
 }
 
 // --device 16F84A: a chip that reports another ID is refused before any word
@@ -76,7 +76,7 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
 int checkblank(State& s, Frontend& f) {
     if (detecthardware(s) != 1) {
         std::cerr << programname << ": the board does not answer on port "
-                  << hex4(static_cast<uint16_t>(s.portaddr), 3)
+                  << hexfixed(static_cast<uint16_t>(s.portaddr), 3)
                   << ", so nothing could be checked. Check the cable and the port (--port); '"
                   << programname << " detect' tells when the board answers.\n";
         return exitfailed;
@@ -87,7 +87,7 @@ int checkblank(State& s, Frontend& f) {
                     " words read as erased");
         return exitok;
     }
-    const std::string word = hex4(r.address) + ": " + hex4(r.value, r.address >= 0x2100 ? 2 : 4);
+    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, r.address >= 0x2100 ? 2 : 4);
     if (r.codeprotected)
         std::cerr << programname << ": not blank: the chip is code-protected (" << word
                   << "), so its program and data memory read as zeros. Erase it with '"
