@@ -222,6 +222,9 @@ Sample sample(const std::string& op, const std::string& dir, const std::string& 
         s.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     s.maxrssKiB = usage.ru_maxrss;
+    // The waits such a run asks for: three entries into programming mode of
+    // 2 x 7 ms, and 7 ms per programmed word.
+    if (onlychanged) s.waitMs = 3 * 14 + (op == "only-changed" ? 4 * 7 : 0);
     return s;
 }
 
