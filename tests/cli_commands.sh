@@ -285,6 +285,10 @@ sed -i '/^data 64$/{n;s/^FF FF/FF 48/}' chip.txt
 sim blank-check
 expect_status 1
 expect_err "quibb9x: not blank: the first word not erased is 0x2101: 0x48. Erase it with 'quibb9x erase --yes'."
+sed -i '/^config 1$/{n;s/^3FFF$/3FF1/}' chip.txt  # the configuration word comes before the data
+sim blank-check
+expect_status 1
+expect_err "quibb9x: not blank: the first word not erased is 0x2007: 0x3FF1. Erase it with 'quibb9x erase --yes'."
 QUIBB9X_SIM_CHIP=16C84 QUIBB9X_SIM_FILE= sim --device 16C84 blank-check  # configuration 0x3FFF, mask 0x1F
 expect_status 0
 QUIBB9X_SIM_CHIP=16F83 QUIBB9X_SIM_FILE= sim --device 16F83 blank-check
