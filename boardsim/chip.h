@@ -36,7 +36,7 @@ enum Kind {
     PIC16F84A = ZAVSIM_16F84A
 };
 
-// Word 0x2006: the 16F84A's device ID (part 0x0560, revision 1); the others
+// Word 0x2006: the 16F84A's device ID (0x0560 plus revision 1); the others
 // have none and read 0x3FFF there.
 uint16_t deviceId(int kind);
 
