@@ -6,7 +6,11 @@
 // waits it contains (the 7 ms sleeps asked for), their ratio, and the peak
 // memory of the process. Prints; never judges.
 //
-//   bench_cli [--runs N] [burn|verify|read-hex|read-bin|load|startup ...]
+// burn --only-changed runs as the whole quibb9x process, against a chip that
+// holds the maximal file with 4 words changed, and one that holds it all.
+//
+//   bench_cli [--runs N] [burn|verify|read-hex|read-bin|load|startup|
+//              only-changed|unchanged ...]
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -111,6 +115,24 @@ void fillchip() {
     for (int k = 0; k < 64; ++k) write(3, k, databyte(k));
 }
 
+// A chip file holding the maximal file's image with its first `differ` of
+// program words 0, 511, 1023 and data byte 63 cleared, written by the
+// simulated board itself in a child process (the board stays unbound here).
+void writechipfile(const std::string& path, int differ) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("QUIBB9X_SIM_FILE", path.c_str(), 1);
+        binding::chooseSimulated();
+        fillchip();
+        const int cells[4][2] = {{0, 0}, {0, 511}, {0, 1023}, {3, 63}};
+        auto write = simexport<void (*)(int32_t, int32_t, int32_t)>("zavsimWrite");
+        for (int i = 0; i < differ; ++i) write(cells[i][0], cells[i][1], 0);
+        simexport<void (*)()>("zavsimSave")();
+        std::_Exit(0);
+    }
+    waitpid(pid, nullptr, 0);
+}
+
 int climain(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -158,6 +180,10 @@ Sample runhere(const std::string& op, const std::string& dir) {
 
 // Runs one sample in a fresh process; the peak memory is that process's.
 Sample sample(const std::string& op, const std::string& dir, const std::string& program) {
+    const bool onlychanged = op == "only-changed" || op == "unchanged";
+    if (onlychanged)
+        fs::copy_file(dir + (op == "unchanged" ? "/same.txt" : "/four.txt"), dir + "/chip.txt",
+                      fs::copy_options::overwrite_existing);
     int fds[2];
     if (pipe(fds) != 0) std::_Exit(1);
     const auto t0 = std::chrono::steady_clock::now();
@@ -173,6 +199,13 @@ Sample sample(const std::string& op, const std::string& dir, const std::string& 
                   "--quit-after-start", static_cast<char*>(nullptr));
             std::_Exit(127);
         }
+        if (onlychanged) {
+            setenv("QUIBB9X_SIM_FILE", (dir + "/chip.txt").c_str(), 1);
+            execl(program.c_str(), program.c_str(), "--simulate", "--port", "0x278", "--device",
+                  "16F84", "--only-changed", "burn", (dir + "/max.hex").c_str(),
+                  static_cast<char*>(nullptr));
+            std::_Exit(127);
+        }
         Sample s = runhere(op, dir);
         if (write(fds[1], &s, sizeof s) != static_cast<ssize_t>(sizeof s)) std::_Exit(1);
         std::_Exit(0);
@@ -184,11 +217,14 @@ Sample sample(const std::string& op, const std::string& dir, const std::string& 
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    if (!reported) {  // the start-up: the whole process is the sample
+    if (!reported) {  // a program run: the whole process is the sample
         s.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         s.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     s.maxrssKiB = usage.ru_maxrss;
+    // The waits such a run asks for: three entries into programming mode of
+    // 2 x 7 ms, and 7 ms per programmed word.
+    if (onlychanged) s.waitMs = 3 * 14 + (op == "only-changed" ? 4 * 7 : 0);
     return s;
 }
 
@@ -209,7 +245,9 @@ int main(int argc, char** argv) {
         else
             ops.push_back(argv[i]);
     }
-    if (ops.empty()) ops = {"burn", "verify", "read-hex", "read-bin", "load", "startup"};
+    if (ops.empty())
+        ops = {"burn", "verify", "read-hex", "read-bin", "load", "startup", "only-changed",
+               "unchanged"};
 
     // A directory of our own: no settings file, the temporary file, dumps.
     char name[] = "/tmp/quibb9x-bench-XXXXXX";
@@ -221,6 +259,8 @@ int main(int argc, char** argv) {
     setenv("QUIBB9X_SIM_CHIP", "16F84", 1);
     unsetenv("QUIBB9X_SIM_PORT");
     writemaxhex(dir + "/max.hex");
+    writechipfile(dir + "/four.txt", 4);
+    writechipfile(dir + "/same.txt", 0);
     const std::string program = binding::executableDir() + "/quibb9x";
 
     std::printf("quibb9x command line and start-up on the simulated board, real waits, "
@@ -245,7 +285,9 @@ int main(int argc, char** argv) {
         if (fixed > 0) std::snprintf(ratio, sizeof ratio, "%.3f", w / static_cast<double>(fixed));
         const std::string label =
             op == "burn" ? "burn (whole chip)" : op == "verify" ? "verify (whole chip)"
-            : op == "load" ? "load maximal HEX" : op == "startup" ? "window start-up" : op;
+            : op == "load" ? "load maximal HEX" : op == "startup" ? "window start-up"
+            : op == "only-changed" ? "only-changed, 4 words" : op == "unchanged"
+            ? "only-changed, none" : op;
         std::printf("%-22s %12.1f %14lld %8s %12ld%s\n", label.c_str(), w, fixed, ratio, rss,
                     failed ? "  (some runs failed)" : "");
         std::fflush(stdout);

@@ -40,7 +40,8 @@ int chipFromEnvironment() {
     if (!env || !*env) return PIC16F84;
     std::string v = lower(env);
     if (v.rfind("pic", 0) == 0) v.erase(0, 3);
-    if (v == "16f84" || v == "16f84a") return PIC16F84;
+    if (v == "16f84") return PIC16F84;
+    if (v == "16f84a") return PIC16F84A;
     if (v == "16c84") return PIC16C84;
     if (v == "16f83") return PIC16F83;
     if (v == "none" || v == "empty") return EMPTY;
@@ -196,7 +197,7 @@ void Board::feed(int64_t t) {
 }
 
 void Board::setChip(int kind) {
-    if (kind < EMPTY || kind > PIC16F83) return;
+    if (kind < EMPTY || kind > PIC16F84A) return;
     newChip(kind);
 }
 

@@ -7,8 +7,8 @@
 extern "C" {
 #endif
 
-// Chip kinds; 0 is an empty socket.
-enum { ZAVSIM_EMPTY = 0, ZAVSIM_16C84 = 1, ZAVSIM_16F84 = 2, ZAVSIM_16F83 = 3 };
+// Chip kinds; 0 is an empty socket. The 16F84A is a 16F84 with a device ID.
+enum { ZAVSIM_EMPTY = 0, ZAVSIM_16C84 = 1, ZAVSIM_16F84 = 2, ZAVSIM_16F83 = 3, ZAVSIM_16F84A = 4 };
 
 // Back to the state the environment describes (chip kind, board present,
 // port base, protection), with a blank chip, an empty log and the real

@@ -4,6 +4,8 @@ namespace boardsim {
 
 int programWords(int kind) { return kind == PIC16F83 ? 512 : 1024; }
 
+uint16_t deviceId(int kind) { return kind == PIC16F84A ? 0x0561 : 0x3FFF; }
+
 // The 16C84 implements only bits 4:0 of its configuration word; the others
 // read as ones.
 uint16_t storedConfig(int kind, int32_t value) {
@@ -214,11 +216,13 @@ void Chip::startRead(uint16_t word) {
 }
 
 // Configuration space repeats every 16 words: ID 0-3, reserved 4-6,
-// configuration 7, reserved 8-15. Reserved words read 0x3FFF.
+// configuration 7, reserved 8-15. Reserved words read 0x3FFF, and so does
+// the device ID at 6 on a chip without one.
 uint16_t Chip::programRead() const {
     if (inConfigSpace()) {
         const unsigned off = pc_ & 0xF;
         if (off < 4) return cells_.id[off];
+        if (off == 6) return deviceId(kind_);
         if (off == 7) return cells_.config;
         return 0x3FFF;
     }

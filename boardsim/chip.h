@@ -1,4 +1,4 @@
-// A PIC16C84, PIC16F84 or PIC16F83 as seen from its programming pins: the
+// A PIC16C84, PIC16F84, PIC16F84A or PIC16F83 as seen from its programming pins: the
 // cells, and the programming-mode state machine that follows Vpp, the clock
 // (RB6) and the data line (RB7) edge by edge.
 //
@@ -28,7 +28,17 @@
 namespace boardsim {
 
 // Chip kinds; the numbers are those of the board's exports (0 = empty socket).
-enum Kind { EMPTY = ZAVSIM_EMPTY, PIC16C84 = ZAVSIM_16C84, PIC16F84 = ZAVSIM_16F84, PIC16F83 = ZAVSIM_16F83 };
+enum Kind {
+    EMPTY = ZAVSIM_EMPTY,
+    PIC16C84 = ZAVSIM_16C84,
+    PIC16F84 = ZAVSIM_16F84,
+    PIC16F83 = ZAVSIM_16F83,
+    PIC16F84A = ZAVSIM_16F84A
+};
+
+// Word 0x2006: the 16F84A's device ID (0x0560 plus revision 1); the others
+// have none and read 0x3FFF there.
+uint16_t deviceId(int kind);
 
 // Region numbers of the board's exports.
 enum Region { PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3 };

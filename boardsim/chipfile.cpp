@@ -113,6 +113,7 @@ const char* kindName(int kind) {
     case PIC16C84: return "PIC16C84";
     case PIC16F84: return "PIC16F84";
     case PIC16F83: return "PIC16F83";
+    case PIC16F84A: return "PIC16F84A";
     default: return "empty socket";
     }
 }

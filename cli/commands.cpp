@@ -3,18 +3,23 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "core/binding.h"
+#include "core/detect.h"
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
+#include "operations/blankcheck.h"
 #include "operations/boardcheck.h"
+#include "operations/deviceid.h"
 #include "operations/erase.h"
+#include "operations/onlychanged.h"
 #include "operations/program.h"
 #include "settings/settings.h"
 
@@ -23,13 +28,81 @@ namespace {
 
 const char* const programname = "quibb9x";
 
+// Addresses and words as our own lines show them: upper-case hexadecimal,
+// padded to four digits (to two for a data byte, three for a port).
+std::string hexfixed(int32_t value, int digits = 4) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value & 0xFFFF));
+    return text;
+}
+
+std::string idline(int16_t id) {
+    return "word " + hexfixed(deviceidaddress) + " reads " + hexfixed(id) + ": " + describedeviceid(id);
+}
+
+// --device 16F84A: a chip that reports another ID is refused before any word
+// is written to it.
+bool isf84aorrefuse(State& s) {
+    const int16_t id = readdeviceid(s);
+    if (isf84a(id)) return true;
+    std::cerr << programname << ": --device 16F84A, but " << idline(id)
+              << "; nothing was written. Put a PIC16F84A in the socket, or give the chip's "
+                 "own --device.\n";
+    return false;
+}
+
+int burnchanged(State& s, Frontend& f) {
+    ChangedCount n;
+    const bool ok = programchanged(s, f, n);
+    f.statusAdd(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
+                " of the " + std::to_string(n.compared) + " words compared" +
+                (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
+    return ok ? exitok : exitfailed;
+}
+
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
                  int16_t mode) {
     if (!loadhexfile(s, f, o.file)) return exitfailed;
     editor.updateC(s);
     if (o.overrides.config) editor.setword(s, *o.overrides.config);
+    if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
+    if (o.onlyChanged) return burnchanged(s, f);
     return program2(s, f, mode) ? exitok : exitfailed;
+}
+
+// Without the board every word reads alike (all ones or all zeros), which
+// would pass for a blank or a protected chip: the board must answer first.
+int checkblank(State& s, Frontend& f) {
+    if (detecthardware(s) != 1) {
+        std::cerr << programname << ": the board does not answer on port "
+                  << hexfixed(static_cast<uint16_t>(s.portaddr), 3)
+                  << ", so nothing could be checked. Check the cable and the port (--port); '"
+                  << programname << " detect' tells when the board answers.\n";
+        return exitfailed;
+    }
+    const BlankResult r = blankcheck(s);
+    if (r.blank) {
+        f.statusAdd(std::string(programname) + ": blank: all " + std::to_string(r.words) +
+                    " words read as erased");
+        return exitok;
+    }
+    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, r.address >= 0x2100 ? 2 : 4);
+    if (r.codeprotected)
+        std::cerr << programname << ": not blank: the chip is code-protected (" << word
+                  << "), so its program and data memory read as zeros. Erase it with '"
+                  << programname << " erase --yes'.\n";
+    else
+        std::cerr << programname << ": not blank: the first word not erased is " << word
+                  << ". Erase it with '" << programname << " erase --yes'.\n";
+    return exitfailed;
+}
+
+// The board answers: the device ID says which chip is in the socket.
+int detect(State& s, Frontend& f) {
+    if (checkhardware(s, f) != 1) return exitfailed;
+    f.statusAdd(std::string(programname) + ": " + idline(readdeviceid(s)));
+    return exitok;
 }
 
 }  // namespace
@@ -65,7 +138,8 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f) {
         std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
     }
-    if (c == "detect") return checkhardware(s, f) == 1 ? exitok : exitfailed;
+    if (c == "blank-check") return checkblank(s, f);
+    if (c == "detect") return detect(s, f);
     return usage("unknown command '" + c + "'");
 }
 

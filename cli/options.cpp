@@ -35,7 +35,11 @@ std::optional<uint32_t> strictHex(const std::string& text) {
 
 // Every option, shared by the parser and the help text.
 struct Definitions {
-    QCommandLineOption device{"device", "The chip: 16C84, 16F84 or 16F83.", "chip"};
+    QCommandLineOption device{"device",
+                              "The chip: 16C84, 16F84, 16F84A or 16F83. A 16F84A is "
+                              "programmed as a 16F84; burn and verify first check that "
+                              "the chip's device ID is a 16F84A's.",
+                              "chip"};
     QCommandLineOption port{"port",
                             "The parallel port: lpt1 (0x378), lpt2 (0x278) or any "
                             "base address in hexadecimal.",
@@ -46,6 +50,10 @@ struct Definitions {
                               "word"};
     QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
     QCommandLineOption yes{"yes", "Answer yes to the erase question."};
+    QCommandLineOption onlyChanged{"only-changed",
+                                   "With burn: program only the words the chip does not "
+                                   "already hold, read each back, and say how many were "
+                                   "programmed."};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
@@ -68,13 +76,14 @@ struct Definitions {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         for (const auto& o : toolkit()) parser.addOption(o);
         parser.setApplicationDescription(
-            "Programs PIC16C84, PIC16F84 and PIC16F83 chips through a board on the "
+            "Programs PIC16C84, PIC16F84(A) and PIC16F83 chips through a board on the "
             "parallel port.\nWithout a command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
         parser.addOption(simulate);
         parser.addOption(yes);
+        parser.addOption(onlyChanged);
         quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(quitAfterStart);
         parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
@@ -107,14 +116,17 @@ const std::vector<Command>& commands() {
         {"erase", false, "erase the whole chip, code protection included (asks; --yes)"},
         {"read-hex", true, "read the chip and save it as an Intel HEX file"},
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
-        {"detect", false, "check that the board answers on the port; 0 when found"},
+        {"blank-check", false, "0 when every word of the chip reads as erased"},
+        {"detect", false, "check that the board answers on the port, then read the device ID"},
     };
     return all;
 }
 
-std::optional<int16_t> parsedevice(const std::string& text) {
+std::optional<int16_t> parsedevice(const std::string& text, bool* f84a) {
     std::string t = lower(text);
     if (t.rfind("pic", 0) == 0) t = t.substr(3);
+    if (f84a) *f84a = t == "16f84a";
+    if (t == "16f84a") return 2;
     if (t == "16c84") return 1;
     if (t == "16f84") return 2;
     if (t == "16f83") return 3;
@@ -157,6 +169,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     o.version = parser.isSet(version);
     o.simulate = parser.isSet(d.simulate);
     o.yes = parser.isSet(d.yes);
+    o.onlyChanged = parser.isSet(d.onlyChanged);
     o.quitAfterStart = parser.isSet(d.quitAfterStart);
     if (o.help || o.version) {
         out = o;
@@ -165,9 +178,9 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
 
     if (parser.isSet(d.device)) {
         const std::string v = parser.value(d.device).toStdString();
-        o.overrides.device = parsedevice(v);
+        o.overrides.device = parsedevice(v, &o.overrides.requiref84a);
         if (!o.overrides.device) {
-            error = "bad --device '" + v + "': use 16C84, 16F84 or 16F83";
+            error = "bad --device '" + v + "': use 16C84, 16F84, 16F84A or 16F83";
             return false;
         }
     }
@@ -213,6 +226,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                     rest[expected].toStdString() + "'";
             return false;
         }
+    }
+    if (o.onlyChanged && o.command != "burn") {
+        error = "--only-changed goes with burn only";
+        return false;
     }
     out = o;
     return true;

@@ -22,6 +22,7 @@ struct Options {
     std::string command;  // empty: the window
     std::string file;
     bool yes = false;
+    bool onlyChanged = false;  // burn only the words that differ
     bool simulate = false;
     bool help = false;
     bool version = false;
@@ -46,7 +47,8 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
 std::string helptext();
 
 // Option values: nullopt when the text is not one of the accepted forms.
-std::optional<int16_t> parsedevice(const std::string& text);  // 1, 2 or 3
+// 1, 2 or 3; 16F84A is the 16F84's 2 and sets *f84a.
+std::optional<int16_t> parsedevice(const std::string& text, bool* f84a = nullptr);
 std::optional<int16_t> parseport(const std::string& text);    // 16-bit pattern
 std::optional<int16_t> parseconfig(const std::string& text);  // 0 to 0x3FFF
 

@@ -8,4 +8,7 @@ struct Overrides {
     std::optional<int16_t> device;  // 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83
     std::optional<int16_t> port;    // base address of the parallel port
     std::optional<int16_t> config;  // the configuration word, as set in the editor
+    // --device 16F84A: the 16F84's row, and burn and verify first check that
+    // the chip reports a PIC16F84A's device ID.
+    bool requiref84a = false;
 };

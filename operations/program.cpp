@@ -5,8 +5,7 @@
 #include "core/protocol.h"
 #include "image/image.h"
 
-namespace {
-
+// The status list's line for what a region pass does to each word.
 void modeline(Frontend& f, int16_t mode) {
     switch (mode) {
     case modeverify: f.statusAdd("Verifying..."); break;
@@ -41,7 +40,17 @@ void toconfigspace(State& s) {
     senddata(s, s.configdefault);
 }
 
-}  // namespace
+void successlines(Frontend& f, int16_t mode) {
+    f.statusClear();
+    f.statusAdd("SUCCESS!");
+    if (mode == modeprogram) {
+        f.statusAdd("Note:For production-grade work,");
+        f.statusAdd("     you should now verify the PIC");
+        f.statusAdd("     at the maximum and minimum");
+        f.statusAdd("     values of Vcc.");
+    }
+    f.progressValue(0);
+}
 
 int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
                    uint8_t& writecommand, uint8_t& readcommand, int16_t* image,
@@ -124,17 +133,7 @@ bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
         ok = programall(s, f, mode, s.configmask, s.cmdloadprog, s.cmdreadprog, s.configmem,
                         configbase16, s.configused, file1) != 0;
     }
-    if (ok) {
-        f.statusClear();
-        f.statusAdd("SUCCESS!");
-        if (mode == modeprogram) {
-            f.statusAdd("Note:For production-grade work,");
-            f.statusAdd("     you should now verify the PIC");
-            f.statusAdd("     at the maximum and minimum");
-            f.statusAdd("     values of Vcc.");
-        }
-        f.progressValue(0);
-    }
+    if (ok) successlines(f, mode);
     allpinslow(s);
     return ok;
 }

@@ -23,3 +23,24 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
 // One whole-device pass in the given mode; true when every region passed.
 // Always ends with allpinslow. file1 is used in read-out mode only.
 bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1 = nullptr);
+
+// Shared by the passes over the chip. A mismatch as a burn or verify reports
+// it (status line, box, and the code-protection hint at word 0).
+void reportmismatch(Frontend& f, int32_t address, int16_t expected, int16_t found);
+// Moves the chip's address counter to 0x2000 (ID locations).
+void toconfigspace(State& s);
+// The status list after a pass that passed: "SUCCESS!", and after a burn the
+// note on verifying at the supply's limits.
+void successlines(Frontend& f, int16_t mode);
+
+// Pieces shared by the passes over the chip.
+void modeline(Frontend& f, int16_t mode);           // "Programming..." and the others
+void regionline(Frontend& f, const char* line);     // "Program memory: " and the others
+// A mismatch as burn and verify report it: status line, box, and the
+// code-protection hint when program word 0 reads 0.
+void reportmismatch(Frontend& f, int32_t address, int16_t expected, int16_t found);
+// Moves the chip's address counter to 0x2000 (the ID locations).
+void toconfigspace(State& s);
+// The status list after a pass that passed: "SUCCESS!", and after a burn the
+// note on verifying at the supply's limits.
+void successlines(Frontend& f, int16_t mode);

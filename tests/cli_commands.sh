@@ -41,7 +41,7 @@ case="help"
 run --help
 expect_status 0
 for word in "burn FILE" "verify FILE" "erase" "read-hex FILE" "read-bin FILE" "detect" \
-            --device --port --config --simulate --yes --version; do
+            "blank-check" 16F84A --only-changed --device --port --config --simulate --yes --version; do
     grep -q -- "$word" out.txt || fail "--help does not name '$word'"
 done
 expect_no_err
@@ -54,7 +54,7 @@ expect_out "quibb9x 1.32"
 case="usage errors"
 for args in "frobnicate" "burn" "burn a.hex b.hex" "detect extra" "--bogus detect" \
             "--device 16F877 detect" "--port zz detect" "--port 12345 detect" \
-            "--config 0x4000 burn x.hex" "--device"; do
+            "--config 0x4000 burn x.hex" "--device" "--only-changed verify x.hex"; do
     # shellcheck disable=SC2086
     run --simulate $args
     expect_status 2
@@ -71,7 +71,7 @@ QT_QPA_PLATFORM=no-such-plugin "$prog" --simulate --port 0x278 detect >out.txt 2
 status=$?
 expect_status 0
 expect_err "SUCCESS!: QUIBB H/W Successfully detected on port!"
-[ ! -s out.txt ] || fail "detect wrote status lines"
+expect_out "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
 run --simulate --port lpt1 detect
 expect_status 1
 expect_err "CAUTION!: QUIBB H/W not found (This may be ok on some systems)."
@@ -209,6 +209,94 @@ expect_word config 0 3FF2
 sim --device 16F84 verify "$blink"
 expect_status 1
 expect_err "ERROR!: Failed at 0x2007: Expecting 0x3FF1, found 0x3FF2."
+
+case="detect names the chip by its device ID"
+QUIBB9X_SIM_CHIP=16F84A QUIBB9X_SIM_FILE= sim detect
+expect_status 0
+expect_out "quibb9x: word 0x2006 reads 0x0561: PIC16F84A, revision 1"
+QUIBB9X_SIM_CHIP=none QUIBB9X_SIM_FILE= sim detect
+expect_status 0
+expect_out "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
+
+case="--device 16F84A refuses a chip without its ID, and burns one with it"
+cp chip.txt chip.before
+sim --device 16F84A burn "$blink"
+expect_status 1
+expect_out "${summary[@]}"
+expect_err "quibb9x: --device 16F84A, but word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket); nothing was written. Put a PIC16F84A in the socket, or give the chip's own --device."
+cmp -s chip.txt chip.before || fail "the refused burn changed the chip"
+sim --device 16F84A verify "$blink"
+expect_status 1
+for op in burn verify; do
+    QUIBB9X_SIM_CHIP=16F84A QUIBB9X_SIM_FILE=$tmp/f84a.txt sim --device 16F84A $op "$blink"
+    expect_status 0
+done
+
+case="burn --only-changed"
+changed=$fixtures/f84_blink_changed_inhx32.hex
+sim --device 16F84 burn "$blink"
+sim --device 16F84 --only-changed burn "$changed"
+expect_status 0
+expect_out "${summary[@]}" "Program memory: " "Programming..." "ID memory: " "Programming..." \
+    "Data memory: " "Programming..." "Configuration memory: " "Programming..." "SUCCESS!" \
+    "Note:For production-grade work," "     you should now verify the PIC" \
+    "     at the maximum and minimum" "     values of Vcc." \
+    "quibb9x: programmed 4 of the 30 words compared; the others already held the file's values"
+expect_no_err
+expect_word program 4 0008
+expect_word program 8 3002
+expect_word program 12 307F
+expect_word data 2 6F
+sim --device 16F84 --only-changed burn "$changed"
+expect_status 0
+tail -n 1 out.txt | grep -qx "quibb9x: programmed 0 of the 30 words compared; .*" || fail "$(tail -n 1 out.txt)"
+sim --device 16F84 verify "$changed"
+expect_status 0
+
+case="blank-check"
+sim blank-check
+expect_status 1
+[ ! -s out.txt ] || fail "a chip that is not blank was reported on standard output"
+expect_err "quibb9x: not blank: the first word not erased is 0x0000: 0x2805. Erase it with 'quibb9x erase --yes'."
+QUIBB9X_SIM_PROTECTED=1 sim blank-check
+expect_status 1
+expect_err "quibb9x: not blank: the chip is code-protected (0x2007: 0x0001), so its program and data memory read as zeros. Erase it with 'quibb9x erase --yes'."
+
+case="a protected chip fails burn --only-changed as it fails a burn"
+sim --device 16F84 burn "$blink"  # the protection stays in the chip file
+expect_status 1
+cp out.txt burn.out
+cp err.txt burn.err
+sim --device 16F84 --only-changed burn "$blink"
+expect_status 1
+head -n -1 out.txt | diff -u burn.out - >&2 || fail "the status lines differ from a burn's"
+tail -n 1 out.txt | grep -qx "quibb9x: programmed 1 of the 1 words compared, then stopped at the mismatch" ||
+    fail "$(tail -n 1 out.txt)"
+diff -u burn.err err.txt >&2 || fail "the messages differ from a burn's"
+grep -q "^Protected?: " err.txt || fail "no Protected? box"
+
+case="blank-check after erase, on each device"
+sim erase --yes
+sim blank-check
+expect_status 0
+expect_out "quibb9x: blank: all 1093 words read as erased"
+expect_no_err
+sed -i '/^data 64$/{n;s/^FF FF/FF 48/}' chip.txt
+sim blank-check
+expect_status 1
+expect_err "quibb9x: not blank: the first word not erased is 0x2101: 0x48. Erase it with 'quibb9x erase --yes'."
+sed -i '/^config 1$/{n;s/^3FFF$/3FF1/}' chip.txt  # the configuration word comes before the data
+sim blank-check
+expect_status 1
+expect_err "quibb9x: not blank: the first word not erased is 0x2007: 0x3FF1. Erase it with 'quibb9x erase --yes'."
+QUIBB9X_SIM_CHIP=16C84 QUIBB9X_SIM_FILE= sim --device 16C84 blank-check  # configuration 0x3FFF, mask 0x1F
+expect_status 0
+QUIBB9X_SIM_CHIP=16F83 QUIBB9X_SIM_FILE= sim --device 16F83 blank-check
+expect_status 0
+expect_out "quibb9x: blank: all 581 words read as erased"
+QUIBB9X_SIM_BOARD=0 QUIBB9X_SIM_FILE= sim blank-check  # every word would read 0x3FFF
+expect_status 1
+expect_err "quibb9x: the board does not answer on port 0x278, so nothing could be checked. Check the cable and the port (--port); 'quibb9x detect' tells when the board answers."
 
 case="the settings file chooses, options override it, nothing is saved"
 [ ! -e quibb9x.ini ] || fail "the command line wrote a settings file"

@@ -107,7 +107,7 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
     EXPECT_EQ(refused({"detect", "extra"}), "too many arguments for detect: 'extra'");
     EXPECT_EQ(refused({"verify", "a.hex", "b.hex"}), "too many arguments for verify: 'b.hex'");
     EXPECT_EQ(refused({"--device", "16F877", "detect"}),
-              "bad --device '16F877': use 16C84, 16F84 or 16F83");
+              "bad --device '16F877': use 16C84, 16F84, 16F84A or 16F83");
     EXPECT_EQ(refused({"--port", "12345", "detect"}),
               "bad --port '12345': use lpt1, lpt2 or a hexadecimal address up to FFFF");
     EXPECT_EQ(refused({"--config", "0x4000", "burn", "x.hex"}),
@@ -279,4 +279,20 @@ TEST_F(InTempDir, InterruptedBurnLeavesTheBoardIdleWithVppOff) {
     EXPECT_EQ(sim::board().read(0, 0), 0x2BFF);
     EXPECT_EQ(sim::board().read(0, 1023), 0x3FFF);
     EXPECT_EQ(sim::board().read(2, 0), 0x3FFF);  // the configuration never came
+}
+
+TEST_F(InTempDir, Device16F84ARefusesAnotherChipBeforeAnyWordIsWritten) {
+    sim::useSimulatedBoard();
+    const Options o = parsed({"--device", "16F84A", "--port", "0x278", "burn",
+                              std::string(FIXTURE_DIR) + "/f84_blink_inhx32.hex"});
+    EXPECT_EQ(o.overrides.device, 2);
+    EXPECT_TRUE(o.overrides.requiref84a);
+    EXPECT_EQ(runcli(o), exitfailed);  // a PIC16F84: word 0x2006 reads 0x3FFF
+    // Only the ID's read: load configuration, six increments, read.
+    EXPECT_EQ(sim::commands(), (std::vector<int>{0, 6, 6, 6, 6, 6, 6, 4}));
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+
+    sim::board().setChip(ZAVSIM_16F84A);
+    EXPECT_EQ(runcli(o), exitok);
+    EXPECT_EQ(sim::board().read(0, 0), 0x2805);
 }

@@ -1,0 +1,70 @@
+#include "blankcheck.h"
+
+#include "core/lines.h"
+#include "core/protocol.h"
+#include "image/image.h"
+#include "operations/program.h"
+
+namespace {
+
+int16_t readword(State& s, uint8_t readcommand, int16_t mask) {
+    sendcmd(s, readcommand);
+    return static_cast<int16_t>(recvdata(s) & mask);
+}
+
+// One word at the counter, which is then stepped. False for the first word
+// that is not erased, which the result then names.
+bool erased(State& s, uint8_t readcommand, int16_t mask, int32_t address, BlankResult& r) {
+    const int16_t v = readword(s, readcommand, mask);
+    if (v != (0x3FFF & mask)) {
+        r.blank = false;
+        r.address = address;
+        r.value = v;
+        return false;
+    }
+    ++r.words;
+    sendcmd(s, s.cmdincaddr);
+    return true;
+}
+
+bool regionerased(State& s, uint8_t readcommand, int16_t mask, int32_t base, int count,
+                  BlankResult& r) {
+    for (int i = 0; i < count; ++i)
+        if (!erased(s, readcommand, mask, base + i, r)) return false;
+    return true;
+}
+
+}  // namespace
+
+BlankResult blankcheck(State& s) {
+    BlankResult r;
+    vppreset(s);
+    toconfigspace(s);
+    for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
+    // The CP bits are those of the mask above bit 3: 13:4 on the 16F8x, bit 4
+    // on the 16C84; any of them clear closes the chip.
+    const int16_t config = readword(s, s.cmdreadprog, s.configmask);
+    const int16_t cpbits = static_cast<int16_t>(s.configmask & 0x3FF0);
+    if ((config & cpbits) != cpbits) {
+        r = BlankResult{false, true, configbase, config, 0};
+        allpinslow(s);
+        return r;
+    }
+
+    vppreset(s);
+    bool ok = regionerased(s, s.cmdreadprog, 0x3FFF, progbase, s.progsize, r);
+    if (ok) {
+        toconfigspace(s);
+        ok = regionerased(s, s.cmdreadprog, 0x3FFF, idbase, s.idsize, r);
+    }
+    if (ok) {
+        for (int i = s.idsize; i < 7; ++i) sendcmd(s, s.cmdincaddr);
+        ok = erased(s, s.cmdreadprog, s.configmask, configbase, r);
+    }
+    if (ok) {
+        vppreset(s);
+        regionerased(s, s.cmdreaddata, 0xFF, database, s.datasize, r);
+    }
+    allpinslow(s);
+    return r;
+}

@@ -1,0 +1,16 @@
+// A burn that programs only the words the chip does not already hold.
+#pragma once
+#include "core/frontend.h"
+#include "core/state.h"
+
+struct ChangedCount {
+    int programmed = 0;
+    int compared = 0;
+};
+
+// The regions in a burn's order, with its status lines. Each word is read and
+// compared under its region's mask; only a word that differs is programmed,
+// then read back and compared as a burn does (a mismatch is reported as a
+// burn reports it). True when every word ended up as the image has it.
+// Always ends with allpinslow.
+bool programchanged(State& s, Frontend& f, ChangedCount& count);
