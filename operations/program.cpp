@@ -4,6 +4,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "image/image.h"
+#include "portcheck.h"
 
 namespace {
 
@@ -136,5 +137,6 @@ bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
         f.progressValue(0);
     }
     allpinslow(s);
+    noteunreachableport(s, f);
     return ok;
 }
