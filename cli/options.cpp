@@ -108,6 +108,7 @@ const std::vector<Command>& commands() {
         {"read-hex", true, "read the chip and save it as an Intel HEX file"},
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
         {"detect", false, "check that the board answers on the port; 0 when found"},
+        {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
     };
     return all;
 }
