@@ -27,6 +27,15 @@ cmp -s a.hex b.hex || fail "the two dumps differ"
 [ "$(grep -h 'Using temp-file:' a.out b.out | sort -u | wc -l)" = 2 ] || fail "the two dumps shared a name"
 [ -z "$(find . -name 'quibb-*')" ] || fail "temporary files left: $(find . -name 'quibb-*')"
 
+case="a dump that replaces a file keeps its permission bits"
+for kind in hex bin; do
+    echo old >"kept.$kind"
+    chmod 640 "kept.$kind"
+    sim "read-$kind" "kept.$kind" >/dev/null || fail "the $kind dump failed"
+    [ "$(stat -c %a "kept.$kind")" = 640 ] || fail "kept.$kind is now $(stat -c %a "kept.$kind")"
+    [ "$(head -c 3 "kept.$kind")" != old ] || fail "kept.$kind was not replaced"
+done
+
 case="--simulate keeps its chip in XDG_STATE_HOME when QUIBB9X_SIM_FILE is unset"
 unset QUIBB9X_SIM_FILE
 export XDG_STATE_HOME=$tmp/state HOME=$tmp/home

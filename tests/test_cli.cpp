@@ -361,16 +361,12 @@ TEST_F(Refusals, EveryRefusalComesBeforeProgrammingMode) {
         {"burn", "big.hex", 0x278, 1,
          "quibb9x: big.hex is larger than 16 MiB (16777217 bytes); no HEX file for these chips "
          "is that large\n"},
-        {"verify", "missing.hex", 0x278, 1, "quibb9x: cannot read missing.hex: No such file or directory\n"},
         {"burn", "noconfig.hex", 0x278, 2,
          "quibb9x: noconfig.hex has no configuration word and the settings file gives none; "
          "give one with --config (e.g. --config 0x3FF1)\n"},
         {"burn", blink, std::nullopt, 2,
          "quibb9x: no port chosen (no --port, and the settings file gives none); " + noport},
         {"read-hex", "out.hex", 0, 2, "quibb9x: --port 0 names no port; " + noport},
-        {"read-bin", "/proc/out.bin", 0x278, 1,
-         "quibb9x: cannot write /proc/out.bin: No such file or directory; choose another place, "
-         "nothing was read from the chip\n"},
         {"read-hex", "/dev/null", 0x278, 1,
          "quibb9x: cannot write /dev/null: it is not a regular file; give a file name\n"},
     };
