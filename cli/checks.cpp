@@ -81,7 +81,9 @@ int checkport(const Options& o, const State& s) {
 int checkhexfile(const std::string& path) {
     const std::string name = escaped(path);
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return refuse(exitfailed, "cannot read " + name + ": " + std::strerror(errno));
+    if (fd < 0)
+        return refuse(exitfailed, "cannot read " + name + ": " + std::strerror(errno) +
+                                      "; check the name and that you may read it");
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);

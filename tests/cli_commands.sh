@@ -194,7 +194,7 @@ expect_err "quibb9x: bad.hex line 3: checksum 0xFE is wrong, the record needs 0x
 cmp -s chip.txt chip.before || fail "a file that did not load changed the chip"
 sim --device 16F84 verify missing.hex
 expect_status 1
-expect_err "quibb9x: cannot read missing.hex: No such file or directory"
+expect_err "quibb9x: cannot read missing.hex: No such file or directory; check the name and that you may read it"
 printf 'hello\n:02000000FF3FC0\n:00000001FF\n' >skipped.hex
 sim --device 16F84 verify skipped.hex
 expect_status 1  # a line the reader would skip refuses the whole file

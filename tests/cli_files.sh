@@ -36,6 +36,15 @@ for kind in hex bin; do
     [ "$(head -c 3 "kept.$kind")" != old ] || fail "kept.$kind was not replaced"
 done
 
+case="a settings file over 1 MiB is ignored, with a word"
+{ printf '[OPTIONS]\nLPT= 632\n'; head -c 2097152 /dev/zero | tr '\0' ';'; } >quibb9x.ini
+"$prog" --simulate detect >out.txt 2>err.txt </dev/null
+status=$?
+[ "$status" = 2 ] || fail "exit status $status, expected 2"
+head -n 1 err.txt | grep -qxF "quibb9x: ignoring the settings file $tmp/quibb9x.ini: larger than 1 MiB; remove or replace it" ||
+    fail "no word of the settings file: $(cat err.txt)"
+rm quibb9x.ini
+
 case="--simulate keeps its chip in XDG_STATE_HOME when QUIBB9X_SIM_FILE is unset"
 unset QUIBB9X_SIM_FILE
 export XDG_STATE_HOME=$tmp/state HOME=$tmp/home

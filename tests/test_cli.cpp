@@ -143,9 +143,13 @@ TEST(CliConsole, StatusOnStandardOutputBoxesOnStandardError) {
     f.progressValue(5);
     EXPECT_EQ(f.message("Unable to load file.", "ERROR!", Buttons::Ok), Answer::Ok);
     EXPECT_EQ(f.message("Invalid address: 0x200", "", Buttons::Ok), Answer::Ok);
+    // Text from a file (a dump's name, a quoted line) with control characters.
+    f.statusAdd("dump\x1b[2J\x7f\xc3\xa9.hex");
+    f.message("Invalid line (skipped): '\r\n'", "INVALID LINE!", Buttons::Ok);
     f.finish();
-    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\n");
-    EXPECT_EQ(err.str(), "ERROR!: Unable to load file.\nInvalid address: 0x200\n");
+    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\ndump\\x1b[2J\\x7f\xc3\xa9.hex\n");
+    EXPECT_EQ(err.str(), "ERROR!: Unable to load file.\nInvalid address: 0x200\n"
+                         "INVALID LINE!: Invalid line (skipped): '\\x0d\\x0a'\n");
 }
 
 TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
