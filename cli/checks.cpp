@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
@@ -67,8 +68,6 @@ std::string badrecord(const std::string& line) {
 
 }  // namespace
 
-bool usesboard(const std::string& command) { return command != "ports"; }
-
 int checkport(const Options& o, const State& s) {
     if (s.portaddr != 0) return exitok;
     const std::string how =
@@ -94,7 +93,7 @@ int checkhexfile(const std::string& path) {
         return refuse(exitfailed, name + " is larger than 16 MiB (" + std::to_string(st.st_size) +
                                       " bytes); no HEX file for these chips is that large");
     }
-    FILE* fp = fdopen(fd, "rb");
+    const std::unique_ptr<FILE, int (*)(FILE*)> fp(fdopen(fd, "rb"), std::fclose);
     if (!fp) {
         close(fd);
         return refuse(exitfailed, "cannot read " + name + ": " + std::strerror(errno));
@@ -102,24 +101,18 @@ int checkhexfile(const std::string& path) {
     std::string line;
     long long number = 0;
     int datarecords = 0;
-    while (readitem(fp, line)) {
-        if (stop::requested()) {
-            std::fclose(fp);
-            throw Interrupted{};
-        }
+    while (readitem(fp.get(), line)) {
+        if (stop::requested()) throw Interrupted{};
         ++number;
-        if (const std::string why = badrecord(line); !why.empty()) {
-            std::fclose(fp);
+        if (const std::string why = badrecord(line); !why.empty())
             return refuse(exitfailed, name + " line " + std::to_string(number) + ": " + why +
                                           "; mend the file, nothing was sent to the chip");
-        }
         const int32_t type = readfield(line, 8, 2);
         if (type == 1) break;  // the reader stops here too
+        // Types 02 to 05 carry addresses, not words.
         if ((type < 2 || type > 5) && readfield(line, 2, 2) >= 2) ++datarecords;
     }
-    const bool failed = std::ferror(fp) != 0;
-    std::fclose(fp);
-    if (failed) return refuse(exitfailed, "cannot read " + name + ": input/output error");
+    if (std::ferror(fp.get())) refuse(exitfailed, "cannot read " + name + ": input/output error");
     if (datarecords == 0)
         return refuse(exitfailed, name + " holds no data record; give a HEX file with the "
                                          "chip's words (lines such as :02000000...)");

@@ -12,9 +12,6 @@
 
 namespace cli {
 
-// The commands that drive the board (all but `ports`).
-bool usesboard(const std::string& command);
-
 // Port 0: none given and none in the settings file, or given as 0 (usage).
 int checkport(const Options& o, const State& s);
 
