@@ -240,23 +240,18 @@ void Board::chipEvent(int64_t t, int kind, int value) {
 }
 
 void Board::loadFile() {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT) return;  // no chip kept yet: start blank
+    std::string content, why;
+    const int got = readChipFile(path_, content, why);
+    if (got == 0) return;  // no chip kept yet: start blank
+    if (got < 0) {
         keepAside_ = true;
         std::fprintf(stderr, "zavbit2sim: cannot read the chip file %s: %s; starting with a blank chip\n",
-                     path_.c_str(), std::strerror(errno));
+                     path_.c_str(), why.c_str());
         return;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string why;
     Cells cells = blankCells(chip_->kind());
     bool protectedNow = false;
-    const std::string content = text.str();
-    if (content.size() > (1u << 20))
-        why = "far too large";
-    else if (parseChipFile(content, chip_->kind(), cells, protectedNow, why)) {
+    if (parseChipFile(content, chip_->kind(), cells, protectedNow, why)) {
         chip_->setCells(cells, protectedNow);
         return;
     }

@@ -1,5 +1,7 @@
 #include "chipfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -186,11 +188,44 @@ bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protec
     return true;
 }
 
+int readChipFile(const std::string& path, std::string& text, std::string& why) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return 0;
+        why = std::strerror(errno);
+        return -1;
+    }
+    struct stat st;
+    int result = 1;
+    if (::fstat(fd, &st) != 0) why = std::strerror(errno), result = -1;
+    else if (!S_ISREG(st.st_mode)) why = "not a regular file", result = -1;
+    else if (st.st_size > static_cast<off_t>(CHIP_FILE_LIMIT)) why = "larger than 1 MiB", result = -1;
+    char buffer[16384];
+    while (result == 1) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) why = std::strerror(errno), result = -1;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > CHIP_FILE_LIMIT) why = "larger than 1 MiB", result = -1;
+    }
+    ::close(fd);
+    return result;
+}
+
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why) {
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "w");
+    // A name of our own beside the target, created exclusively: never a
+    // file or link someone else put there.
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "w");
     if (!f) {
         why = "cannot create " + temp + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+        }
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() &&

@@ -29,6 +29,12 @@ std::string formatChipFile(int kind, const Cells& cells, bool protectedNow);
 bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protectedNow,
                    std::string& why);
 
+// The chip file's text, read only when it is a regular file of at most
+// CHIP_FILE_LIMIT bytes (never a device or fifo, never read whole before the
+// check). 1 read, 0 missing, -1 refused or unreadable with the reason in `why`.
+constexpr size_t CHIP_FILE_LIMIT = 1u << 20;
+int readChipFile(const std::string& path, std::string& text, std::string& why);
+
 // Writes beside the target and renames over it, so a reader never sees a
 // half-written file. On failure returns false with the reason in `why`.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why);

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/checks.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "core/binding.h"
-#include "core/detect.h"
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
@@ -63,24 +63,34 @@ int burnchanged(State& s, Frontend& f) {
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
                  int16_t mode) {
+    if (const int refused = checkhexfile(o.file)) return refused;
     if (!loadhexfile(s, f, o.file)) return exitfailed;
+    if (interrupted()) throw Interrupted{};
+    const bool filehasconfig = s.configused != 0;
     editor.updateC(s);
     if (o.overrides.config) editor.setword(s, *o.overrides.config);
+    if (const int refused = checkconfigword(o, s, filehasconfig)) return refused;
+    if (const int refused = checkboard(s)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
     if (o.onlyChanged) return burnchanged(s, f);
     return program2(s, f, mode) ? exitok : exitfailed;
 }
 
+// Read-outs: a place the file cannot go, a missing board or a protected chip
+// is found before the chip is read, and no file is written.
+int readout(const Options& o, State& s, Frontend& f) {
+    if (const int refused = checktarget(o.file)) return refused;
+    if (const int refused = checkboard(s)) return refused;
+    if (const int refused = checkprotection(s)) return refused;
+    s.dumpfile = o.file;
+    const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
+    return saved ? exitok : exitfailed;
+}
+
 // Without the board every word reads alike (all ones or all zeros), which
 // would pass for a blank or a protected chip: the board must answer first.
 int checkblank(State& s, Frontend& f) {
-    if (detecthardware(s) != 1) {
-        std::cerr << programname << ": the board does not answer on port "
-                  << hexfixed(static_cast<uint16_t>(s.portaddr), 3)
-                  << ", so nothing could be checked. Check the cable and the port (--port); '"
-                  << programname << " detect' tells when the board answers.\n";
-        return exitfailed;
-    }
+    if (const int refused = checkboard(s)) return refused;
     const BlankResult r = blankcheck(s);
     if (r.blank) {
         f.statusAdd(std::string(programname) + ": blank: all " + std::to_string(r.words) +
@@ -114,6 +124,9 @@ int usage(const std::string& why) {
 
 void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     startup(s);
+    if (const std::string why = settingsproblem(inipath(s)); !why.empty())
+        std::cerr << programname << ": ignoring the settings file " << escaped(inipath(s)) << ": "
+                  << why << "; remove or replace it\n";
     // The window selects PIC 16F84 (its handler runs, and start-up runs it
     // once more) and LPT2.
     setdevice(s, 2);
@@ -128,12 +141,9 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f) {
     const std::string& c = o.command;
     if (c == "burn") return burnorverify(o, s, editor, f, modeprogram);
     if (c == "verify") return burnorverify(o, s, editor, f, modeverify);
-    if (c == "read-hex" || c == "read-bin") {
-        s.dumpfile = o.file;
-        const bool saved = c == "read-hex" ? save_hex(s, f) : save_bin(s, f);
-        return saved ? exitok : exitfailed;
-    }
+    if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
     if (c == "erase") {
+        if (const int refused = checkboard(s)) return refused;
         if (erasechip(s, f)) return exitok;
         std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
@@ -144,6 +154,8 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f) {
 }
 
 int runcli(const Options& o) {
+    // Needs neither the port library nor the board.
+    if (o.command == "ports") return listports(std::cout);
     const bool stdinTerminal = isatty(STDIN_FILENO) == 1;
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
@@ -165,10 +177,8 @@ int runcli(const Options& o) {
     try {
         clistartup(s, editor, o.overrides);
         // As in the window, no settings file means "Other Port:" at 0.
-        if (s.portaddr == 0)
-            std::cerr << programname << ": the port is 0 (the settings file gives none); "
-                      << "choose one with --port\n";
-        status = runcommand(o, s, editor, f);
+        status = checkport(o, s);
+        if (status == exitok) status = runcommand(o, s, editor, f);
     } catch (const Interrupted&) {
         status = exitinterrupted;
     }
@@ -179,8 +189,6 @@ int runcli(const Options& o) {
     f.finish();
     if (status == exitinterrupted) {
         allpinslow(s);
-        // A HEX dump stopped during its read-out leaves its temporary file.
-        if (o.command == "read-hex") unlink(s.tempfile.c_str());
         std::cerr << programname << ": interrupted; the board is idle (programming voltage off)\n";
     }
     return status;
@@ -191,13 +199,15 @@ int climain(int argc, char** argv, const Options& o) {
     // platform plugin.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(programname);
-    QCoreApplication::setApplicationVersion("1.32");
+    State versioned;
+    setversion(versioned);
+    QCoreApplication::setApplicationVersion(QString::fromStdString(versioned.version));
     if (o.help) {
         std::cout << helptext();
         return exitok;
     }
     if (o.version) {
-        std::cout << programname << " 1.32\n";
+        std::cout << programname << " " << versioned.version << "\n";
         return exitok;
     }
     if (o.simulate) binding::chooseSimulated();

@@ -23,6 +23,23 @@ constexpr int barWidth = 30;
 
 }  // namespace
 
+std::string escaped(const std::string& text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+            continue;
+        }
+        out += "\\x";
+        out += digits[u >> 4];
+        out += digits[u & 15];
+    }
+    return out;
+}
+
 ConsoleFrontend::ConsoleFrontend(std::ostream& out, std::ostream& err, bool progressLine,
                                  bool assumeYes, std::istream* terminal)
     : out_(out), err_(err), progressLine_(progressLine), assumeYes_(assumeYes),
@@ -33,7 +50,8 @@ void ConsoleFrontend::statusClear() {}
 
 void ConsoleFrontend::statusAdd(const std::string& line) {
     clearProgress();
-    out_ << line << '\n' << std::flush;
+    // Status lines quote file names; boxes quote the file's own lines.
+    out_ << escaped(line) << '\n' << std::flush;
     // The bar is labelled with the region and what is done to it, e.g.
     // "Program memory: Programming...".
     const std::string t = trim(line);
@@ -70,7 +88,7 @@ void ConsoleFrontend::progressValue(int value) {
 Answer ConsoleFrontend::message(const std::string& text, const std::string& title,
                                 Buttons buttons) {
     clearProgress();
-    const std::string shown = title.empty() ? text : title + ": " + text;
+    const std::string shown = escaped(title.empty() ? text : title + ": " + text);
     if (buttons == Buttons::Ok) {
         err_ << shown << '\n' << std::flush;
         return Answer::Ok;

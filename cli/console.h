@@ -10,6 +10,10 @@
 
 namespace cli {
 
+// Text from a file made safe for a terminal: control characters (and DEL)
+// become \xNN, so a crafted line cannot move the cursor or clear the screen.
+std::string escaped(const std::string& text);
+
 class ConsoleFrontend : public Frontend {
 public:
     // `terminal` is the input to ask on, or nullptr when there is no one to

@@ -118,6 +118,7 @@ const std::vector<Command>& commands() {
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
         {"blank-check", false, "0 when every word of the chip reads as erased"},
         {"detect", false, "check that the board answers on the port, then read the device ID"},
+        {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
     };
     return all;
 }
@@ -258,6 +259,16 @@ std::string helptext() {
         "\nWithout options the settings file quibb9x.ini in the current directory\n"
         "chooses the device, the port and the configuration word, as in the window;\n"
         "options override it for this run only and are never saved.\n"
+        "\nBefore the chip enters programming mode a command refuses (and the chip is\n"
+        "not touched) when: the port is 0 (exit 2); burn or verify get no configuration\n"
+        "word from the file, --config or the settings file (exit 2); the HEX file is\n"
+        "not a regular file, is over 16 MiB, has a line the reader would skip, a record\n"
+        "cut short or a wrong checksum, or no data record (exit 1); a dump's target\n"
+        "cannot be written (exit 1); no board answers at the port (exit 1). A chip\n"
+        "found code-protected is not read out (exit 1, no file).\n"
+        "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset in\n"
+        "${XDG_STATE_HOME:-~/.local/state}/quibb9x/simulated-chip.txt; set but empty,\n"
+        "the chip lasts one run.\n"
         "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
         "130 interrupted (the board is left with the programming voltage off).\n";
     return text;

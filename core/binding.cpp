@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform.h"
+
 namespace binding {
 namespace {
 
@@ -100,7 +102,29 @@ std::string executableDir() {
     return exe.parent_path().string();
 }
 
-void chooseSimulated() { chosenPath = locate("libzavbit2sim.so"); }
+namespace {
+
+void keepsimulatedchip() {
+    if (std::getenv("QUIBB9X_SIM_FILE")) return;
+    const std::string state = platform::stateDirectory();
+    if (state.empty()) return;
+    const std::filesystem::path dir = std::filesystem::path(state) / "quibb9x";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "quibb9x: cannot make %s (%s); the simulated chip is not kept "
+                             "after this run\n", dir.c_str(), ec.message().c_str());
+        return;
+    }
+    setenv("QUIBB9X_SIM_FILE", (dir / "simulated-chip.txt").c_str(), 0);
+}
+
+}  // namespace
+
+void chooseSimulated() {
+    chosenPath = locate("libzavbit2sim.so");
+    keepsimulatedchip();
+}
 void chooseLibrary(const std::string& path) { chosenPath = path; }
 std::string libraryPath() { return library ? chosenPath : decidePath(); }
 
@@ -118,6 +142,8 @@ void reset() {
 }
 
 void* handle() { return open(); }
+
+bool simulatedboard() { return dlsym(open(), "zavsimSave") != nullptr; }
 
 int32_t zavSR(int32_t value, int32_t count) {
     return lookup(boundSR, "zavSR")(value, count);

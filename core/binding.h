@@ -12,7 +12,11 @@ namespace binding {
 // the explicit choice (the --simulate option) when set, otherwise the path in
 // QUIBB9X_PORTLIB, otherwise libzavbit2.so beside the executable, otherwise the
 // system's library search.
-void chooseSimulated();                 // libzavbit2sim.so beside the executable
+// libzavbit2sim.so beside the executable. When QUIBB9X_SIM_FILE is unset it
+// is set to <state directory>/quibb9x/simulated-chip.txt (the directory made
+// as needed), so the simulated chip is kept between runs; set but empty, the
+// chip lives only as long as the run.
+void chooseSimulated();
 void chooseLibrary(const std::string& path);  // an explicit file
 std::string libraryPath();              // the file that will be (or was) loaded
 
@@ -31,6 +35,10 @@ int32_t zavSR(int32_t value, int32_t count);
 int32_t zavSL(int32_t value, int32_t count);
 int32_t zavINP(int32_t port);
 void zavOUT(int32_t port, int32_t value);
+
+// True when the loaded library is the simulated board (it has exports of its
+// own beside the four): its port is never a kernel device. Loads the library.
+bool simulatedboard();
 
 // The opened library handle, for tests that reach the simulated board's extra
 // exports through the same library the program uses. Loads the library.

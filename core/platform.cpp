@@ -49,6 +49,13 @@ std::string currentDirectory() {
 
 std::string systemDirectory() { return "/var/tmp"; }
 
+std::string stateDirectory() {
+    // A relative XDG_STATE_HOME is invalid under the XDG rules, and ignored.
+    if (const char* x = std::getenv("XDG_STATE_HOME"); x && x[0] == '/') return x;
+    if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/state";
+    return {};
+}
+
 std::string temporaryDirectory() {
     if (const char* t = std::getenv("TMPDIR"); t && *t) return t;
     return "/tmp/";

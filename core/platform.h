@@ -25,5 +25,8 @@ void installWaits(Waits* w);  // nullptr restores the real waits
 std::string currentDirectory();
 std::string systemDirectory();     // fallback for the temporary file
 std::string temporaryDirectory();
+// Where the program keeps state between runs: $XDG_STATE_HOME, else
+// $HOME/.local/state; empty when neither is known.
+std::string stateDirectory();
 
 }  // namespace platform

@@ -19,10 +19,12 @@ void GetTempFile(State& s) {
     s.tempfile = dir + "/quibb.tmp";
 }
 
+void setversion(State& s) { s.version = "1.32"; }
+
 void startup(State& s) {
     GetDirs(s);
     GetTempFile(s);
-    s.version = "1.32";
+    setversion(s);
     s.progsize = 1024;
     s.idsize = 4;
     s.configsize = 1;

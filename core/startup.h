@@ -11,6 +11,9 @@ constexpr int16_t LPT2 = 0x278;
 void GetDirs(State& s);
 void GetTempFile(State& s);
 
+// The program's version, as the about window and --version show it.
+void setversion(State& s);
+
 // Steps of start-up up to and including the port's idle state: directories,
 // version, sizes, counters, the 16C84's configuration mask and default, the
 // command codes, picmodel 0, allpinslow and ctrlshadow.

@@ -105,8 +105,13 @@ void abandon(Output& out) {
 Output::~Output() { abandon(*this); }
 
 // Makes the written bytes durable, then puts the file under the target name.
+// A file it replaces keeps its permission bits.
 bool finish(Output& out, const std::string& target) {
-    bool ok = fsync(out.fd) == 0;
+    struct stat old;
+    bool ok = true;
+    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ok = fchmod(out.fd, old.st_mode & 07777) == 0;
+    ok = ok && fsync(out.fd) == 0;
     ok = close(out.fd) == 0 && ok;
     out.fd = -1;
     ok = ok && rename(out.name.c_str(), target.c_str()) == 0;
@@ -207,6 +212,37 @@ void announce(State& s, Frontend& f, bool withtemp) {
     f.statusRepaint();
 }
 
+// The HEX dump's temporary file: a name of this run's own in the temporary
+// directory, created exclusively with mode 0600 (O_EXCL never follows a link
+// another user left there, nor opens a file another run is using), and
+// removed on every way out, an interruption that unwinds through the dump
+// included.
+struct TempFile {
+    std::string name;
+    int fd = -1;
+
+    TempFile() = default;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (fd >= 0) close(fd);
+        if (!name.empty()) unlink(name.c_str());
+    }
+};
+
+// `tempfile` names the directory (start-up gives "<dir>/quibb.tmp"); the
+// file made there is "<dir>/quibb-XXXXXX.tmp".
+bool maketemp(const std::string& tempfile, TempFile& t) {
+    const size_t slash = tempfile.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : tempfile.substr(0, slash);
+    std::string name = dir + "/quibb-XXXXXX.tmp";
+    const int fd = mkostemps(name.data(), 4, O_CLOEXEC);
+    if (fd < 0) return false;
+    t.name = name;
+    t.fd = fd;
+    return true;
+}
+
 void blanking(Frontend& f) {
     f.statusAdd("Blanking file...");
     f.statusRepaint();
@@ -250,27 +286,20 @@ bool save_hex(State& s, Frontend& f) {
     s.dataused = 64;
     s.idused = 4;
     s.dumppos = 1;
+    TempFile temp;
+    const bool created = maketemp(s.tempfile, temp);
+    if (created) s.tempfile = temp.name;
     announce(s, f, true);
-
-    // The temporary file sits in a directory others can write to: created
-    // afresh, only by us, and never through a link someone put at its name.
-    unlink(s.tempfile.c_str());
-    const int temp = open(s.tempfile.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0600);
-    if (temp < 0) return fileerror(f, "File error!");
+    if (!created) return fileerror(f, "File error!");
     blanking(f);
 
-    DumpSink sink(temp);
+    DumpSink sink(temp.fd);
     program2(s, f, modereadout, &sink);
-    if (sink.error != 0) {
-        close(temp);
-        return fileerror(f, "File error!");
-    }
+    if (sink.error != 0) return fileerror(f, "File error!");
     f.statusAdd("Ok. Save successfull!");
 
     std::vector<uint8_t> file1;
-    const bool readable = readback(temp, file1);
-    close(temp);
-    if (!readable) return fileerror(f, "File error!");
+    if (!readback(temp.fd, file1)) return fileerror(f, "File error!");
 
     Output out;
     if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error!");
@@ -278,6 +307,5 @@ bool save_hex(State& s, Frontend& f) {
         abandon(out);
         return fileerror(f, "File error!");
     }
-    if (unlink(s.tempfile.c_str()) != 0) return fileerror(f, "File error!");
     return true;
 }

@@ -10,5 +10,6 @@
 std::string formato(int numero);
 
 // Each returns true when the file was written, false after the file-error box.
+// A file that replaces an existing one keeps its permission bits.
 bool save_bin(State& s, Frontend& f);
 bool save_hex(State& s, Frontend& f);

@@ -9,15 +9,6 @@
 
 namespace {
 
-constexpr size_t linebuffer = 256;  // longer lines are cut to this
-constexpr size_t quoted = 41;       // characters of a bad line shown in a box
-
-// The last word address these chips have (data memory 0x2100 + 63). Records
-// far beyond it are refused here, before the address can overflow the 32-bit
-// arithmetic of the region map; nearer ones the map refuses itself, with the
-// same message.
-constexpr int64_t lastchipword = database + 63;
-
 int hexdigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -25,10 +16,12 @@ int hexdigit(char c) {
     return -1;
 }
 
-// A hexadecimal field of `length` characters at 1-based `position`. Blanks and
-// tabs are ignored, reading stops at the first other non-digit, and positions
-// past the end of the line read as blanks, so a damaged or missing field
-// gives a number (0 when it has no digit) and only the checksum catches it.
+constexpr size_t linebuffer = 256;  // longer lines are cut to this
+
+}  // namespace
+
+// A damaged or missing field gives a number (0 when it has no digit) and only
+// the checksum catches it.
 int32_t readfield(const std::string& s, size_t position, size_t length) {
     int32_t value = 0;
     for (size_t p = position; p < position + length; ++p) {
@@ -41,18 +34,6 @@ int32_t readfield(const std::string& s, size_t position, size_t length) {
     return value;
 }
 
-// Halving as the reader always has: an odd value's half goes to the even
-// neighbour (1 -> 0, 3 -> 2, 5 -> 2, 7 -> 4).
-int64_t halve(int64_t v) {
-    const int64_t q = v / 2;
-    if (v % 2 == 0 || q % 2 == 0) return q;
-    return q + 1;
-}
-
-// One item of the file, read free-format: leading blanks skipped, ended by a
-// line end (LF, CR LF or CR), by a comma (the rest of the line is the next
-// item) or by the end of the file. Only the first 256 characters are kept.
-// Returns false when the file has nothing more to read.
 bool readitem(FILE* fp, std::string& item) {
     item.clear();
     int c = getc(fp);
@@ -68,6 +49,24 @@ bool readitem(FILE* fp, std::string& item) {
         c = getc(fp);
     }
     return true;
+}
+
+namespace {
+
+constexpr size_t quoted = 41;       // characters of a bad line shown in a box
+
+// The last word address these chips have (data memory 0x2100 + 63). Records
+// far beyond it are refused here, before the address can overflow the 32-bit
+// arithmetic of the region map; nearer ones the map refuses itself, with the
+// same message.
+constexpr int64_t lastchipword = database + 63;
+
+// Halving as the reader always has: an odd value's half goes to the even
+// neighbour (1 -> 0, 3 -> 2, 5 -> 2, 7 -> 4).
+int64_t halve(int64_t v) {
+    const int64_t q = v / 2;
+    if (v % 2 == 0 || q % 2 == 0) return q;
+    return q + 1;
 }
 
 std::string numbered(long long number, const std::string& line) {

@@ -2,11 +2,24 @@
 // decodes each record, stores the words region by region and reports each
 // region's word count in the status list.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "core/frontend.h"
 #include "core/state.h"
+
+// A hexadecimal field of `length` characters at 1-based `position`. Blanks and
+// tabs are ignored, reading stops at the first other non-digit, and positions
+// past the end of the line read as blanks.
+int32_t readfield(const std::string& s, size_t position, size_t length);
+
+// One item of the file, read free-format: leading blanks skipped, ended by a
+// line end (LF, CR LF or CR), by a comma (the rest of the line is the next
+// item) or by the end of the file. Only the first 256 characters are kept.
+// Returns false when the file has nothing more to read.
+bool readitem(FILE* fp, std::string& item);
 
 // 1 when the line is a valid record (start code, byte count at most 32,
 // checksum), else 0.

@@ -4,9 +4,11 @@
 
 #include "core/detect.h"
 #include "core/lines.h"
+#include "portcheck.h"
 
 int16_t checkhardware(State& s, Frontend& f) {
     const int16_t found = detecthardware(s);
+    noteunreachableport(s, f);
     if (found == 1)
         f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!");
     else

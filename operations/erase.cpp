@@ -2,6 +2,7 @@
 
 #include "core/lines.h"
 #include "core/protocol.h"
+#include "portcheck.h"
 
 namespace {
 
@@ -57,5 +58,6 @@ bool erasechip(State& s, Frontend& f) {
 
     allpinslow(s);
     f.statusAdd("DONE.");
+    noteunreachableport(s, f);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "image/image.h"
+#include "portcheck.h"
 
 // The status list's line for what a region pass does to each word.
 void modeline(Frontend& f, int16_t mode) {
@@ -135,5 +136,6 @@ bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
     }
     if (ok) successlines(f, mode);
     allpinslow(s);
+    noteunreachableport(s, f);
     return ok;
 }

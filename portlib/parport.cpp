@@ -21,66 +21,6 @@
 
 namespace parport {
 
-std::optional<uint32_t> firstdecimal(const std::string& text) {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    auto at = std::find_if(text.begin(), text.end(), digit);
-    if (at == text.end()) return std::nullopt;
-    uint64_t value = 0;
-    for (; at != text.end() && digit(*at); ++at) {
-        value = value * 10 + static_cast<uint64_t>(*at - '0');
-        if (value > 0xFFFFFFFFu) return std::nullopt;
-    }
-    return static_cast<uint32_t>(value);
-}
-
-std::vector<Known> scanports(const std::string& procroot) {
-    namespace fs = std::filesystem;
-    std::vector<Known> found;
-    std::error_code ec;
-    fs::directory_iterator dir(fs::path(procroot) / "sys/dev/parport", ec);
-    if (ec) return found;
-    for (const fs::directory_iterator end; dir != end; dir.increment(ec)) {
-        if (ec) break;
-        // Entries are parport0, parport1, ... beside "default", which is not a port.
-        const std::string name = dir->path().filename().string();
-        const std::string prefix = "parport";
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        const std::string digits = name.substr(prefix.size());
-        if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        std::ifstream file(dir->path() / "base-addr");
-        if (!file) continue;
-        std::stringstream text;
-        text << file.rdbuf();
-        const auto base = firstdecimal(text.str());
-        if (!base) continue;
-        found.push_back({std::atoi(digits.c_str()), *base});
-    }
-    std::sort(found.begin(), found.end(),
-              [](const Known& a, const Known& b) { return a.number < b.number; });
-    return found;
-}
-
-std::optional<Known> portfor(const std::vector<Known>& ports, uint16_t port) {
-    std::optional<Known> best;
-    for (const Known& k : ports) {
-        if (k.base > port || port - k.base > 2) continue;
-        if (!best || k.base > best->base) best = k;
-    }
-    return best;
-}
-
-std::string devicepath(const std::string& devroot, int number) {
-    return devroot + "/parport" + std::to_string(number);
-}
-
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 // ---------------------------------------------------------------------------
 // The real kernel.
 
@@ -118,8 +58,9 @@ const Syscalls& realsyscalls() {
 
 Config configfromenv() {
     Config c;
-    if (const char* p = std::getenv("ZAVBIT2_PROC_ROOT"); p && *p) c.procroot = p;
-    if (const char* d = std::getenv("ZAVBIT2_DEV_ROOT"); d && *d) c.devroot = d;
+    const portinfo::Roots roots = portinfo::rootsfromenv();
+    c.procroot = roots.proc;
+    c.devroot = roots.dev;
     if (const char* r = std::getenv("ZAVBIT2_RAWIO"); r && std::strcmp(r, "1") == 0) c.rawio = true;
     return c;
 }
@@ -133,43 +74,11 @@ const char* const emptybus = " Meanwhile the port reads 0xFF and writes to it go
 
 std::string noportmessage(uint16_t port, const std::vector<Known>& known,
                           const std::string& devroot) {
-    std::string text = "zavbit2: no parallel port has its registers at I/O address " + hex(port) + ".";
-    if (known.empty()) {
-        text += " The kernel knows of no parallel port on this machine; if it has one,"
-                " load its driver: sudo modprobe parport_pc ppdev.";
-    } else {
-        text += " Parallel ports on this machine:";
-        for (size_t i = 0; i < known.size(); ++i)
-            text += (i ? ", " : " ") + hex(known[i].base) + " (" +
-                    devicepath(devroot, known[i].number) + ")";
-        text += ". Choose one of these addresses.";
-    }
-    return text + emptybus;
+    return "zavbit2: " + portinfo::noport(port, known, devroot) + emptybus;
 }
 
 std::string devicemessage(const char* verb, const std::string& path, uint32_t base, int error) {
-    std::string text = std::string("zavbit2: cannot ") + verb + " " + path +
-                       " (the parallel port at " + hex(base) + "): " + std::strerror(error) + ".";
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        text += " Add yourself to group lp (sudo usermod -aG lp $USER), then log in again.";
-        break;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        text += " Load the parallel-port drivers: sudo modprobe ppdev parport_pc.";
-        break;
-    case EBUSY:
-        text += " Another driver such as lp holds the port; unload it: sudo rmmod lp.";
-        break;
-    case ENOTTY:
-        text += " That file is not a parallel-port device.";
-        break;
-    default:
-        break;
-    }
-    return text + emptybus;
+    return "zavbit2: " + portinfo::devicetrouble(verb, path, base, error) + emptybus;
 }
 
 std::string rawmessage(uint16_t port, int error) {

@@ -10,29 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "portinfo.h"
+
 namespace parport {
 
-// A parallel port the kernel knows: /dev/parport<number>, registers from base.
-struct Known {
-    int number;
-    uint32_t base;
-};
-
-// The first decimal number in a text ("888\t1912\n" gives 888).
-std::optional<uint32_t> firstdecimal(const std::string& text);
-
-// Every <procroot>/sys/dev/parport/parportN/base-addr, ordered by N. A tree
-// that is missing or unreadable gives no ports.
-std::vector<Known> scanports(const std::string& procroot);
-
-// The port whose registers (base to base+2) include `port`; when two would,
-// the one with the nearest base.
-std::optional<Known> portfor(const std::vector<Known>& ports, uint16_t port);
-
-std::string devicepath(const std::string& devroot, int number);
-
-// "0x378": upper-case hexadecimal, as the program shows addresses.
-std::string hex(uint32_t value);
+// Where the ports are and the explanations live in portinfo, shared with
+// the program.
+using portinfo::devicepath;
+using portinfo::firstdecimal;
+using portinfo::hex;
+using portinfo::Known;
+using portinfo::portfor;
+using portinfo::scanports;
 
 // The system calls the access goes through, so tests can stand in for the
 // kernel. ioctl takes a byte pointer (or nothing) as every ppdev call here does.

@@ -5,10 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <vector>
@@ -42,13 +43,44 @@ struct Profile {
     bool crlf = false;
 };
 
-// False when the file exists but cannot be read; a missing file is empty.
-bool loadProfile(const std::string& path, Profile& p) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        return !std::filesystem::exists(path, ec) && !ec;
+constexpr off_t largestprofile = 1 << 20;
+
+// The file's bytes, read only when it is a regular file of at most 1 MiB
+// (a link to /dev/zero or a fifo is refused without reading it). A missing
+// file is empty; otherwise false with the reason.
+bool readbounded(const std::string& path, std::string& text, std::string& why) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        why = std::strerror(errno);
+        return false;
     }
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (!ok) why = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode)) why = "not a regular file", ok = false;
+    else if (st.st_size > largestprofile) why = "larger than 1 MiB", ok = false;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) why = std::strerror(errno), ok = false;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        // It may grow while being read.
+        if (text.size() > static_cast<size_t>(largestprofile)) why = "larger than 1 MiB", ok = false;
+    }
+    ::close(fd);
+    return ok;
+}
+
+// False when the file exists but cannot be read or is refused; a missing
+// file is empty.
+bool loadProfile(const std::string& path, Profile& p) {
+    std::string text, why;
+    if (!readbounded(path, text, why)) return false;
+    std::istringstream in(text);
     std::string line;
     bool first = true;
     while (std::getline(in, line)) {
@@ -58,7 +90,7 @@ bool loadProfile(const std::string& path, Profile& p) {
         first = false;
         p.lines.push_back(line);
     }
-    return !in.bad();
+    return true;
 }
 
 // The name of a "[name]" line, or nullopt for any other line.
@@ -190,6 +222,11 @@ bool profilewrite(const std::string& path, const std::string& section,
         p.lines.insert(p.lines.begin() + static_cast<long>(at), entry);
     }
     return storeProfile(path, p);
+}
+
+std::string settingsproblem(const std::string& path) {
+    std::string text, why;
+    return readbounded(path, text, why) ? "" : why;
 }
 
 std::string cutAtNull(const std::string& text) {

@@ -28,6 +28,11 @@ std::string profileread(const std::string& path, const std::string& section,
 bool profilewrite(const std::string& path, const std::string& section,
                   const std::string& key, const std::string& value);
 
+// A settings file that is not a regular file, or is larger than 1 MiB, is
+// neither read nor written (it reads as absent). The reason, or empty when
+// the file is fine or missing.
+std::string settingsproblem(const std::string& path);
+
 std::string cutAtNull(const std::string& text);
 // The value, or empty when absent (the file path itself came back, or a cut
 // of it).

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -759,6 +760,39 @@ TEST_F(ChipFile, AnUnusableFileGivesABlankChipAndIsKept) {
     EXPECT_EQ(board.read(0, 0), 0x3FFF);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("it holds a PIC16F84, the socket a PIC16F83"),
               std::string::npos);
+}
+
+// A chip file above 1 MiB is refused without being read; the
+// copy written before the rename is the board's own, never a link planted
+// at a name it might use.
+TEST_F(ChipFile, BoundedReadAndExclusiveCopy) {
+    EnvVar f("QUIBB9X_SIM_FILE", file.c_str());
+    EnvVar c("QUIBB9X_SIM_CHIP", "16F84");
+    std::ofstream(file) << std::string((1 << 20) + 1, ' ');
+    testing::internal::CaptureStderr();
+    {
+        FreshBoard board(dir);
+        EXPECT_EQ(board.read(0, 0), 0x3FFF);
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("chip.txt: larger than 1 MiB; starting with a blank chip"),
+              std::string::npos);
+
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path victim = dir / "victim";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, dir / ("chip.txt.tmp" + std::to_string(getpid())));
+    {
+        FreshBoard board(dir);
+        board.program(2, 0, 0x0055);
+    }
+    EXPECT_EQ(slurp(victim), "precious");
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, std::vector<std::string>({"chip.txt", "chip.txt.tmp" + std::to_string(getpid()), "victim"}));
+    FreshBoard again(dir);
+    EXPECT_EQ(again.read(0, 0), 0x0055);
 }
 
 }  // namespace

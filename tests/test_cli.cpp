@@ -16,6 +16,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "core/stop.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -123,7 +124,7 @@ TEST(CliOptions, HelpNamesEveryCommandAndVisibleOption) {
     QCoreApplication app(argc, argv);
     const std::string help = helptext();
     for (const char* word : {"burn FILE", "verify FILE", "erase", "read-hex FILE",
-                             "read-bin FILE", "detect", "--device", "--port", "--config",
+                             "read-bin FILE", "detect", "ports", "--device", "--port", "--config",
                              "--simulate", "--yes", "--help", "--version"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(help.find("quit-after-start"), std::string::npos);
@@ -142,9 +143,13 @@ TEST(CliConsole, StatusOnStandardOutputBoxesOnStandardError) {
     f.progressValue(5);
     EXPECT_EQ(f.message("Unable to load file.", "ERROR!", Buttons::Ok), Answer::Ok);
     EXPECT_EQ(f.message("Invalid address: 0x200", "", Buttons::Ok), Answer::Ok);
+    // Text from a file (a dump's name, a quoted line) with control characters.
+    f.statusAdd("dump\x1b[2J\x7f\xc3\xa9.hex");
+    f.message("Invalid line (skipped): '\r\n'", "INVALID LINE!", Buttons::Ok);
     f.finish();
-    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\n");
-    EXPECT_EQ(err.str(), "ERROR!: Unable to load file.\nInvalid address: 0x200\n");
+    EXPECT_EQ(out.str(), "Program memory: \nProgramming...\ndump\\x1b[2J\\x7f\xc3\xa9.hex\n");
+    EXPECT_EQ(err.str(), "ERROR!: Unable to load file.\nInvalid address: 0x200\n"
+                         "INVALID LINE!: Invalid line (skipped): '\\x0d\\x0a'\n");
 }
 
 TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
@@ -295,4 +300,142 @@ TEST_F(InTempDir, Device16F84ARefusesAnotherChipBeforeAnyWordIsWritten) {
     sim::board().setChip(ZAVSIM_16F84A);
     EXPECT_EQ(runcli(o), exitok);
     EXPECT_EQ(sim::board().read(0, 0), 0x2805);
+}
+
+namespace {
+
+// A command run in-process on the simulated board, its standard error kept.
+struct Refusals : InTempDir {
+    int run(const std::string& command, const std::string& file, std::optional<int16_t> port = 0x278) {
+        Options o;
+        o.command = command;
+        o.file = file;
+        o.yes = command == "erase";
+        if (port) o.overrides.port = *port;
+        std::ostringstream out, captured;
+        auto* oldout = std::cout.rdbuf(out.rdbuf());
+        auto* olderr = std::cerr.rdbuf(captured.rdbuf());
+        sim::board().logClear();
+        sim::board().eventClear();
+        const int status = runcli(o);
+        std::cout.rdbuf(oldout);
+        std::cerr.rdbuf(olderr);
+        err = captured.str();
+        return status;
+    }
+    // Programming mode needs Vpp: the control register's bit 2 cleared.
+    bool vppraised() const {
+        for (const auto& w : sim::writes())
+            if (w.port == 0x27A && !(w.value & 0x04)) return true;
+        return false;
+    }
+    std::string err;
+};
+
+}  // namespace
+
+// Every refusal: its exit status and exact line, and the chip never entered
+// programming mode (Vpp never raised, no command reached it).
+TEST_F(Refusals, EveryRefusalComesBeforeProgrammingMode) {
+    sim::useSimulatedBoard();
+    std::ofstream("empty.hex") << "";
+    std::ofstream("notes.txt") << "some notes\n";
+    std::ofstream("short.hex") << ":10000000F0\n";
+    std::ofstream("sum.hex") << ":020000000528D1\n:02000000FF3FC1\n";
+    std::ofstream("count.hex") << ":21000000\n";
+    std::ofstream("esc.hex") << "hi\x1b[2J\x07\n";
+    std::ofstream("noconfig.hex") << ":020000000528D1\n:00000001FF\n";
+    std::ofstream("endonly.hex") << ":020000040000FA\n:00000001FF\n";
+    std::ofstream("big.hex") << ":020000000528D1\n";
+    fs::resize_file(fs::path("big.hex"), (16 << 20) + 1);
+    const std::string blink = std::string(FIXTURE_DIR) + "/f84_blink_inhx32.hex";
+    const std::string tail = "; mend the file, nothing was sent to the chip\n";
+    const std::string noport =
+        "choose one with --port (lpt1, lpt2 or a hexadecimal address; 'quibb9x ports' lists "
+        "this machine's)\n";
+    struct Case {
+        std::string command, file;
+        std::optional<int16_t> port;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"burn", "empty.hex", 0x278, 1,
+         "quibb9x: empty.hex holds no data record; give a HEX file with the chip's words "
+         "(lines such as :02000000...)\n"},
+        {"verify", "endonly.hex", 0x278, 1,
+         "quibb9x: endonly.hex holds no data record; give a HEX file with the chip's words "
+         "(lines such as :02000000...)\n"},
+        {"burn", "notes.txt", 0x278, 1,
+         "quibb9x: notes.txt line 1: not a HEX record ('some notes'); the reader would skip it" + tail},
+        {"burn", "short.hex", 0x278, 1,
+         "quibb9x: short.hex line 1: record cut short: its byte count 0x10 needs 43 characters, "
+         "the line has 11" + tail},
+        {"verify", "sum.hex", 0x278, 1,
+         "quibb9x: sum.hex line 2: checksum 0xC1 is wrong, the record needs 0xC0" + tail},
+        {"burn", "count.hex", 0x278, 1, "quibb9x: count.hex line 1: byte count 0x21 is more than 32" + tail},
+        {"burn", "esc.hex", 0x278, 1,
+         "quibb9x: esc.hex line 1: not a HEX record ('hi\\x1b[2J\\x07'); the reader would skip it" + tail},
+        {"burn", "/dev/zero", 0x278, 1, "quibb9x: /dev/zero is not a regular file; give a HEX file\n"},
+        {"burn", ".", 0x278, 1, "quibb9x: . is not a regular file; give a HEX file\n"},
+        {"burn", "big.hex", 0x278, 1,
+         "quibb9x: big.hex is larger than 16 MiB (16777217 bytes); no HEX file for these chips "
+         "is that large\n"},
+        {"burn", "noconfig.hex", 0x278, 2,
+         "quibb9x: noconfig.hex has no configuration word and the settings file gives none; "
+         "give one with --config (e.g. --config 0x3FF1)\n"},
+        {"burn", blink, std::nullopt, 2,
+         "quibb9x: no port chosen (no --port, and the settings file gives none); " + noport},
+        {"read-hex", "out.hex", 0, 2, "quibb9x: --port 0 names no port; " + noport},
+        {"read-hex", "/dev/null", 0x278, 1,
+         "quibb9x: cannot write /dev/null: it is not a regular file; give a file name\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.command, c.file, c.port), c.status) << c.file;
+        EXPECT_EQ(err, c.err);
+        EXPECT_FALSE(vppraised()) << c.file;
+        EXPECT_TRUE(sim::chipEvents().empty()) << c.file;
+    }
+
+    // No board at the port: burn, verify, erase and the read-outs say so.
+    sim::board().setBoard(0);
+    for (const std::string command : {"burn", "verify", "erase", "read-hex", "read-bin"}) {
+        EXPECT_EQ(run(command, command[0] == 'r' ? "out" : blink), 1) << command;
+        EXPECT_EQ(err, "quibb9x: no board answers at port 0x278; check the port address "
+                       "('quibb9x ports'), the cable and the board's power\n");
+        EXPECT_FALSE(vppraised()) << command;
+    }
+    sim::board().setBoard(1);
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+    EXPECT_FALSE(fs::exists("out") || fs::exists("out.hex"));
+}
+
+// A protected chip reads as zeros: the read-out refuses after reading only
+// the configuration word, and writes no file, temporary or not.
+TEST_F(Refusals, AProtectedChipsReadOutWritesNoFile) {
+    sim::useSimulatedBoard();
+    setenv("TMPDIR", dir.c_str(), 1);
+    sim::board().setProtected(1);
+    sim::board().write(2, 0, 0x3FCF);  // one code-protection bit clear
+    for (const std::string command : {"read-hex", "read-bin"}) {
+        EXPECT_EQ(run(command, "out"), 1);
+        EXPECT_EQ(err, "quibb9x: the chip is code-protected (configuration word 0x3FCF): its memory "
+                       "cannot be read, so no file was written; only an erase (quibb9x erase) "
+                       "lifts the protection, and it clears the chip\n");
+        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+        EXPECT_TRUE(fs::is_empty(dir)) << command;
+    }
+    unsetenv("TMPDIR");
+}
+
+// Ctrl-C while the file is read: exit 130, and the chip is never reached.
+TEST_F(Refusals, InterruptedWhileLoading) {
+    sim::useSimulatedBoard();
+    stop::request();
+    EXPECT_EQ(run("burn", std::string(FIXTURE_DIR) + "/f84_blink_inhx32.hex"), exitinterrupted);
+    clearinterrupt();
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    EXPECT_FALSE(vppraised());
+    EXPECT_TRUE(sim::chipEvents().empty());
 }

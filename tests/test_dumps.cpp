@@ -1,7 +1,6 @@
 // The HEX and BIN dumps end to end on the simulated board: the exact bytes of
 // the files, the status list, the boxes, what a dump restores when it is
 // loaded and burnt again, and the files a dump must never touch.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -21,26 +20,6 @@
 #include "support/scratchdir.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
-
-// One test plants a link at the temporary file's name right after the dump
-// has deleted it, as another user racing the dump would. The C library's
-// unlink is interposed for that: it deletes as always, then plants the link
-// when asked to.
-namespace {
-std::string plantat;
-std::string planttarget;
-}  // namespace
-
-extern "C" int unlink(const char* path) noexcept {
-    using Unlink = int (*)(const char*);
-    static const Unlink real = reinterpret_cast<Unlink>(dlsym(RTLD_NEXT, "unlink"));
-    const int result = real(path);
-    if (!plantat.empty() && plantat == path) {
-        plantat.clear();
-        if (symlink(planttarget.c_str(), path) != 0) ADD_FAILURE() << "could not plant the link";
-    }
-    return result;
-}
 
 namespace {
 
@@ -266,6 +245,8 @@ TEST_F(Dumps, TargetsThatCannotBeWrittenGiveTheBox) {
     EXPECT_FALSE(save_hex(s, r));
     EXPECT_EQ(r.boxes.size(), 1u);
     EXPECT_TRUE(fs::is_directory(dir + "/sub"));
+    // The HEX dumps failed after their read-outs: no temporary file is left.
+    EXPECT_EQ(dirlisting(), std::vector<std::string>({"plain", "sub"}));
 }
 
 // A write that fails part-way (here: the file-size limit, as a full disk
@@ -294,9 +275,8 @@ TEST_F(Dumps, AFailedWriteKeepsTheEarlierFile) {
 
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldhandler);
-    std::vector<std::string> left = dirlisting();
-    left.erase(std::remove(left.begin(), left.end(), "quibb.tmp"), left.end());
-    EXPECT_EQ(left, std::vector<std::string>({"out.bin", "out.hex"}));
+    // Nor is a temporary file left.
+    EXPECT_EQ(dirlisting(), std::vector<std::string>({"out.bin", "out.hex"}));
 }
 
 // An operation unwound part-way (the command line's Ctrl-C does so) takes
@@ -312,22 +292,27 @@ TEST_F(Dumps, AnUnwoundDumpLeavesNoPartialFile) {
     EXPECT_THROW(save_bin(s, r), Stop);
     EXPECT_EQ(readfile(dir + "/out.bin"), "OLD BIN");
     EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
+    // The HEX dump's temporary file goes too.
+    s.dumpfile = dir + "/out.hex";
+    EXPECT_THROW(save_hex(s, r), Stop);
+    EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
 }
 
 TEST_F(Dumps, LinksAreReplacedNeverWrittenThrough) {
     const std::string victim = dir + "/victim";
     writefile(victim, "precious");
 
-    // A link at the temporary file's name...
-    ASSERT_EQ(symlink(victim.c_str(), s.tempfile.c_str()), 0);
+    // A link at the old fixed temporary name...
+    const std::string fixedname = s.tempfile;
+    ASSERT_EQ(symlink(victim.c_str(), fixedname.c_str()), 0);
     dumphex();
     EXPECT_TRUE(ok);
     EXPECT_EQ(readfile(victim), "precious");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(s.tempfile)));
+    ASSERT_EQ(unlink(fixedname.c_str()), 0);
 
     // ...a dangling one, which must not create its target...
     const std::string absent = dir + "/absent";
-    ASSERT_EQ(symlink(absent.c_str(), s.tempfile.c_str()), 0);
+    ASSERT_EQ(symlink(absent.c_str(), fixedname.c_str()), 0);
     dumphex();
     EXPECT_TRUE(ok);
     EXPECT_FALSE(fs::exists(absent));
@@ -343,24 +328,27 @@ TEST_F(Dumps, LinksAreReplacedNeverWrittenThrough) {
     }
 }
 
-TEST_F(Dumps, ALinkPlantedAfterTheDeletionIsNotFollowed) {
+// The temporary file is the run's own: a file or link at the old fixed
+// name, or another run's file, is never touched; it is created 0600 and gone
+// afterwards, and the status list shows its real name.
+TEST_F(Dumps, TheTemporaryFileIsTheRunsOwn) {
     const std::string victim = dir + "/victim";
     writefile(victim, "precious");
-    plantat = s.tempfile;
-    planttarget = victim;
-    dumphex();
-    EXPECT_TRUE(plantat.empty());  // the link was planted
-    EXPECT_FALSE(ok);
-    ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(r.boxes[0].text, "File error!");
+    ASSERT_EQ(symlink(victim.c_str(), (dir + "/quibb.tmp").c_str()), 0);
+    struct stat seen {};
+    r.onProgress = [&](int) { lstat(s.tempfile.c_str(), &seen); };
+    s.dumpfile = dir + "/out.hex";
+    EXPECT_TRUE(save_hex(s, r));
+    EXPECT_EQ(s.tempfile.substr(dir.size()).size(), 17u);  // "/quibb-XXXXXX.tmp"
+    EXPECT_EQ(s.tempfile.rfind(dir + "/quibb-", 0), 0u);
+    EXPECT_EQ(seen.st_mode, S_IFREG | 0600);
+    EXPECT_EQ(r.events[3], "status add Using temp-file: " + s.tempfile);
     EXPECT_EQ(readfile(victim), "precious");
-    EXPECT_FALSE(fs::exists(s.dumpfile));
-    plantat.clear();
+    EXPECT_EQ(dirlisting(), std::vector<std::string>({"out.hex", "quibb.tmp", "victim"}));
 }
 
-TEST_F(Dumps, TemporaryNameThatCannotBeCreatedGivesTheBox) {
-    // A directory at the name can be neither deleted nor opened.
-    fs::create_directories(s.tempfile + "/inside");
+TEST_F(Dumps, TemporaryFileThatCannotBeCreatedGivesTheBox) {
+    s.tempfile = dir + "/missing/quibb.tmp";  // the temporary directory is gone
     dumphex();
     EXPECT_FALSE(ok);
     ASSERT_EQ(r.boxes.size(), 1u);

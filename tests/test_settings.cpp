@@ -1,6 +1,7 @@
 // The settings file: the exact bytes written, what survives a rewrite, the
 // read limits and the absent-value rule, and the settings applied without
 // widgets.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,20 @@
 #include "settings/settings.h"
 
 namespace fs = std::filesystem;
+
+// How many bytes the process has read through read(2): the C library's read
+// is interposed to count them.
+namespace {
+size_t bytesread = 0;
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+    using Read = ssize_t (*)(int, void*, size_t);
+    static const Read real = reinterpret_cast<Read>(dlsym(RTLD_NEXT, "read"));
+    const ssize_t n = real(fd, buffer, count);
+    if (n > 0) bytesread += static_cast<size_t>(n);
+    return n;
+}
 
 namespace {
 
@@ -217,3 +232,30 @@ TEST_F(Settings, ValueWithALineEndIsRefused) {
 }
 
 }  // namespace
+
+// A settings file above 1 MiB, or one that is not a regular file (a link to
+// /dev/zero), is refused without being read: it reads as absent and
+// is never rewritten.
+TEST_F(Settings, LargeOrSpecialFilesAreRefusedUnread) {
+    write("[OPTIONS]\nPIC= 3\nLPT= 888\n" + std::string(2 << 20, ';'));
+    bytesread = 0;
+    EXPECT_EQ(readsettings(s).pic, "");
+    EXPECT_EQ(settingsproblem(path()), "larger than 1 MiB");
+    EXPECT_FALSE(save_ini(s, ""));
+    EXPECT_LT(bytesread, 4096u);
+    EXPECT_EQ(fs::file_size(path()), (2u << 20) + 26);  // untouched
+
+    fs::remove(path());
+    fs::create_symlink("/dev/zero", path());
+    bytesread = 0;
+    EXPECT_EQ(readsettings(s).lpt, "");
+    EXPECT_EQ(settingsproblem(path()), "not a regular file");
+    EXPECT_LT(bytesread, 4096u);
+
+    // Exactly 1 MiB is still a settings file.
+    fs::remove(path());
+    write("[OPTIONS]\nPIC= 3\n" + std::string((1 << 20) - 17, ';'));
+    EXPECT_EQ(readsettings(s).pic, "3");
+    EXPECT_EQ(fs::file_size(path()), 1u << 20);
+    EXPECT_EQ(settingsproblem(path()), "");
+}

@@ -29,6 +29,7 @@
 
 #include "support/recorder.h"
 #include "support/scratchdir.h"
+#include "core/binding.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
 
@@ -509,6 +510,61 @@ TEST_F(Window, RealMessageBoxesCarryTheTitleAndAnswer) {
     });
     EXPECT_EQ(real->message("Sure?", "CAUTION!", Buttons::YesNo), Answer::No);
     EXPECT_EQ(seen, "CAUTION!");
+}
+
+// A LOAD path that is not valid UTF-8 is shown as well as it can be and
+// saved back byte for byte.
+TEST_F(Window, LoadPathThatIsNotUtf8IsSavedBackUnchanged) {
+    const std::string name = "/data/\xff\xfe blink\xe9.hex";
+    settings("[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 16371\n\n[DIRECTORIES]\nLOAD=" + name + "\n");
+    const std::string before = inifile();
+    auto w = open();
+    get<QPushButton>(*w, "Command1")->click();
+    EXPECT_EQ(inifile(), before);
+}
+
+// The real port library on a fake tree: the first Check H/W or operation
+// that finds the port unreachable adds the reason and its fix to the status
+// list, once per port and run. (In a child process, so the simulated board
+// stays bound for the other tests.)
+TEST_F(Window, AnUnreachablePortIsExplainedOncePerPortInTheStatusList) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path tree = dir / "tree";
+    fs::create_directories(tree / "proc/sys/dev/parport/parport0");
+    fs::create_directories(tree / "dev");
+    std::ofstream(tree / "proc/sys/dev/parport/parport0/base-addr") << "888\t1912\n";
+    const std::string noport =
+        "quibb9x: no parallel port has its registers at I/O address 0x3BC. Parallel ports on "
+        "this machine: 0x378 (" + (tree / "dev").string() + "/parport0). Choose one of these addresses.";
+    const std::string nodevice =
+        "quibb9x: cannot open " + (tree / "dev").string() + "/parport0 (the parallel port at "
+        "0x378): No such file or directory. Load the parallel-port drivers: sudo modprobe ppdev parport_pc.";
+    auto run = [&] {
+        setenv("ZAVBIT2_PROC_ROOT", (tree / "proc").c_str(), 1);
+        setenv("ZAVBIT2_DEV_ROOT", (tree / "dev").c_str(), 1);
+        binding::reset();
+        binding::chooseLibrary(ZAVBIT2_PATH);
+        Overrides o;
+        o.port = 0x3BC;
+        auto w = open(o);
+        auto* list = get<QListWidget>(*w, "List2");
+        std::vector<std::string> seen;
+        get<QPushButton>(*w, "bbuscar")->click();
+        seen.push_back(lines(list).back());
+        get<QPushButton>(*w, "bbuscar")->click();  // told already: the list is as it was
+        const auto after = lines(list);
+        seen.push_back(std::to_string(std::count(after.begin(), after.end(), noport)));
+        w->bverificar_Click();  // an empty image passes; the operation's own lines only
+        seen.push_back(lines(list).back());
+        get<QRadioButton>(*w, "Option4")->click();  // LPT1: another port, another reason
+        w->bverificar_Click();
+        seen.push_back(lines(list).back());
+        const std::vector<std::string> expected = {noport, "1", "SUCCESS!", nodevice};
+        if (seen == expected && boxes.size() == 2 && boxes[0].title == "CAUTION!") std::exit(0);
+        for (const auto& l : seen) std::fprintf(stderr, "seen: %s\n", l.c_str());
+        std::exit(1);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

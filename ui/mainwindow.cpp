@@ -51,6 +51,20 @@ QRect twips(int left, int top, int width, int height) {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
+// A file name is bytes, the box shows text: a name that is not valid UTF-8 is
+// kept as it was beside the box, so that saving the settings writes it back
+// unchanged.
+void setfilename(QLineEdit* box, const std::string& name) {
+    box->setText(qs(name));
+    box->setProperty("bytes", QByteArray::fromStdString(name));
+}
+
+std::string filename(const QLineEdit* box) {
+    const std::string bytes = box->property("bytes").toByteArray().toStdString();
+    // The kept bytes count only while the box still shows them.
+    return qs(bytes) == box->text() ? bytes : box->text().toStdString();
+}
+
 void setbase(QWidget* w, const QColor& colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::Base, colour);
@@ -443,12 +457,12 @@ void MainWindow::enableburn(bool on) {
 void MainWindow::bCargar_Click() {
     FileRequest r;
     r.title = "Open HEX File";
-    r.proposed = text_filename->text().isEmpty() ? "*.hex" : text_filename->text().toStdString();
+    r.proposed = text_filename->text().isEmpty() ? "*.hex" : filename(text_filename);
     r.filter = "*.hex";
     r.suffix = "hex";
     const auto name = askFile(r);
     if (!name) return;  // cancelled: nothing changes
-    text_filename->setText(qs(*name));
+    setfilename(text_filename, *name);
     if (loadhexfile(state, *this, *name)) {
         enableburn(true);
         updateC();
@@ -486,7 +500,7 @@ void MainWindow::babout_Click() {
     about->activateWindow();
 }
 
-void MainWindow::Command1_Click() { save_ini(state, text_filename->text().toStdString()); }
+void MainWindow::Command1_Click() { save_ini(state, filename(text_filename)); }
 
 // ---- Settings and overrides ----
 
@@ -505,7 +519,7 @@ void MainWindow::load_ini() {
     if (auto word = readint16(v.cword)) state.configmem[0] = *word;
     updateC();
 
-    text_filename->setText(qs(v.load));
+    setfilename(text_filename, v.load);
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {

@@ -1,0 +1,197 @@
+#include "checks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "cli/console.h"
+#include "cli/interrupt.h"
+#include "core/detect.h"
+#include "core/lines.h"
+#include "core/protocol.h"
+#include "core/stop.h"
+#include "image/hexreader.h"
+#include "image/image.h"
+#include "operations/portcheck.h"
+#include "portinfo.h"
+#include "settings/settings.h"
+
+namespace cli {
+namespace {
+
+constexpr off_t largesthexfile = 16 << 20;
+constexpr size_t quoted = 41;  // characters of a bad line shown, as the reader does
+
+int refuse(int status, const std::string& why) {
+    std::cerr << "quibb9x: " << why << '\n' << std::flush;
+    return status;
+}
+
+std::string hex2(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return text;
+}
+
+std::string hex4(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFF);
+    return text;
+}
+
+// Why one line would not load as a record, or empty.
+std::string badrecord(const std::string& line) {
+    if (line.empty() || line[0] != ':')
+        return "not a HEX record ('" + escaped(line.substr(0, quoted)) +
+               "'); the reader would skip it";
+    const int32_t n = readfield(line, 2, 2);
+    if (n > 32) return "byte count " + hex2(n) + " is more than 32";
+    const size_t needed = 2 * static_cast<size_t>(n) + 11;
+    if (line.size() < needed)
+        return "record cut short: its byte count " + hex2(n) + " needs " +
+               std::to_string(needed) + " characters, the line has " +
+               std::to_string(line.size());
+    int32_t sum = n;
+    for (int32_t k = 1; k <= n + 3; ++k) sum = (sum + readfield(line, 2 * k + 2, 2)) % 256;
+    const int32_t found = readfield(line, 2 * n + 10, 2);
+    const int32_t wanted = (256 - sum) % 256;
+    if (found != wanted)
+        return "checksum " + hex2(found) + " is wrong, the record needs " + hex2(wanted);
+    return {};
+}
+
+}  // namespace
+
+int checkport(const Options& o, const State& s) {
+    if (s.portaddr != 0) return exitok;
+    const std::string how =
+        "choose one with --port (lpt1, lpt2 or a hexadecimal address; 'quibb9x ports' "
+        "lists this machine's)";
+    if (o.overrides.port) return refuse(exitusage, "--port 0 names no port; " + how);
+    return refuse(exitusage, "no port chosen (no --port, and the settings file gives none); " + how);
+}
+
+int checkhexfile(const std::string& path) {
+    const std::string name = escaped(path);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(exitfailed, "cannot read " + name + ": " + std::strerror(errno) +
+                                      "; check the name and that you may read it");
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return refuse(exitfailed, name + " is not a regular file; give a HEX file");
+    }
+    if (st.st_size > largesthexfile) {
+        close(fd);
+        return refuse(exitfailed, name + " is larger than 16 MiB (" + std::to_string(st.st_size) +
+                                      " bytes); no HEX file for these chips is that large");
+    }
+    const std::unique_ptr<FILE, int (*)(FILE*)> fp(fdopen(fd, "rb"), std::fclose);
+    if (!fp) {
+        close(fd);
+        return refuse(exitfailed, "cannot read " + name + ": " + std::strerror(errno));
+    }
+    std::string line;
+    long long number = 0;
+    int datarecords = 0;
+    while (readitem(fp.get(), line)) {
+        if (stop::requested()) throw Interrupted{};
+        ++number;
+        if (const std::string why = badrecord(line); !why.empty())
+            return refuse(exitfailed, name + " line " + std::to_string(number) + ": " + why +
+                                          "; mend the file, nothing was sent to the chip");
+        const int32_t type = readfield(line, 8, 2);
+        if (type == 1) break;  // the reader stops here too
+        // Types 02 to 05 carry addresses, not words.
+        if ((type < 2 || type > 5) && readfield(line, 2, 2) >= 2) ++datarecords;
+    }
+    if (std::ferror(fp.get())) refuse(exitfailed, "cannot read " + name + ": input/output error");
+    if (datarecords == 0)
+        return refuse(exitfailed, name + " holds no data record; give a HEX file with the "
+                                         "chip's words (lines such as :02000000...)");
+    return exitok;
+}
+
+int checkconfigword(const Options& o, const State& s, bool filehasone) {
+    if (filehasone || o.overrides.config || !readsettings(s).cword.empty()) return exitok;
+    return refuse(exitusage, escaped(o.file) +
+                                 " has no configuration word and the settings file gives "
+                                 "none; give one with --config (e.g. --config 0x3FF1)");
+}
+
+int checktarget(const std::string& path) {
+    const std::string name = escaped(path);
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return refuse(exitfailed, "cannot write " + name + ": " +
+                                      (S_ISDIR(st.st_mode) ? "it is a directory"
+                                                           : "it is not a regular file") +
+                                      "; give a file name");
+    // The dump goes into a new file beside the target first: try one.
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string probe = dir + (dir.back() == '/' ? "" : "/") + ".quibb9x-XXXXXX";
+    const int fd = mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return refuse(exitfailed, "cannot write " + name + ": " + std::strerror(errno) +
+                                      "; choose another place, nothing was read from the chip");
+    close(fd);
+    unlink(probe.c_str());
+    return exitok;
+}
+
+int checkboard(State& s) {
+    if (detecthardware(s) == 1) return exitok;
+    std::string why = "no board answers at port " + portinfo::hex(static_cast<uint16_t>(s.portaddr));
+    if (const auto problem = portproblem(s))
+        why += ": " + *problem;
+    else
+        why += "; check the port address ('quibb9x ports'), the cable and the board's power";
+    return refuse(exitfailed, why);
+}
+
+int checkprotection(State& s) {
+    vppreset(s);
+    sendcmd(s, s.cmdloadconfig);
+    senddata(s, s.configdefault);
+    for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
+    sendcmd(s, s.cmdreadprog);
+    const int16_t word = static_cast<int16_t>(recvdata(s) & s.configmask);
+    allpinslow(s);
+    // Code protection bits are 13 to 4 where the chip has them; any of them
+    // clear closes memory to the programmer.
+    const int16_t protection = static_cast<int16_t>(s.configmask & 0x3FF0);
+    if ((word & protection) == protection) return exitok;
+    return refuse(exitfailed, "the chip is code-protected (configuration word " + hex4(word) +
+                                  "): its memory cannot be read, so no file was written; only an "
+                                  "erase (quibb9x erase) lifts the protection, and it clears the chip");
+}
+
+int listports(std::ostream& out) {
+    const portinfo::Roots roots = portinfo::rootsfromenv();
+    const auto known = portinfo::scanports(roots.proc);
+    if (known.empty()) return refuse(exitfailed, portinfo::nodriver());
+    for (const auto& k : known) {
+        const std::string path = portinfo::devicepath(roots.dev, k.number);
+        out << "parport" << k.number << "  " << portinfo::hex(k.base) << "  " << escaped(path);
+        const int error = portinfo::tryopen(path);
+        if (error == 0) {
+            out << "  you may open it\n";
+            continue;
+        }
+        const std::string fix = portinfo::fixfor(error);
+        out << "  you may not open it: " << std::strerror(error) << (fix.empty() ? "" : ". " + fix)
+            << '\n';
+    }
+    out << std::flush;
+    return exitok;
+}
+
+}  // namespace cli

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Files the command line makes beside others: two HEX dumps at once, each
+# with a temporary file of its own, past a file planted at the old fixed
+# name; and where --simulate keeps its chip when QUIBB9X_SIM_FILE is unset
+# (the state directory) or empty (nowhere).
+# Arguments: the program, the fixtures directory.
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
+failures=0
+fail() {
+    echo "FAIL [$case]: $*" >&2
+    failures=$((failures + 1))
+}
+blink=$fixtures/f84_blink_inhx32.hex
+sim() { "$prog" --simulate --port lpt2 "$@" </dev/null; }
+
+case="two read-hex at once, a file planted at the old name"
+sim burn "$blink" >/dev/null || fail "the burn failed"
+echo "another user's" >quibb.tmp
+sim read-hex a.hex >a.out 2>a.err &
+first=$!
+sim read-hex b.hex >b.out 2>b.err
+second=$?
+wait "$first" || fail "the first dump failed: $(cat a.err)"
+[ "$second" = 0 ] || fail "the second dump failed: $(cat b.err)"
+cmp -s a.hex b.hex || fail "the two dumps differ"
+[ "$(cat quibb.tmp)" = "another user's" ] || fail "the planted file was touched"
+[ "$(grep -h 'Using temp-file:' a.out b.out | sort -u | wc -l)" = 2 ] || fail "the two dumps shared a name"
+[ -z "$(find . -name 'quibb-*')" ] || fail "temporary files left: $(find . -name 'quibb-*')"
+
+case="a dump that replaces a file keeps its permission bits"
+for kind in hex bin; do
+    echo old >"kept.$kind"
+    chmod 640 "kept.$kind"
+    sim "read-$kind" "kept.$kind" >/dev/null || fail "the $kind dump failed"
+    [ "$(stat -c %a "kept.$kind")" = 640 ] || fail "kept.$kind is now $(stat -c %a "kept.$kind")"
+    [ "$(head -c 3 "kept.$kind")" != old ] || fail "kept.$kind was not replaced"
+done
+
+case="a settings file over 1 MiB is ignored, with a word"
+{ printf '[OPTIONS]\nLPT= 632\n'; head -c 2097152 /dev/zero | tr '\0' ';'; } >quibb9x.ini
+"$prog" --simulate detect >out.txt 2>err.txt </dev/null
+status=$?
+[ "$status" = 2 ] || fail "exit status $status, expected 2"
+head -n 1 err.txt | grep -qxF "quibb9x: ignoring the settings file $tmp/quibb9x.ini: larger than 1 MiB; remove or replace it" ||
+    fail "no word of the settings file: $(cat err.txt)"
+rm quibb9x.ini
+
+case="--simulate keeps its chip in XDG_STATE_HOME when QUIBB9X_SIM_FILE is unset"
+unset QUIBB9X_SIM_FILE
+export XDG_STATE_HOME=$tmp/state HOME=$tmp/home
+sim burn "$blink" >/dev/null || fail "the burn failed"
+[ -s state/quibb9x/simulated-chip.txt ] || fail "no chip in the state directory"
+sim verify "$blink" >/dev/null 2>&1 || fail "the next run's verify does not find the burnt chip"
+[ ! -e home ] || fail "wrote into HOME"
+
+case="... and in HOME/.local/state without XDG_STATE_HOME"
+unset XDG_STATE_HOME
+sim burn "$blink" >/dev/null || fail "the burn failed"
+[ -s home/.local/state/quibb9x/simulated-chip.txt ] || fail "no chip in ~/.local/state"
+
+case="set but empty: the chip lives only for the run"
+export QUIBB9X_SIM_FILE= HOME=$tmp/home2
+sim burn "$blink" >/dev/null || fail "the burn failed"
+sim verify "$blink" >/dev/null 2>&1 && fail "a chip was kept"
+[ ! -e home2 ] || fail "wrote into HOME: $(find home2)"
+
+exit $((failures > 0))
