@@ -235,7 +235,7 @@ bool save_bin(State& s, Frontend& f) {
     }
 
     DumpSink sink(out.fd);
-    program2(s, f, modereadout, &sink);
+    if (!program2(s, f, modereadout, &sink)) return false;  // stopped: `out` goes away
     if (sink.error != 0 || !finish(out, s.dumpfile)) {
         abandon(out);
         return fileerror(f, "File error");
@@ -260,7 +260,11 @@ bool save_hex(State& s, Frontend& f) {
     blanking(f);
 
     DumpSink sink(temp);
-    program2(s, f, modereadout, &sink);
+    if (!program2(s, f, modereadout, &sink)) {  // stopped: nothing is left behind
+        close(temp);
+        unlink(s.tempfile.c_str());
+        return false;
+    }
     if (sink.error != 0) {
         close(temp);
         return fileerror(f, "File error!");

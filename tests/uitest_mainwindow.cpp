@@ -20,11 +20,14 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTest>
 #include <QTimer>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "support/recorder.h"
@@ -52,6 +55,14 @@ std::vector<std::string> lines(QListWidget* list) {
     std::vector<std::string> out;
     for (int i = 0; i < list->count(); ++i) out.push_back(text(list->item(i)->text()));
     return out;
+}
+
+// Lets the operation that the last click started run to its end.
+void settle(MainWindow& w) {
+    if (!w.busy()) return;
+    QEventLoop loop;
+    QObject::connect(&w, &MainWindow::idle, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void doubleclick(QWidget* w) {
@@ -464,6 +475,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
     files.push_back(path);
     get<QPushButton>(*w, "bCargar")->click();
     get<QPushButton>(*w, "bProgramar")->click();
+    settle(*w);
     EXPECT_EQ(sim::board().read(0, 0), 0x2805);
     EXPECT_EQ(sim::board().read(2, 0), 0x3FF1);
 
@@ -476,6 +488,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
     const std::string dump = (dir / "chip.bin").string();
     files.push_back(dump);
     get<QPushButton>(*w, "bbin")->click();
+    settle(*w);
     EXPECT_EQ(w->state.dumpfile, dump);
     EXPECT_TRUE(fs::exists(dump));
     EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());
@@ -483,6 +496,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
 
     files.push_back((dir / "chip.hex").string());
     get<QPushButton>(*w, "bhex")->click();
+    settle(*w);
     EXPECT_EQ(requests.back().title, "SAVE HEX");
     EXPECT_EQ(requests.back().filter, "*.hex");
     EXPECT_TRUE(fs::exists(dir / "chip.hex"));
@@ -509,6 +523,257 @@ TEST_F(Window, RealMessageBoxesCarryTheTitleAndAnswer) {
     });
     EXPECT_EQ(real->message("Sure?", "CAUTION!", Buttons::YesNo), Answer::No);
     EXPECT_EQ(seen, "CAUTION!");
+}
+
+// ---- Operations on the worker thread ----
+
+// Holds the operation at the end of its n-th wait of 7 ms (the first two
+// enter programming mode, then one a programmed word) until released, so a
+// test can act on the window while the operation is under way.
+class Hold : public platform::Waits {
+public:
+    explicit Hold(int at) : inner_(platform::waits()), at_(at) { platform::installWaits(this); }
+    ~Hold() override {
+        release();
+        platform::installWaits(&inner_);
+    }
+    void yield() override { inner_.yield(); }
+    void sleepMs(int ms) override {
+        inner_.sleepMs(ms);
+        std::unique_lock<std::mutex> lock(m_);
+        if (++count_ != at_) return;
+        held_ = true;
+        cv_.wait(lock, [this] { return released_; });
+    }
+    // Turns the window's event loop until the operation is held, and once
+    // more for what it showed before.
+    void reached() {
+        for (bool held = false; !held;) {
+            QCoreApplication::processEvents();
+            const std::lock_guard<std::mutex> lock(m_);
+            held = held_;
+        }
+        QCoreApplication::processEvents();
+    }
+    void release() {
+        {
+            const std::lock_guard<std::mutex> lock(m_);
+            released_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    platform::Waits& inner_;
+    int at_, count_ = 0;
+    bool held_ = false, released_ = false;
+    std::mutex m_;
+    std::condition_variable cv_;
+};
+
+struct Operations : Window {
+    std::unique_ptr<MainWindow> w;
+    const std::string full = FIXTURE_DIR "/c84_full_inhx32.hex";  // every word in use
+
+    void SetUp() override {
+        Window::SetUp();
+        w = open();
+        get<QRadioButton>(*w, "Option5")->click();
+        load(full);
+    }
+    void load(const std::string& path) {
+        files.push_back(path);
+        get<QPushButton>(*w, "bCargar")->click();
+    }
+    void click(const char* name) { get<QPushButton>(*w, name)->click(); }
+    std::vector<std::string> status() { return lines(get<QListWidget>(*w, "List2")); }
+
+    // The board idle: programming voltage off, clock and data low.
+    void expectidle() {
+        EXPECT_FALSE(sim::board().inProgrammingMode());
+        const auto out = sim::writes();
+        ASSERT_GE(out.size(), 2u);
+        EXPECT_EQ(out[out.size() - 2].port, 0x278);
+        EXPECT_EQ(out[out.size() - 2].value, 0x01);
+        EXPECT_EQ(out.back().port, 0x27A);
+        EXPECT_EQ(out.back().value, 0x0F);
+    }
+    void expectburnt(int words) {
+        for (int i = 0; i < 1024; ++i)
+            ASSERT_EQ(sim::board().read(0, i), i < words ? w->state.progmem[i] : 0x3FFF) << i;
+    }
+};
+
+const std::vector<std::string> burnsuccess = {
+    "SUCCESS!", "Note:For production-grade work,", "     you should now verify the PIC",
+    "     at the maximum and minimum", "     values of Vcc."};
+
+TEST_F(Operations, DuringABurnTheWindowLivesWithItsControlsLocked) {
+    const char* lockable[] = {"bCargar", "bhex", "bbin", "bProgramar", "bverificar", "bBorrar",
+                              "bbuscar", "bTestear", "Command1", "Option1", "Option2", "Option3",
+                              "Option4", "Option5", "Option6", "text_port", "C0", "cCP", "OSC2"};
+    get<QRadioButton>(*w, "Option6")->click();  // the port box enabled before
+    get<QLineEdit>(*w, "text_port")->setText("278");
+    Hold hold(100);
+    click("bProgramar");
+    hold.reached();
+    EXPECT_TRUE(w->busy());
+    for (const char* name : lockable) EXPECT_FALSE(get<QWidget>(*w, name)->isEnabled()) << name;
+    EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming..."}));
+    EXPECT_EQ(get<QProgressBar>(*w, "ProgressBar1")->value(), 97);
+    click("babout");
+    ASSERT_TRUE(w->aboutWindow());
+    EXPECT_TRUE(w->aboutWindow()->isVisible());
+
+    hold.release();
+    settle(*w);
+    EXPECT_EQ(status(), burnsuccess);
+    expectburnt(1024);
+    for (const char* name : lockable) EXPECT_TRUE(get<QWidget>(*w, name)->isEnabled()) << name;
+    EXPECT_FALSE(get<QWidget>(*w, "Command2")->isEnabled());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Operations, EscapeStopsABurnAtTheNextWordAndTheNextBurnCompletes) {
+    {
+        Hold hold(100);  // word 97's programming cycle
+        click("bProgramar");
+        hold.reached();
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+    }
+    settle(*w);
+    expectidle();
+    EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming...", "**STOPPED**"}));
+    EXPECT_TRUE(boxes.empty());
+    expectburnt(98);
+    EXPECT_EQ(sim::board().timingFaults(), 0);  // no cycle was cut short
+    EXPECT_TRUE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+
+    click("bProgramar");
+    settle(*w);
+    EXPECT_EQ(status(), burnsuccess);
+    expectburnt(1024);
+    EXPECT_EQ(sim::board().read(3, 0), w->state.datamem[0]);
+    EXPECT_EQ(sim::board().read(2, 0), w->state.configmem[0]);
+}
+
+TEST_F(Operations, KeysAndClicksDuringABurnAreNotKeptForLater) {
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    // When idle, Alt+E asks the erase question (the button clicks itself a
+    // moment after the key).
+    QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.empty(); }));
+    settle(*w);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "*ERASE*");
+    boxes.clear();
+
+    {
+        Hold hold(100);
+        click("bProgramar");
+        hold.reached();
+        QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
+        QTest::keyClick(w.get(), Qt::Key_V, Qt::AltModifier);
+        QTest::mouseClick(get<QPushButton>(*w, "bbuscar"), Qt::LeftButton);
+    }
+    settle(*w);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !boxes.empty() || w->busy(); }, 300));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(status(), burnsuccess);
+}
+
+TEST_F(Operations, ClosingDuringABurnStopsItFirst) {
+    w->show();
+    {
+        Hold hold(100);
+        click("bProgramar");
+        hold.reached();
+        EXPECT_FALSE(w->close());
+        EXPECT_TRUE(w->isVisible());
+    }
+    settle(*w);
+    EXPECT_FALSE(w->isVisible());
+    expectidle();
+    EXPECT_EQ(status().back(), "**STOPPED**");
+
+    // Destroyed while an operation runs: stopped the same way.
+    {
+        Hold hold(100);
+        click("bProgramar");
+        hold.reached();
+    }
+    w.reset();
+    expectidle();
+}
+
+TEST_F(Operations, AnImageBeyondTheDeviceIsRefusedBeforeThePort) {
+    get<QRadioButton>(*w, "Option3")->click();  // 512 words, for a 1024-word image
+    for (const char* button : {"bProgramar", "bverificar"}) {
+        boxes.clear();
+        sim::board().logClear();
+        click(button);
+        EXPECT_FALSE(w->busy());
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Invalid address: 0x3FF");
+        EXPECT_EQ(boxes[0].title, "");
+        EXPECT_TRUE(sim::accesses().empty());
+    }
+    load(FIXTURE_DIR "/f83_top_inhx32.hex");  // loaded with the 16F83: fits
+    click("bProgramar");
+    settle(*w);
+    EXPECT_EQ(status(), burnsuccess);
+}
+
+TEST_F(Operations, AStoppedDumpLeavesNoFile) {
+    w->state.tempfile = (dir / "quibb.tmp").string();
+    for (const char* button : {"bbin", "bhex"}) {
+        const fs::path target = dir / (std::string("chip.") + (button[1] == 'b' ? "bin" : "hex"));
+        files.push_back(target.string());
+        {
+            Hold hold(3);  // after program memory, entering it again for the data
+            click(button);
+            hold.reached();
+            QTest::keyClick(w.get(), Qt::Key_Escape);
+        }
+        settle(*w);
+        expectidle();
+        EXPECT_EQ(status().back(), "**STOPPED**") << button;
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_FALSE(fs::exists(target));
+        EXPECT_FALSE(fs::exists(w->state.tempfile));
+        EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());  // as after any dump
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 0);
+}
+
+// The board test's boxes, the window's own, open below the status list and
+// leave every line of each test readable.
+TEST_F(Operations, TheBoardTestsBoxesLeaveItsLinesInView) {
+    auto real = std::make_unique<MainWindow>();
+    real->show();
+    auto* list = get<QListWidget>(*real, "List2");
+    std::vector<std::string> seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        const QRect shown(list->mapToGlobal(QPoint(0, 0)), list->size());
+        EXPECT_FALSE(box->frameGeometry().intersects(shown)) << text(box->text());
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
+                << text(list->item(i)->text());
+        seen.push_back(text(box->text()));
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(5);
+    get<QPushButton>(*real, "bTestear")->click();
+    settle(*real);
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_FALSE(real->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(real->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(real->windowFlags() & Qt::WindowCloseButtonHint);
 }
 
 }  // namespace
