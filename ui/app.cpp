@@ -34,12 +34,11 @@ bool isset(const char* name) {
 // one the toolkit would abort the program.
 bool displaygiven(int argc, char** argv) {
     if (isset("DISPLAY") || isset("WAYLAND_DISPLAY") || isset("QT_QPA_PLATFORM")) return true;
-    for (int i = 1; i < argc; ++i) {
+    // The toolkit reads these options only as two arguments, never "=value".
+    for (int i = 1; i + 1 < argc; ++i) {
         const std::string arg = argv[i];
-        for (const char* option : {"-platform", "--platform", "-display", "--display"}) {
-            const std::string name = option;
-            if (arg == name || arg.starts_with(name + "=")) return true;
-        }
+        for (const char* option : {"-platform", "--platform", "-display", "--display"})
+            if (arg == option) return true;
     }
     return false;
 }
