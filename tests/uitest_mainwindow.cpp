@@ -760,6 +760,7 @@ TEST_F(Operations, TheBoardTestsBoxesLeaveItsLinesInView) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         const QRect shown(list->mapToGlobal(QPoint(0, 0)), list->size());
+        list->doItemsLayout();
         EXPECT_FALSE(box->frameGeometry().intersects(shown)) << text(box->text());
         for (int i = 0; i < list->count(); ++i)
             EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))

@@ -64,8 +64,13 @@ void setbase(QWidget* w, const QColor& colour) {
     w->setPalette(p);
 }
 
+// A fixed-pitch face with a tight line height, so that the status list shows
+// the board test's seven lines without scrolling; else the system's own.
 QFont fixedfont(int points, bool bold) {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont f = QFontDatabase::hasFamily("DejaVu Sans Mono")
+                  ? QFont("DejaVu Sans Mono")
+                  : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setStyleHint(QFont::Monospace);
     f.setPointSize(points);
     f.setBold(bold);
     f.setStretch(QFont::Unstretched);  // not the window's condensed captions
@@ -147,9 +152,12 @@ protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);  // the box has its final size now
         if (!list) return;
-        const QRect window = list->window()->frameGeometry();
-        QPoint at(window.center().x() - width() / 2,
-                  list->mapToGlobal(QPoint(0, list->height())).y() + 8);
+        // The window manager puts its title bar above the position given;
+        // the main window's shows how tall it is.
+        const QWidget* main = list->window();
+        const int titlebar = main->geometry().top() - main->frameGeometry().top();
+        QPoint at(main->frameGeometry().center().x() - width() / 2,
+                  list->mapToGlobal(QPoint(0, list->height())).y() + 8 + titlebar);
         if (const QScreen* screen = list->screen()) {
             const QRect room = screen->availableGeometry();
             at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
