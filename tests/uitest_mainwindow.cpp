@@ -22,12 +22,12 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
-#include <condition_variable>
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
+#include <semaphore>
 #include <sstream>
 
 #include "support/recorder.h"
@@ -527,76 +527,68 @@ TEST_F(Window, RealMessageBoxesCarryTheTitleAndAnswer) {
 
 // ---- Operations on the worker thread ----
 
-// Holds the operation at the end of its n-th wait of 7 ms (the first two
-// enter programming mode, then one a programmed word) until released, so a
-// test can act on the window while the operation is under way.
-class Hold : public platform::Waits {
-public:
-    explicit Hold(int at) : inner_(platform::waits()), at_(at) { platform::installWaits(this); }
-    ~Hold() override {
-        release();
-        platform::installWaits(&inner_);
-    }
-    void yield() override { inner_.yield(); }
-    void sleepMs(int ms) override {
-        inner_.sleepMs(ms);
-        std::unique_lock<std::mutex> lock(m_);
-        if (++count_ != at_) return;
-        held_ = true;
-        cv_.wait(lock, [this] { return released_; });
-    }
-    // Turns the window's event loop until the operation is held, and once
-    // more for what it showed before.
-    void reached() {
-        for (bool held = false; !held;) {
-            QCoreApplication::processEvents();
-            const std::lock_guard<std::mutex> lock(m_);
-            held = held_;
-        }
-        QCoreApplication::processEvents();
-    }
-    void release() {
-        {
-            const std::lock_guard<std::mutex> lock(m_);
-            released_ = true;
-        }
-        cv_.notify_all();
-    }
+// Holds the operation after its n-th wait of 7 ms (two enter programming
+// mode, then one per programmed word) until released, so that a test can act
+// on the window meanwhile.
+struct Hold : platform::Waits {
+    platform::Waits& inner = platform::waits();
+    int left;  // counted down on the operation's thread
+    std::atomic<bool> held{false};
+    std::binary_semaphore go{0};
 
-private:
-    platform::Waits& inner_;
-    int at_, count_ = 0;
-    bool held_ = false, released_ = false;
-    std::mutex m_;
-    std::condition_variable cv_;
+    explicit Hold(int n) : left(n) { platform::installWaits(this); }
+    ~Hold() override {
+        go.release();
+        platform::installWaits(&inner);
+    }
+    void yield() override { inner.yield(); }
+    void sleepMs(int ms) override {
+        inner.sleepMs(ms);
+        if (--left != 0) return;
+        held = true;
+        go.acquire();
+    }
+    // Turns the event loop until the operation is held (then once more for
+    // what it showed before) or over.
+    bool reached(const MainWindow& w) {
+        while (!held && w.busy()) QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        return held;
+    }
 };
 
 struct Operations : Window {
     std::unique_ptr<MainWindow> w;
-    const std::string full = FIXTURE_DIR "/c84_full_inhx32.hex";  // every word in use
 
     void SetUp() override {
         Window::SetUp();
         w = open();
         get<QRadioButton>(*w, "Option5")->click();
-        load(full);
+        load(FIXTURE_DIR "/c84_full_inhx32.hex");  // every word in use
     }
-    void load(const std::string& path) {
-        files.push_back(path);
-        get<QPushButton>(*w, "bCargar")->click();
-    }
+    void load(const std::string& path) { files.push_back(path); click("bCargar"); }
     void click(const char* name) { get<QPushButton>(*w, name)->click(); }
+    // Presses the button, does `meanwhile` with the operation held after its
+    // n-th wait, then lets it end.
+    template <typename Fn>
+    void during(const char* button, int n, Fn meanwhile) {
+        {
+            Hold hold(n);
+            click(button);
+            ASSERT_TRUE(hold.reached(*w));
+            meanwhile();
+        }
+        settle(*w);
+    }
+    void escape() { QTest::keyClick(w.get(), Qt::Key_Escape); }
     std::vector<std::string> status() { return lines(get<QListWidget>(*w, "List2")); }
 
-    // The board idle: programming voltage off, clock and data low.
+    // Programming voltage off, clock and data low: data 0x01, then control 0x0F.
     void expectidle() {
-        EXPECT_FALSE(sim::board().inProgrammingMode());
         const auto out = sim::writes();
         ASSERT_GE(out.size(), 2u);
-        EXPECT_EQ(out[out.size() - 2].port, 0x278);
-        EXPECT_EQ(out[out.size() - 2].value, 0x01);
-        EXPECT_EQ(out.back().port, 0x27A);
-        EXPECT_EQ(out.back().value, 0x0F);
+        EXPECT_EQ(out.rbegin()[1].port * 256 + out.rbegin()[1].value, 0x27801);
+        EXPECT_EQ(out.back().port * 256 + out.back().value, 0x27A0F);
     }
     void expectburnt(int words) {
         for (int i = 0; i < 1024; ++i)
@@ -608,101 +600,60 @@ const std::vector<std::string> burnsuccess = {
     "SUCCESS!", "Note:For production-grade work,", "     you should now verify the PIC",
     "     at the maximum and minimum", "     values of Vcc."};
 
-TEST_F(Operations, DuringABurnTheWindowLivesWithItsControlsLocked) {
-    const char* lockable[] = {"bCargar", "bhex", "bbin", "bProgramar", "bverificar", "bBorrar",
-                              "bbuscar", "bTestear", "Command1", "Option1", "Option2", "Option3",
-                              "Option4", "Option5", "Option6", "text_port", "C0", "cCP", "OSC2"};
-    get<QRadioButton>(*w, "Option6")->click();  // the port box enabled before
+TEST_F(Operations, DuringABurnTheWindowLivesAndKeepsNoInputForLater) {
+    const char* locked[] = {"bCargar", "bhex", "bbin", "bProgramar", "bverificar", "bBorrar",
+                            "bbuscar", "bTestear", "Command1", "Option1", "Option5", "Option6",
+                            "text_port", "C0", "cCP", "OSC2"};
+    get<QRadioButton>(*w, "Option6")->click();  // the port box enabled
     get<QLineEdit>(*w, "text_port")->setText("278");
-    Hold hold(100);
-    click("bProgramar");
-    hold.reached();
-    EXPECT_TRUE(w->busy());
-    for (const char* name : lockable) EXPECT_FALSE(get<QWidget>(*w, name)->isEnabled()) << name;
-    EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming..."}));
-    EXPECT_EQ(get<QProgressBar>(*w, "ProgressBar1")->value(), 97);
-    click("babout");
-    ASSERT_TRUE(w->aboutWindow());
-    EXPECT_TRUE(w->aboutWindow()->isVisible());
-
-    hold.release();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);  // idle: asks (a moment later)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.empty(); }));
     settle(*w);
+    EXPECT_EQ(boxes[0].title, "*ERASE*");
+    boxes.clear();
+    during("bProgramar", 100, [&] {  // word 97
+        for (const char* name : locked) EXPECT_FALSE(get<QWidget>(*w, name)->isEnabled()) << name;
+        EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming..."}));
+        EXPECT_EQ(get<QProgressBar>(*w, "ProgressBar1")->value(), 97);
+        QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
+        QTest::mouseClick(get<QPushButton>(*w, "bbuscar"), Qt::LeftButton);
+        QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w->aboutWindow() && w->aboutWindow()->isVisible(); }));
+    });
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !boxes.empty() || w->busy(); }, 300));
     EXPECT_EQ(status(), burnsuccess);
     expectburnt(1024);
-    for (const char* name : lockable) EXPECT_TRUE(get<QWidget>(*w, name)->isEnabled()) << name;
-    EXPECT_FALSE(get<QWidget>(*w, "Command2")->isEnabled());
-    EXPECT_TRUE(boxes.empty());
+    for (const char* name : locked) EXPECT_TRUE(get<QWidget>(*w, name)->isEnabled()) << name;
 }
 
 TEST_F(Operations, EscapeStopsABurnAtTheNextWordAndTheNextBurnCompletes) {
-    {
-        Hold hold(100);  // word 97's programming cycle
-        click("bProgramar");
-        hold.reached();
-        QTest::keyClick(w.get(), Qt::Key_Escape);
-    }
-    settle(*w);
+    during("bProgramar", 100, [&] { escape(); });  // in word 97's programming cycle
     expectidle();
     EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming...", "**STOPPED**"}));
     EXPECT_TRUE(boxes.empty());
     expectburnt(98);
-    EXPECT_EQ(sim::board().timingFaults(), 0);  // no cycle was cut short
-    EXPECT_TRUE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+    EXPECT_EQ(sim::board().timingFaults(), 0);  // no cycle cut short
 
     click("bProgramar");
     settle(*w);
     EXPECT_EQ(status(), burnsuccess);
     expectburnt(1024);
-    EXPECT_EQ(sim::board().read(3, 0), w->state.datamem[0]);
     EXPECT_EQ(sim::board().read(2, 0), w->state.configmem[0]);
 }
 
-TEST_F(Operations, KeysAndClicksDuringABurnAreNotKeptForLater) {
+TEST_F(Operations, ClosingOrDestroyingDuringABurnStopsItFirst) {
     w->show();
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    // When idle, Alt+E asks the erase question (the button clicks itself a
-    // moment after the key).
-    QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.empty(); }));
-    settle(*w);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "*ERASE*");
-    boxes.clear();
-
-    {
-        Hold hold(100);
-        click("bProgramar");
-        hold.reached();
-        QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
-        QTest::keyClick(w.get(), Qt::Key_V, Qt::AltModifier);
-        QTest::mouseClick(get<QPushButton>(*w, "bbuscar"), Qt::LeftButton);
-    }
-    settle(*w);
-    EXPECT_FALSE(QTest::qWaitFor([&] { return !boxes.empty() || w->busy(); }, 300));
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(status(), burnsuccess);
-}
-
-TEST_F(Operations, ClosingDuringABurnStopsItFirst) {
-    w->show();
-    {
-        Hold hold(100);
-        click("bProgramar");
-        hold.reached();
-        EXPECT_FALSE(w->close());
-        EXPECT_TRUE(w->isVisible());
-    }
-    settle(*w);
+    during("bProgramar", 100, [&] { EXPECT_FALSE(w->close()); });
     EXPECT_FALSE(w->isVisible());
     expectidle();
     EXPECT_EQ(status().back(), "**STOPPED**");
-
-    // Destroyed while an operation runs: stopped the same way.
     {
         Hold hold(100);
         click("bProgramar");
-        hold.reached();
+        ASSERT_TRUE(hold.reached(*w));
     }
     w.reset();
     expectidle();
@@ -720,7 +671,7 @@ TEST_F(Operations, AnImageBeyondTheDeviceIsRefusedBeforeThePort) {
         EXPECT_EQ(boxes[0].title, "");
         EXPECT_TRUE(sim::accesses().empty());
     }
-    load(FIXTURE_DIR "/f83_top_inhx32.hex");  // loaded with the 16F83: fits
+    load(FIXTURE_DIR "/f83_top_inhx32.hex");  // loaded for the 16F83: fits
     click("bProgramar");
     settle(*w);
     EXPECT_EQ(status(), burnsuccess);
@@ -729,52 +680,41 @@ TEST_F(Operations, AnImageBeyondTheDeviceIsRefusedBeforeThePort) {
 TEST_F(Operations, AStoppedDumpLeavesNoFile) {
     w->state.tempfile = (dir / "quibb.tmp").string();
     for (const char* button : {"bbin", "bhex"}) {
-        const fs::path target = dir / (std::string("chip.") + (button[1] == 'b' ? "bin" : "hex"));
-        files.push_back(target.string());
-        {
-            Hold hold(3);  // after program memory, entering it again for the data
-            click(button);
-            hold.reached();
-            QTest::keyClick(w.get(), Qt::Key_Escape);
-        }
-        settle(*w);
+        files.push_back((dir / "chip.dump").string());
+        during(button, 3, [&] { escape(); });  // program memory read, entering for the data
         expectidle();
         EXPECT_EQ(status().back(), "**STOPPED**") << button;
         EXPECT_TRUE(boxes.empty());
-        EXPECT_FALSE(fs::exists(target));
-        EXPECT_FALSE(fs::exists(w->state.tempfile));
+        EXPECT_TRUE(fs::is_empty(dir)) << button;
         EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());  // as after any dump
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 0);
 }
 
-// The board test's boxes, the window's own, open below the status list and
-// leave every line of each test readable.
+// The window's own boxes open below the status list, which shows every line
+// of each test.
 TEST_F(Operations, TheBoardTestsBoxesLeaveItsLinesInView) {
     auto real = std::make_unique<MainWindow>();
     real->show();
     auto* list = get<QListWidget>(*real, "List2");
-    std::vector<std::string> seen;
+    int answered = 0;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
-        const QRect shown(list->mapToGlobal(QPoint(0, 0)), list->size());
+        EXPECT_FALSE(box->frameGeometry().intersects(QRect(list->mapToGlobal(QPoint(0, 0)), list->size())));
         list->doItemsLayout();
-        EXPECT_FALSE(box->frameGeometry().intersects(shown)) << text(box->text());
         for (int i = 0; i < list->count(); ++i)
             EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
                 << text(list->item(i)->text());
-        seen.push_back(text(box->text()));
+        ++answered;
         box->button(QMessageBox::Ok)->click();
     });
     answer.start(5);
     get<QPushButton>(*real, "bTestear")->click();
     settle(*real);
-    EXPECT_EQ(seen.size(), 5u);
-    EXPECT_FALSE(real->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(real->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_TRUE(real->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(answered, 5);
+    EXPECT_EQ(real->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
+              Qt::WindowMinimizeButtonHint);
 }
 
 }  // namespace
