@@ -623,7 +623,10 @@ void MainWindow::finishoperation() {
     if (afteroperation) afteroperation();
     afteroperation = nullptr;
     emit idle();
-    if (closewhenidle) close();
+    if (closewhenidle) {
+        closewhenidle = false;
+        close();
+    }
 }
 
 // Everything that could change the state record or start another operation.
