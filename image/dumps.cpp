@@ -271,7 +271,7 @@ bool save_bin(State& s, Frontend& f) {
     }
 
     DumpSink sink(out.fd);
-    program2(s, f, modereadout, &sink);
+    if (!program2(s, f, modereadout, &sink)) return false;  // stopped: `out` goes away
     if (sink.error != 0 || !finish(out, s.dumpfile)) {
         abandon(out);
         return fileerror(f, "File error");
@@ -294,7 +294,8 @@ bool save_hex(State& s, Frontend& f) {
     blanking(f);
 
     DumpSink sink(temp.fd);
-    program2(s, f, modereadout, &sink);
+    // A stopped read-out leaves nothing behind: `temp` removes its file.
+    if (!program2(s, f, modereadout, &sink)) return false;
     if (sink.error != 0) return fileerror(f, "File error!");
     f.statusAdd("Ok. Save successfull!");
 

@@ -3,6 +3,7 @@
 #include "core/binding.h"
 #include "core/lines.h"
 #include "core/protocol.h"
+#include "core/stop.h"
 #include "image/image.h"
 #include "portcheck.h"
 
@@ -69,6 +70,12 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
     f.progressValue(0);
     f.progressMax(count + 1);
     for (int16_t i = 0; i < count; ++i) {
+        // A stop (Escape, closing the window, Ctrl-C) is taken between words,
+        // never inside one: each word gets its whole programming cycle.
+        if (stop::requested()) {
+            f.statusAdd("**STOPPED**");
+            return 0;
+        }
         f.progressValue(i);
         if (mode == modeprogram) {
             const int16_t w = static_cast<int16_t>(image[i] & mask);

@@ -15,13 +15,15 @@ public:
     virtual void put(int32_t position, uint8_t byte) = 0;
 };
 
-// One region pass; 1 when every word passed, 0 at the first mismatch.
+// One region pass; 1 when every word passed, 0 at the first mismatch or when
+// a stop was asked for (core/stop.h).
 int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
                    uint8_t& writecommand, uint8_t& readcommand, int16_t* image,
                    int16_t& base, int16_t& count, ByteSink* file1);
 
-// One whole-device pass in the given mode; true when every region passed.
-// Always ends with allpinslow. file1 is used in read-out mode only.
+// One whole-device pass in the given mode; true when every region passed
+// (a read-out is false only when stopped). Always ends with allpinslow.
+// file1 is used in read-out mode only.
 bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1 = nullptr);
 
 // Shared by the passes over the chip. A mismatch as a burn or verify reports

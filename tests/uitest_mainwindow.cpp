@@ -20,11 +20,14 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <semaphore>
 #include <sstream>
 
 #include "support/recorder.h"
@@ -53,6 +56,14 @@ std::vector<std::string> lines(QListWidget* list) {
     std::vector<std::string> out;
     for (int i = 0; i < list->count(); ++i) out.push_back(text(list->item(i)->text()));
     return out;
+}
+
+// Lets the operation that the last click started run to its end.
+void settle(MainWindow& w) {
+    if (!w.busy()) return;
+    QEventLoop loop;
+    QObject::connect(&w, &MainWindow::idle, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void doubleclick(QWidget* w) {
@@ -465,6 +476,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
     files.push_back(path);
     get<QPushButton>(*w, "bCargar")->click();
     get<QPushButton>(*w, "bProgramar")->click();
+    settle(*w);
     EXPECT_EQ(sim::board().read(0, 0), 0x2805);
     EXPECT_EQ(sim::board().read(2, 0), 0x3FF1);
 
@@ -477,6 +489,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
     const std::string dump = (dir / "chip.bin").string();
     files.push_back(dump);
     get<QPushButton>(*w, "bbin")->click();
+    settle(*w);
     EXPECT_EQ(w->state.dumpfile, dump);
     EXPECT_TRUE(fs::exists(dump));
     EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());
@@ -484,6 +497,7 @@ TEST_F(Window, BurnThenDumpDisablesBurnAndVerify) {
 
     files.push_back((dir / "chip.hex").string());
     get<QPushButton>(*w, "bhex")->click();
+    settle(*w);
     EXPECT_EQ(requests.back().title, "SAVE HEX");
     EXPECT_EQ(requests.back().filter, "*.hex");
     EXPECT_TRUE(fs::exists(dir / "chip.hex"));
@@ -550,14 +564,18 @@ TEST_F(Window, AnUnreachablePortIsExplainedOncePerPortInTheStatusList) {
         auto* list = get<QListWidget>(*w, "List2");
         std::vector<std::string> seen;
         get<QPushButton>(*w, "bbuscar")->click();
+        settle(*w);
         seen.push_back(lines(list).back());
         get<QPushButton>(*w, "bbuscar")->click();  // told already: the list is as it was
+        settle(*w);
         const auto after = lines(list);
         seen.push_back(std::to_string(std::count(after.begin(), after.end(), noport)));
         w->bverificar_Click();  // an empty image passes; the operation's own lines only
+        settle(*w);
         seen.push_back(lines(list).back());
         get<QRadioButton>(*w, "Option4")->click();  // LPT1: another port, another reason
         w->bverificar_Click();
+        settle(*w);
         seen.push_back(lines(list).back());
         const std::vector<std::string> expected = {noport, "1", "SUCCESS!", nodevice};
         if (seen == expected && boxes.size() == 2 && boxes[0].title == "CAUTION!") std::exit(0);
@@ -565,6 +583,198 @@ TEST_F(Window, AnUnreachablePortIsExplainedOncePerPortInTheStatusList) {
         std::exit(1);
     };
     EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+// ---- Operations on the worker thread ----
+
+// Holds the operation after its n-th wait of 7 ms (two enter programming
+// mode, then one per programmed word) until released, so that a test can act
+// on the window meanwhile.
+struct Hold : platform::Waits {
+    platform::Waits& inner = platform::waits();
+    int left;  // counted down on the operation's thread
+    std::atomic<bool> held{false};
+    std::binary_semaphore go{0};
+
+    explicit Hold(int n) : left(n) { platform::installWaits(this); }
+    ~Hold() override {
+        go.release();
+        platform::installWaits(&inner);
+    }
+    void yield() override { inner.yield(); }
+    void sleepMs(int ms) override {
+        inner.sleepMs(ms);
+        if (--left != 0) return;
+        held = true;
+        go.acquire();
+    }
+    // Turns the event loop until the operation is held (then once more for
+    // what it showed before) or over.
+    bool reached(const MainWindow& w) {
+        while (!held && w.busy()) QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        return held;
+    }
+};
+
+struct Operations : Window {
+    std::unique_ptr<MainWindow> w;
+
+    void SetUp() override {
+        Window::SetUp();
+        w = open();
+        get<QRadioButton>(*w, "Option5")->click();
+        load(FIXTURE_DIR "/c84_full_inhx32.hex");  // every word in use
+    }
+    void load(const std::string& path) { files.push_back(path); click("bCargar"); }
+    void click(const char* name) { get<QPushButton>(*w, name)->click(); }
+    // Presses the button, does `meanwhile` with the operation held after its
+    // n-th wait, then lets it end.
+    template <typename Fn>
+    void during(const char* button, int n, Fn meanwhile) {
+        {
+            Hold hold(n);
+            click(button);
+            ASSERT_TRUE(hold.reached(*w));
+            meanwhile();
+        }
+        settle(*w);
+    }
+    void escape() { QTest::keyClick(w.get(), Qt::Key_Escape); }
+    std::vector<std::string> status() { return lines(get<QListWidget>(*w, "List2")); }
+
+    // Programming voltage off, clock and data low: data 0x01, then control 0x0F.
+    void expectidle() {
+        const auto out = sim::writes();
+        ASSERT_GE(out.size(), 2u);
+        EXPECT_EQ(out.rbegin()[1].port * 256 + out.rbegin()[1].value, 0x27801);
+        EXPECT_EQ(out.back().port * 256 + out.back().value, 0x27A0F);
+    }
+    void expectburnt(int words) {
+        for (int i = 0; i < 1024; ++i)
+            ASSERT_EQ(sim::board().read(0, i), i < words ? w->state.progmem[i] : 0x3FFF) << i;
+    }
+};
+
+const std::vector<std::string> burnsuccess = {
+    "SUCCESS!", "Note:For production-grade work,", "     you should now verify the PIC",
+    "     at the maximum and minimum", "     values of Vcc."};
+
+TEST_F(Operations, DuringABurnTheWindowLivesAndKeepsNoInputForLater) {
+    const char* locked[] = {"bCargar", "bhex", "bbin", "bProgramar", "bverificar", "bBorrar",
+                            "bbuscar", "bTestear", "Command1", "Option1", "Option5", "Option6",
+                            "text_port", "C0", "cCP", "OSC2"};
+    get<QRadioButton>(*w, "Option6")->click();  // the port box enabled
+    get<QLineEdit>(*w, "text_port")->setText("278");
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);  // idle: asks (a moment later)
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.empty(); }));
+    settle(*w);
+    EXPECT_EQ(boxes[0].title, "*ERASE*");
+    boxes.clear();
+    during("bProgramar", 100, [&] {  // word 97
+        for (const char* name : locked) EXPECT_FALSE(get<QWidget>(*w, name)->isEnabled()) << name;
+        EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming..."}));
+        EXPECT_EQ(get<QProgressBar>(*w, "ProgressBar1")->value(), 97);
+        QTest::keyClick(w.get(), Qt::Key_E, Qt::AltModifier);
+        QTest::mouseClick(get<QPushButton>(*w, "bbuscar"), Qt::LeftButton);
+        QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w->aboutWindow() && w->aboutWindow()->isVisible(); }));
+    });
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !boxes.empty() || w->busy(); }, 300));
+    EXPECT_EQ(status(), burnsuccess);
+    expectburnt(1024);
+    for (const char* name : locked) EXPECT_TRUE(get<QWidget>(*w, name)->isEnabled()) << name;
+}
+
+TEST_F(Operations, EscapeStopsABurnAtTheNextWordAndTheNextBurnCompletes) {
+    during("bProgramar", 100, [&] { escape(); });  // in word 97's programming cycle
+    expectidle();
+    EXPECT_EQ(status(), (std::vector<std::string>{"Program memory: ", "Programming...", "**STOPPED**"}));
+    EXPECT_TRUE(boxes.empty());
+    expectburnt(98);
+    EXPECT_EQ(sim::board().timingFaults(), 0);  // no cycle cut short
+
+    click("bProgramar");
+    settle(*w);
+    EXPECT_EQ(status(), burnsuccess);
+    expectburnt(1024);
+    EXPECT_EQ(sim::board().read(2, 0), w->state.configmem[0]);
+}
+
+TEST_F(Operations, ClosingOrDestroyingDuringABurnStopsItFirst) {
+    w->show();
+    during("bProgramar", 100, [&] { EXPECT_FALSE(w->close()); });
+    EXPECT_FALSE(w->isVisible());
+    expectidle();
+    EXPECT_EQ(status().back(), "**STOPPED**");
+    {
+        Hold hold(100);
+        click("bProgramar");
+        ASSERT_TRUE(hold.reached(*w));
+    }
+    w.reset();
+    expectidle();
+}
+
+TEST_F(Operations, AnImageBeyondTheDeviceIsRefusedBeforeThePort) {
+    get<QRadioButton>(*w, "Option3")->click();  // 512 words, for a 1024-word image
+    for (const char* button : {"bProgramar", "bverificar"}) {
+        boxes.clear();
+        sim::board().logClear();
+        click(button);
+        EXPECT_FALSE(w->busy());
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Invalid address: 0x3FF");
+        EXPECT_EQ(boxes[0].title, "");
+        EXPECT_TRUE(sim::accesses().empty());
+    }
+    load(FIXTURE_DIR "/f83_top_inhx32.hex");  // loaded for the 16F83: fits
+    click("bProgramar");
+    settle(*w);
+    EXPECT_EQ(status(), burnsuccess);
+}
+
+TEST_F(Operations, AStoppedDumpLeavesNoFile) {
+    w->state.tempfile = (dir / "quibb.tmp").string();
+    for (const char* button : {"bbin", "bhex"}) {
+        files.push_back((dir / "chip.dump").string());
+        during(button, 3, [&] { escape(); });  // program memory read, entering for the data
+        expectidle();
+        EXPECT_EQ(status().back(), "**STOPPED**") << button;
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_TRUE(fs::is_empty(dir)) << button;
+        EXPECT_FALSE(get<QPushButton>(*w, "bProgramar")->isEnabled());  // as after any dump
+    }
+}
+
+// The window's own boxes open below the status list, which shows every line
+// of each test.
+TEST_F(Operations, TheBoardTestsBoxesLeaveItsLinesInView) {
+    auto real = std::make_unique<MainWindow>();
+    real->show();
+    auto* list = get<QListWidget>(*real, "List2");
+    int answered = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        EXPECT_FALSE(box->frameGeometry().intersects(QRect(list->mapToGlobal(QPoint(0, 0)), list->size())));
+        list->doItemsLayout();
+        for (int i = 0; i < list->count(); ++i)
+            EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
+                << text(list->item(i)->text());
+        ++answered;
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(5);
+    get<QPushButton>(*real, "bTestear")->click();
+    settle(*real);
+    EXPECT_EQ(answered, 5);
+    EXPECT_EQ(real->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
+              Qt::WindowMinimizeButtonHint);
 }
 
 }  // namespace

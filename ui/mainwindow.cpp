@@ -1,9 +1,13 @@
 #include "mainwindow.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,11 +16,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QThread>
 
 #include "core/startup.h"
+#include "core/stop.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "image/image.h"
@@ -71,8 +78,13 @@ void setbase(QWidget* w, const QColor& colour) {
     w->setPalette(p);
 }
 
+// A fixed-pitch face with a tight line height, so that the status list shows
+// the board test's seven lines without scrolling; else the system's own.
 QFont fixedfont(int points, bool bold) {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont f = QFontDatabase::hasFamily("DejaVu Sans Mono")
+                  ? QFont("DejaVu Sans Mono")
+                  : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setStyleHint(QFont::Monospace);
     f.setPointSize(points);
     f.setBold(bold);
     f.setStretch(QFont::Unstretched);  // not the window's condensed captions
@@ -143,14 +155,50 @@ QRadioButton* option(QWidget* parent, const char* name, const char* caption, con
     return place(new QRadioButton(caption, parent), name, where);
 }
 
+// A message box that opens below the status list instead of over it, so
+// the lines it asks about (the board test's instructions) stay in view.
+class BoxBelow : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    QPointer<QWidget> list;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // the box has its final size now
+        if (!list) return;
+        // The window manager puts its title bar above the position given;
+        // the main window's shows how tall it is.
+        const QWidget* main = list->window();
+        const int titlebar = main->geometry().top() - main->frameGeometry().top();
+        QPoint at(main->frameGeometry().center().x() - width() / 2,
+                  list->mapToGlobal(QPoint(0, list->height())).y() + 8 + titlebar);
+        if (const QScreen* screen = list->screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
+            at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+        }
+        move(at);
+    }
+};
+
 }  // namespace
+
+// A box the operation asked for, with the person's answer once given.
+struct MainWindow::PendingBox {
+    std::string text;
+    std::string title;
+    Buttons buttons;
+    Answer answer = Answer::Ok;
+    bool answered = false;
+};
 
 MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(parent) {
     askBox = [this](const std::string& text, const std::string& title, Buttons buttons) {
-        QMessageBox box(QMessageBox::NoIcon, qs(title.empty() ? "quibb9x" : title), qs(text),
-                        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                  : QMessageBox::Ok,
-                        this);
+        BoxBelow box(QMessageBox::NoIcon, qs(title.empty() ? "quibb9x" : title), qs(text),
+                     buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                               : QMessageBox::Ok,
+                     this);
+        box.list = List2;
         const int answer = box.exec();
         if (buttons == Buttons::Ok) return Answer::Ok;
         return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -174,12 +222,27 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     applyoverrides(overrides);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (!busy()) return;
+    // An operation still running is stopped at its next word; a box it
+    // waits on is answered for it, since nobody can any more.
+    stop::request();
+    {
+        const std::lock_guard<std::mutex> lock(boxmutex);
+        abandoned = true;
+    }
+    boxanswered.notify_all();
+    worker.join();
+}
 
 void MainWindow::buildwidgets() {
     setObjectName("Form1");
     setWindowTitle("-=ZAV's=- QUIBB for Windows");
     setFixedSize(9480 / 15, 6420 / 15);
+    // A window of fixed size has nothing to maximize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFont(captionfont());
 
     Frame4 = frame(this, "Frame4", "Load:", twips(120, 0, 1335, 855));
@@ -341,6 +404,7 @@ void MainWindow::connecthandlers() {
 void MainWindow::Form_Load() {
     startup(state);  // the record, and the port's idle state (first port access)
     setWindowTitle(qs("-=ZAV's=- QUIBB for Windows -=Version " + state.version));
+    version = state.version;
     text_filename->setEnabled(true);
     text_filename->setReadOnly(true);
     text_port->setEnabled(false);
@@ -358,20 +422,61 @@ void MainWindow::Form_Load() {
 }
 
 // ---- Frontend ----
+// Called from the worker thread during an operation, from the window's own
+// thread otherwise (the HEX load, the device check before Burn).
 
-void MainWindow::statusClear() { List2->clear(); }
-void MainWindow::statusAdd(const std::string& line) { List2->addItem(qs(line)); }
-// Operations keep the processor busy without returning to the event loop,
-// so the list is painted right away.
-void MainWindow::statusRepaint() { List2->repaint(); }
-void MainWindow::fileListClear() { List3->clear(); }
-void MainWindow::fileListAdd(const std::string& line) { List3->addItem(qs(line)); }
-void MainWindow::progressMax(int maximum) { ProgressBar1->setMaximum(maximum); }
-void MainWindow::progressValue(int value) { ProgressBar1->setValue(value); }
-Answer MainWindow::message(const std::string& text, const std::string& title, Buttons buttons) {
-    return askBox(text, title, buttons);
+void MainWindow::onwindow(std::function<void()> call) {
+    if (QThread::currentThread() == thread())
+        call();
+    else
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
-void MainWindow::windowRepaint() { repaint(); }
+
+void MainWindow::statusClear() {
+    onwindow([this] { List2->clear(); });
+}
+void MainWindow::statusAdd(const std::string& line) {
+    onwindow([this, line = qs(line)] { List2->addItem(line); });
+}
+void MainWindow::statusRepaint() {
+    onwindow([this] { List2->repaint(); });
+}
+void MainWindow::fileListClear() {
+    onwindow([this] { List3->clear(); });
+}
+void MainWindow::fileListAdd(const std::string& line) {
+    onwindow([this, line = qs(line)] { List3->addItem(line); });
+}
+void MainWindow::progressMax(int maximum) {
+    onwindow([this, maximum] { ProgressBar1->setMaximum(maximum); });
+}
+void MainWindow::progressValue(int value) {
+    onwindow([this, value] { ProgressBar1->setValue(value); });
+}
+void MainWindow::windowRepaint() {
+    onwindow([this] { repaint(); });
+}
+
+// The operation waits for the answer, as it would for a box of its own.
+Answer MainWindow::message(const std::string& text, const std::string& title, Buttons buttons) {
+    if (QThread::currentThread() == thread()) return askBox(text, title, buttons);
+    auto box = std::make_shared<PendingBox>(PendingBox{text, title, buttons});
+    QMetaObject::invokeMethod(this, [this, box] { showpendingbox(box); }, Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(boxmutex);
+    boxanswered.wait(lock, [&] { return box->answered || abandoned; });
+    if (box->answered) return box->answer;
+    return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
+void MainWindow::showpendingbox(const std::shared_ptr<PendingBox>& box) {
+    const Answer answer = askBox(box->text, box->title, box->buttons);
+    {
+        const std::lock_guard<std::mutex> lock(boxmutex);
+        box->answer = answer;
+        box->answered = true;
+    }
+    boxanswered.notify_all();
+}
 
 // ---- Device and port ----
 
@@ -475,26 +580,111 @@ void MainWindow::bbin_Click() {
     const auto name = askFile({true, "SAVE BIN", "", "*.bin", "bin"});
     if (!name) return;
     state.dumpfile = *name;
-    save_bin(state, *this);
-    enableburn(false);
+    runoperation([this] { save_bin(state, *this); }, [this] { enableburn(false); });
 }
 
 void MainWindow::bhex_Click() {
     const auto name = askFile({true, "SAVE HEX", "", "*.hex", "hex"});
     if (!name) return;
     state.dumpfile = *name;
-    save_hex(state, *this);
-    enableburn(false);
+    runoperation([this] { save_hex(state, *this); }, [this] { enableburn(false); });
 }
 
-void MainWindow::bProgramar_Click() { program2(state, *this, modeprogram); }
-void MainWindow::bverificar_Click() { program2(state, *this, modeverify); }
-void MainWindow::bBorrar_Click() { erasechip(state, *this); }
-void MainWindow::bbuscar_Click() { checkhardware(state, *this); }
-void MainWindow::bTestear_Click() { troubleshoot(state, *this); }
+// An image loaded while a larger device was selected would wrap round the
+// chip's address counter onto its lower words, and each word would still
+// read back right just after it was written.
+bool MainWindow::imagefits() {
+    if (state.progused <= state.progsize) return true;
+    message("Invalid address: 0x" + hexupper(static_cast<uint16_t>(state.progused - 1)), "");
+    return false;
+}
+
+void MainWindow::bProgramar_Click() {
+    if (imagefits()) runoperation([this] { program2(state, *this, modeprogram); });
+}
+void MainWindow::bverificar_Click() {
+    if (imagefits()) runoperation([this] { program2(state, *this, modeverify); });
+}
+void MainWindow::bBorrar_Click() {
+    runoperation([this] { erasechip(state, *this); });
+}
+void MainWindow::bbuscar_Click() {
+    runoperation([this] { checkhardware(state, *this); });
+}
+void MainWindow::bTestear_Click() {
+    runoperation([this] { troubleshoot(state, *this); });
+}
+
+// ---- Operations off the window's thread ----
+
+void MainWindow::runoperation(std::function<void()> work, std::function<void()> after) {
+    if (busy()) return;
+    stop::clear();
+    afteroperation = std::move(after);
+    lockcontrols();
+    worker = std::thread([this, work = std::move(work)] {
+        work();
+        QMetaObject::invokeMethod(this, [this] { finishoperation(); }, Qt::QueuedConnection);
+    });
+}
+
+// Runs after everything the operation showed: it was queued behind it.
+void MainWindow::finishoperation() {
+    worker.join();
+    unlockcontrols();
+    // What the operation changes in the window's controls comes after they
+    // are back as they were (a dump leaves Burn and Verify disabled).
+    if (afteroperation) afteroperation();
+    afteroperation = nullptr;
+    emit idle();
+    if (closewhenidle) {
+        closewhenidle = false;
+        close();
+    }
+}
+
+// Everything that could change the state record or start another operation.
+// A control that was already disabled stays so: its frame is not touched,
+// and a button is only handed back when it was enabled before.
+void MainWindow::lockcontrols() {
+    focusbefore = focusWidget();
+    locked.clear();
+    for (QWidget* w : std::initializer_list<QWidget*>{Frame4, Frame5, Frame2, Frame3, Frame8,
+                                                      bProgramar, bverificar, bBorrar, bbuscar,
+                                                      bTestear, Command1}) {
+        if (!w->isEnabled()) continue;
+        w->setEnabled(false);
+        locked.push_back(w);
+    }
+}
+
+void MainWindow::unlockcontrols() {
+    for (QWidget* w : locked) w->setEnabled(true);
+    locked.clear();
+    if (focusbefore && focusbefore->isEnabled()) focusbefore->setFocus();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && busy()) {
+        stop::request();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// The window closes once the operation has stopped and left the board idle.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!busy()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    stop::request();
+    closewhenidle = true;
+    event->ignore();
+}
 
 void MainWindow::babout_Click() {
-    if (!about) about = new AboutWindow(state.version, this);
+    if (!about) about = new AboutWindow(version, this);
     about->show();
     about->raise();
     about->activateWindow();

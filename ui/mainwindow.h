@@ -2,13 +2,23 @@
 // configuration editor's model, speaks to the person through the Frontend
 // seam, and wires every button to its operation. Message boxes and file
 // dialogs go through replaceable functions so that tests answer them.
+//
+// Device operations run on a worker thread so that the window stays alive:
+// the Frontend calls they make are carried to the window's thread (queued,
+// or waiting for the answer of a box), and while one runs every control that
+// could change the state record or start another operation is locked.
 #pragma once
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/frontend.h"
 #include "core/overrides.h"
@@ -98,7 +108,32 @@ public:
 
     AboutWindow* aboutWindow() const { return about; }
 
+    // An operation is under way on the worker thread.
+    bool busy() const { return worker.joinable(); }
+
+signals:
+    // An operation has ended and the controls are back.
+    void idle();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;  // Escape stops an operation
+    void closeEvent(QCloseEvent* event) override;   // stops an operation first
+
 private:
+    struct PendingBox;
+
+    // Runs `work` on the worker thread with the controls locked; `after`
+    // runs on the window's thread once it is over and the controls are back.
+    void runoperation(std::function<void()> work, std::function<void()> after = {});
+    void finishoperation();
+    void lockcontrols();
+    void unlockcontrols();
+    // Runs `call` on the window's thread: at once when already there, else
+    // queued behind what the operation showed before.
+    void onwindow(std::function<void()> call);
+    void showpendingbox(const std::shared_ptr<PendingBox>& box);
+    bool imagefits();  // the image's program words fit the chosen device
+
     void buildwidgets();
     void connecthandlers();
     void Form_Load();
@@ -118,4 +153,16 @@ private:
     std::array<QRadioButton*, 4> OSC{};
     QCheckBox *cCP, *cPWRTE, *cWDTE;
     QPointer<AboutWindow> about;
+    std::string version;  // for the about window, without reaching into the record
+
+    std::thread worker;
+    std::function<void()> afteroperation;
+    std::vector<QWidget*> locked;  // what lockcontrols disabled
+    QPointer<QWidget> focusbefore;
+    bool closewhenidle = false;
+    // A box asked for by the operation waits here for the person's answer;
+    // `abandoned` lets the operation go on when the window is destroyed.
+    std::mutex boxmutex;
+    std::condition_variable boxanswered;
+    bool abandoned = false;
 };

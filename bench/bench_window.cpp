@@ -1,0 +1,165 @@
+// Figures for a full Burn pressed in the window (offscreen, simulated board,
+// real waits): the longest time the window's event loop goes without turning
+// while the burn runs, and the burn's wall time against the fixed waits it
+// asks for. The same burn is also run the way the window once ran it, on the
+// window's own thread, for comparison. Prints; never judges.
+//
+//   bench_window [--runs N]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QRadioButton>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "bench/benchsupport.h"
+#include "core/platform.h"
+#include "operations/program.h"
+#include "ui/mainwindow.h"
+
+namespace {
+
+// The real waits, with the sleeps asked for added up.
+class CountingWaits : public platform::Waits {
+public:
+    long long sleptMs = 0;
+    void yield() override { platform::realWaits().yield(); }
+    void sleepMs(int ms) override {
+        sleptMs += ms;
+        platform::realWaits().sleepMs(ms);
+    }
+};
+
+struct Figures {
+    double wallMs = 0;
+    double longestStillMs = 0;  // the event loop's longest pause
+    long long waitMs = 0;
+    bool failed = false;
+};
+
+// Every word of every region in use, different from its neighbours.
+void fillimage(State& s) {
+    for (int i = 0; i < 1024; ++i) s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + 1) & 0x3FFF);
+    for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x100 + i);
+    for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>(i * 37 & 0xFF);
+    s.configmem[0] = 0x3FF1;
+    s.progused = 1024;
+    s.idused = 4;
+    s.configused = 1;
+    s.dataused = 64;
+}
+
+// One full burn: pressed (worker thread) or run in place (window's thread).
+Figures burn(MainWindow& w, bool pressed) {
+    bench::simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);  // blank again
+    CountingWaits waits;
+    platform::installWaits(&waits);
+    bool boxed = false;
+    w.askBox = [&](const std::string&, const std::string&, Buttons) {
+        boxed = true;  // only a failed burn shows a box
+        return Answer::Ok;
+    };
+
+    QElapsedTimer clock;
+    qint64 start = 0, last = 0, end = 0, longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    QEventLoop loop;
+    QObject::connect(&w, &MainWindow::idle, &loop, [&] {
+        end = clock.nsecsElapsed();
+        loop.quit();
+    });
+    QTimer::singleShot(0, &w, [&] {
+        start = last = clock.nsecsElapsed();
+        if (pressed) {
+            w.bProgramar_Click();
+            return;
+        }
+        boxed = !program2(w.state, w, modeprogram) || boxed;
+        end = clock.nsecsElapsed();
+        loop.quit();
+    });
+    clock.start();
+    tick.start();
+    loop.exec();
+    tick.stop();
+    longest = std::max(longest, end - last);
+    platform::installWaits(nullptr);
+
+    Figures f;
+    f.wallMs = static_cast<double>(end - start) / 1e6;
+    f.longestStillMs = static_cast<double>(longest) / 1e6;
+    f.waitMs = waits.sleptMs;
+    f.failed = boxed;
+    return f;
+}
+
+template <typename T>
+T median(std::vector<T> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void report(const char* label, const std::vector<Figures>& runs) {
+    std::vector<double> wall, still;
+    long long waits = 0;
+    bool failed = false;
+    for (const Figures& f : runs) {
+        wall.push_back(f.wallMs);
+        still.push_back(f.longestStillMs);
+        waits = f.waitMs;
+        failed = failed || f.failed;
+    }
+    const double w = median(wall);
+    std::printf("%-30s %10.1f %14lld %7.3f %12.1f %12.1f%s\n", label, w, waits,
+                w / static_cast<double>(waits), median(still),
+                *std::max_element(still.begin(), still.end()), failed ? "  (a burn failed)" : "");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 3;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char dir[] = "/tmp/quibb9x-benchwin-XXXXXX";  // no settings file here
+    if (!mkdtemp(dir) || chdir(dir) != 0) return 1;
+    constexpr int base = 0x278;
+    bench::usesimulated16F84(SIMLIB_PATH, base);
+
+    int qargc = 1;
+    char name[] = "bench_window";
+    char* qargv[] = {name, nullptr};
+    QApplication app(qargc, qargv);
+    MainWindow w;
+    w.findChild<QRadioButton*>("Option5")->click();  // LPT2
+    fillimage(w.state);
+    w.show();
+
+    std::vector<Figures> pressed, inplace;
+    for (int r = 0; r < runs; ++r) {
+        pressed.push_back(burn(w, true));
+        inplace.push_back(burn(w, false));
+    }
+    std::printf("Full Burn from the window (1024 program words, 4 ID, configuration, 64 data "
+                "bytes), offscreen, real waits, median of %d runs\n", runs);
+    std::printf("%-30s %10s %14s %7s %12s %12s\n", "", "wall ms", "fixed waits ms", "ratio",
+                "loop still ms", "(worst)");
+    report("Burn pressed (worker thread)", pressed);
+    report("on the window's thread", inplace);
+    rmdir(dir);
+    return 0;
+}
