@@ -92,7 +92,7 @@ TEST_F(Lines, WaitsIgnoreTheirCountAndTouchNoPort) {
     EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7, 7}));
     delay(1);
     delay(10);
-    EXPECT_EQ(sim::yields(), 2);
+    EXPECT_EQ(sim::holds(), 2);
     EXPECT_EQ(sim::sleeps().size(), 3u);
     EXPECT_TRUE(sim::accesses().empty());
 }

@@ -50,10 +50,12 @@ std::vector<zavsim_event> chipEvents();  // what the chip understood
 // Only the commands the chip decoded, in order.
 std::vector<int> commands();
 
-// The virtual clock: sleeps asked for, in ms, since the last clearWaits().
+// The virtual clock: sleeps asked for, in ms, and clock phases held, since
+// the last clearWaits().
 std::vector<int> sleeps();
-int yields();
+int holds();
 void clearWaits();
 int64_t nowNs();
+void advance(int64_t ns);  // time passing outside the waits
 
 }  // namespace sim
