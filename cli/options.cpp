@@ -46,6 +46,11 @@ struct Definitions {
                               "word"};
     QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
     QCommandLineOption yes{"yes", "Answer yes to the erase question."};
+    QCommandLineOption vcd{"vcd",
+                           "Record the board's lines (vpp, clock, data, data_dir, "
+                           "data_in) into the file as a Value Change Dump, in "
+                           "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
+                           "file"};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
@@ -75,6 +80,7 @@ struct Definitions {
         parser.addOption(config);
         parser.addOption(simulate);
         parser.addOption(yes);
+        parser.addOption(vcd);
         quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(quitAfterStart);
         parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
@@ -188,6 +194,14 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
 
+    if (parser.isSet(d.vcd)) {
+        o.vcd = original(args, parser.value(d.vcd));
+        if (o.vcd.empty()) {
+            error = "--vcd needs a file name";
+            return false;
+        }
+    }
+
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         o.command = rest[0].toStdString();
@@ -241,6 +255,9 @@ std::string helptext() {
         "\nWithout options the settings file quibb9x.ini in the current directory\n"
         "chooses the device, the port and the configuration word, as in the window;\n"
         "options override it for this run only and are never saved.\n"
+        "\nEvery clock phase on the board lasts at least 1 microsecond (the program\n"
+        "watches the clock rather than giving up the processor, so a busy machine\n"
+        "does not slow a burn down); the 7 ms programming cycles are sleeps.\n"
         "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
         "130 interrupted (the board is left with the programming voltage off).\n";
     return text;

@@ -1,5 +1,6 @@
 #include "capture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -116,6 +117,8 @@ bool open(const std::string& path, std::string& why) {
 
 bool close(std::string& why) {
     if (!dump.file) return true;
+    // A last time mark: viewers show the final levels up to it.
+    stamp(std::max(platform::waits().nowNs(), dump.startNs + dump.stampNs + 1));
     flush();
     if (std::fclose(dump.file) != 0 && dump.failure.empty()) dump.failure = std::strerror(errno);
     dump.file = nullptr;

@@ -63,6 +63,7 @@ Board& board() {
         bind(loaded.event, "zavsimEvent");
         bind(loaded.eventClear, "zavsimEventClear");
         bind(loaded.timingFaults, "zavsimTimingFaults");
+        bind(loaded.phaseFaults, "zavsimPhaseFaults");
         bind(loaded.useClock, "zavsimUseClock");
         bind(loaded.save, "zavsimSave");
         bound = true;

@@ -39,6 +39,7 @@ struct Board {
     int32_t (*event)(int32_t, zavsim_event*);
     void (*eventClear)();
     int32_t (*timingFaults)();
+    int32_t (*phaseFaults)();
     void (*useClock)(int64_t (*)());
     void (*save)();
 };
