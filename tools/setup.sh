@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libgtest-dev libbenchmark-dev
-          gputils srecord)
+          gputils srecord sigrok-cli)
 
 missing=()
 for p in "${packages[@]}"; do
