@@ -44,13 +44,13 @@ struct Definitions {
                               "The configuration word in hexadecimal (e.g. 0x3FF1); "
                               "wins over the HEX file's own.",
                               "word"};
-    QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
-    QCommandLineOption yes{"yes", "Answer yes to the erase question."};
     QCommandLineOption vcd{"vcd",
                            "Record the board's lines (vpp, clock, data, data_dir, "
                            "data_in) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
+    QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
+    QCommandLineOption yes{"yes", "Answer yes to the erase question."};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
@@ -78,9 +78,9 @@ struct Definitions {
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
+        parser.addOption(vcd);
         parser.addOption(simulate);
         parser.addOption(yes);
-        parser.addOption(vcd);
         quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(quitAfterStart);
         parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
