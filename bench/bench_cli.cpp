@@ -3,19 +3,14 @@
 // waits, loading a HEX file that fills every region, and the window's
 // start-up to its first event-loop turn (offscreen). Each is run several
 // times, each run in a fresh process, and the median printed with the fixed
-// waits it contains (the 7 ms sleeps asked for), their ratio, the processor
-// time of the whole process as a share of the wall time, and the peak memory
-// of the process. A full burn is also timed with two busy processes beside
-// it (burn-busy) and with a capture of the lines (burn-vcd). The machine's
-// load average before each operation is printed too: other work on the
-// machine shows in every figure. Prints; never judges.
+// waits it contains (the 7 ms sleeps asked for), their ratio, and the peak
+// memory of the process. Prints; never judges.
 //
-//   bench_cli [--runs N] [burn|burn-busy|burn-vcd|verify|read-hex|read-bin|load|startup ...]
+//   bench_cli [--runs N] [burn|verify|read-hex|read-bin|load|startup ...]
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,7 +98,6 @@ public:
 
 struct Sample {
     double wallMs = 0;
-    double cpuMs = 0;  // user and system time of the whole process
     long long waitMs = 0;
     long maxrssKiB = 0;
     int status = 0;
@@ -148,8 +142,7 @@ Sample runhere(const std::string& op, const std::string& dir) {
         s.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         return s;
     }
-    if (op == "burn" || op == "burn-busy") args.insert(args.end(), {"burn", maxhex});
-    if (op == "burn-vcd") args.insert(args.end(), {"--vcd", dir + "/burn.vcd", "burn", maxhex});
+    if (op == "burn") args.insert(args.end(), {"burn", maxhex});
     if (op == "verify") args.insert(args.end(), {"verify", maxhex});
     if (op == "read-hex") args.insert(args.end(), {"read-hex", dir + "/dump.hex"});
     if (op == "read-bin") args.insert(args.end(), {"read-bin", dir + "/dump.bin"});
@@ -197,41 +190,7 @@ Sample sample(const std::string& op, const std::string& dir, const std::string& 
         s.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     s.maxrssKiB = usage.ru_maxrss;
-    s.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     return s;
-}
-
-// Processes that keep a processor each busy while they live.
-class Busy {
-public:
-    explicit Busy(int n) {
-        for (int i = 0; i < n; ++i) {
-            const pid_t child = fork();
-            if (child == 0) {
-                alarm(600);  // never outlive a benchmark that died
-                volatile unsigned long spins = 0;
-                for (;;) spins = spins + 1;
-            }
-            if (child > 0) children_.push_back(child);
-        }
-    }
-    ~Busy() {
-        for (pid_t c : children_) kill(c, SIGKILL);
-        for (pid_t c : children_) waitpid(c, nullptr, 0);
-    }
-
-private:
-    std::vector<pid_t> children_;
-};
-
-double loadaverage() {
-    double one = -1;
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &one) != 1) one = -1;
-        std::fclose(f);
-    }
-    return one;
 }
 
 template <typename T>
@@ -251,8 +210,7 @@ int main(int argc, char** argv) {
         else
             ops.push_back(argv[i]);
     }
-    if (ops.empty())
-        ops = {"burn", "burn-busy", "burn-vcd", "verify", "read-hex", "read-bin", "load", "startup"};
+    if (ops.empty()) ops = {"burn", "verify", "read-hex", "read-bin", "load", "startup"};
 
     // A directory of our own: no settings file, the temporary file, dumps.
     char name[] = "/tmp/quibb9x-bench-XXXXXX";
@@ -268,19 +226,16 @@ int main(int argc, char** argv) {
 
     std::printf("quibb9x command line and start-up on the simulated board, real waits, "
                 "median of %d runs\n", runs);
-    std::printf("%-22s %12s %14s %8s %7s %12s %6s\n", "operation", "wall ms", "fixed waits ms",
-                "ratio", "CPU %", "peak RSS KiB", "load");
+    std::printf("%-22s %12s %14s %8s %12s\n", "operation", "wall ms", "fixed waits ms", "ratio",
+                "peak RSS KiB");
     for (const auto& op : ops) {
-        const double load = loadaverage();
-        std::vector<double> wall, cpu;
+        std::vector<double> wall;
         std::vector<long long> waits;
         long rss = 0;
         int failed = 0;
         for (int r = 0; r < runs; ++r) {
-            Busy busy(op == "burn-busy" ? 2 : 0);
             const Sample s = sample(op, dir, program);
             wall.push_back(s.wallMs);
-            cpu.push_back(100 * s.cpuMs / s.wallMs);
             waits.push_back(s.waitMs);
             rss = std::max(rss, s.maxrssKiB);
             if (s.status != 0) ++failed;
@@ -290,11 +245,10 @@ int main(int argc, char** argv) {
         char ratio[16] = "-";
         if (fixed > 0) std::snprintf(ratio, sizeof ratio, "%.3f", w / static_cast<double>(fixed));
         const std::string label =
-            op == "burn" ? "burn (whole chip)" : op == "burn-busy" ? "burn, 2 busy processes"
-            : op == "burn-vcd" ? "burn with --vcd" : op == "verify" ? "verify (whole chip)"
+            op == "burn" ? "burn (whole chip)" : op == "verify" ? "verify (whole chip)"
             : op == "load" ? "load maximal HEX" : op == "startup" ? "window start-up" : op;
-        std::printf("%-22s %12.1f %14lld %8s %7.1f %12ld %6.2f%s\n", label.c_str(), w, fixed, ratio,
-                    median(cpu), rss, load, failed ? "  (some runs failed)" : "");
+        std::printf("%-22s %12.1f %14lld %8s %12ld%s\n", label.c_str(), w, fixed, ratio, rss,
+                    failed ? "  (some runs failed)" : "");
         std::fflush(stdout);
     }
     fs::remove_all(dir);
