@@ -99,7 +99,7 @@ void closeAtExit() {
 }  // namespace
 
 bool open(const std::string& path, std::string& why) {
-    if (active()) close(why);
+    if (std::string earlier; active()) close(earlier);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         why = std::strerror(errno);

@@ -29,15 +29,19 @@ int16_t controlport(const State& s) { return static_cast<int16_t>(s.portaddr + 2
 // Ports are 16-bit: widen the bit pattern, not the signed value.
 int32_t portnumber(int16_t port) { return static_cast<uint16_t>(port); }
 
+// A capture of the lines, when one runs, tells the registers apart by the
+// board's base address.
+void notebase(const State& s) { capture::portbase(portnumber(dataport(s))); }
+
 void writecontrol(State& s, uint8_t value) {
     s.ctrlshadow = value;
-    capture::portbase(portnumber(dataport(s)));
+    notebase(s);
     binding::zavOUT(portnumber(controlport(s)), s.ctrlshadow);
     changed();
 }
 
 void writedata(State& s, uint8_t value) {
-    capture::portbase(portnumber(dataport(s)));
+    notebase(s);
     binding::zavOUT(portnumber(dataport(s)), value);
     changed();
 }
@@ -77,7 +81,7 @@ void vppreset(State& s) {
 }
 
 int16_t datain(State& s) {
-    capture::portbase(portnumber(dataport(s)));
+    notebase(s);
     const int32_t status = binding::zavINP(portnumber(statusport(s))) & 0xFF;
     const int32_t bit7 = (~status) & 0x80;
     return static_cast<int16_t>(binding::zavSR(bit7, 7) & 1);
