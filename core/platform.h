@@ -20,7 +20,8 @@ struct Waits {
 };
 
 // The real waits: CLOCK_MONOTONIC, a busy wait on it, and a sleep on it that
-// resumes after interruptions until the full time has passed.
+// resumes after interruptions and watches the clock for its last 0.15 ms, so
+// that it lasts the full time and hardly more.
 Waits& realWaits();
 
 // The waits in force; real ones unless a test installed its own.
