@@ -252,12 +252,12 @@ std::string helptext() {
         text += head + c.summary + "\n";
     }
     text +=
-        "\nWithout options the settings file quibb9x.ini in the current directory\n"
-        "chooses the device, the port and the configuration word, as in the window;\n"
-        "options override it for this run only and are never saved.\n"
         "\nEvery clock phase on the board lasts at least 1 microsecond (the program\n"
         "watches the clock rather than giving up the processor, so a busy machine\n"
         "does not slow a burn down); the 7 ms programming cycles are sleeps.\n"
+        "\nWithout options the settings file quibb9x.ini in the current directory\n"
+        "chooses the device, the port and the configuration word, as in the window;\n"
+        "options override it for this run only and are never saved.\n"
         "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
         "130 interrupted (the board is left with the programming voltage off).\n";
     return text;

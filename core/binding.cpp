@@ -1,4 +1,5 @@
 #include "binding.h"
+#include "capture.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -7,8 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
-
-#include "capture.h"
 
 namespace binding {
 namespace {
