@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/linecapture.h"
 #include "cli/options.h"
 #include "core/binding.h"
 #include "ui/app.h"
@@ -17,7 +18,9 @@ int main(int argc, char** argv) {
 
     if (o.command.empty() && !o.help && !o.version) {
         if (o.simulate) binding::chooseSimulated();
-        return runwindow(argc, argv, o.overrides, o.quitAfterStart);
+        if (!o.vcd.empty() && !cli::startcapture(o.vcd)) return cli::exitfailed;
+        const int status = runwindow(argc, argv, o.overrides, o.quitAfterStart);
+        return cli::finishcapture(o.vcd) ? status : cli::exitfailed;
     }
     return cli::climain(argc, argv, o);
 }

@@ -132,6 +132,7 @@ void Board::reset() {
     accesses_.clear();
     events_.clear();
     timingFaults_ = 0;
+    phaseFaults_ = 0;
 }
 
 void Board::newChip(int kind) {
@@ -236,6 +237,7 @@ bool Board::eventEntry(int32_t i, zavsim_event& out) const {
 
 void Board::chipEvent(int64_t t, int kind, int value) {
     if (kind == EV_FAULT && value == FAULT_TIMING) ++timingFaults_;
+    if (kind == EV_FAULT && value == FAULT_SHORT_PHASE) ++phaseFaults_;
     if (events_.size() < EVENT_LOG_LIMIT) events_.push_back(zavsim_event{t, kind, value});
 }
 

@@ -60,6 +60,7 @@ public:
     bool eventEntry(int32_t i, zavsim_event& out) const;
     void eventClear() { events_.clear(); }
     int32_t timingFaults() const { return timingFaults_; }
+    int32_t phaseFaults() const { return phaseFaults_; }
 
     // Write the chip file (when there is one).
     void save();
@@ -90,6 +91,7 @@ private:
     std::unique_ptr<Chip> chip_;
     int64_t (*clock_)() = nullptr;
     int32_t timingFaults_ = 0;
+    int32_t phaseFaults_ = 0;
 
     std::vector<Access> accesses_;
     std::vector<zavsim_event> events_;

@@ -52,9 +52,12 @@ void zavsimLogClear(void);
 // code), data frames received (kind 1, value = the 14 data bits), data
 // frames sent (kind 2, value = the word), programming cycles completed
 // (kind 3, value = the address written), and faults (kind 4, value = the
-// fault code below). time_ns as for port accesses.
+// fault code below). time_ns as for port accesses. A short phase is a clock
+// edge less than 1 µs after the previous clock edge (or after Vpp rose) in
+// programming mode.
 enum { ZAVSIM_FAULT_TIMING = 1, ZAVSIM_FAULT_UNKNOWN_COMMAND = 2,
-       ZAVSIM_FAULT_BAD_FRAME = 3, ZAVSIM_FAULT_BAD_ENTRY = 4 };
+       ZAVSIM_FAULT_BAD_FRAME = 3, ZAVSIM_FAULT_BAD_ENTRY = 4,
+       ZAVSIM_FAULT_SHORT_PHASE = 5 };
 // Addresses of kind 3: program word 0..1023, ID 0x2000..0x2003,
 // configuration 0x2007, data byte 0x2100 + k, or one of these for a whole
 // region erased at once.
@@ -68,6 +71,7 @@ int32_t zavsimEventCount(void);
 int32_t zavsimEvent(int32_t i, zavsim_event* out);  // 1 when i is valid
 void zavsimEventClear(void);
 int32_t zavsimTimingFaults(void);  // programming cycles cut short so far
+int32_t zavsimPhaseFaults(void);   // clock phases under 1 µs so far
 
 // Read the clock through this function instead of CLOCK_MONOTONIC (nullptr
 // restores the real clock). Tests use it with a virtual clock that their

@@ -78,6 +78,7 @@ void Chip::settle(int64_t now) {
 }
 
 void Chip::enter() {
+    lastEdge_ = now_;
     phase_ = Phase::Command;
     pc_ = 0;
     bits_ = 0;
@@ -105,6 +106,8 @@ void Chip::leave() {
 }
 
 void Chip::clockEdge(const Pins& pins, bool rising) {
+    if (now_ - lastEdge_ < PHASE_NS) event(EV_FAULT, FAULT_SHORT_PHASE);
+    lastEdge_ = now_;
     if (cycle_.active) {  // settle() left it running: the next command came too soon
         cycle_.active = false;
         event(EV_FAULT, FAULT_TIMING);

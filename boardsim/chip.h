@@ -19,6 +19,8 @@
 // - An 8 with nothing loaded since entry writes nothing.
 // - Any clock edge before a programming cycle's 7 ms have passed, or Vpp
 //   going away, abandons the write and counts as a timing fault.
+// - A clock edge less than 1 µs after the previous one, or after Vpp rose,
+//   is a short phase: recorded as a fault; the chip still takes the edge.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -80,7 +82,8 @@ enum Fault {
     FAULT_TIMING = ZAVSIM_FAULT_TIMING,
     FAULT_UNKNOWN_COMMAND = ZAVSIM_FAULT_UNKNOWN_COMMAND,
     FAULT_BAD_FRAME = ZAVSIM_FAULT_BAD_FRAME,  // start/stop bit set, PC held the line, cut off
-    FAULT_BAD_ENTRY = ZAVSIM_FAULT_BAD_ENTRY
+    FAULT_BAD_ENTRY = ZAVSIM_FAULT_BAD_ENTRY,
+    FAULT_SHORT_PHASE = ZAVSIM_FAULT_SHORT_PHASE
 };
 // Values of EV_WRITTEN events for whole-region erases.
 enum ErasedValue {
@@ -91,6 +94,8 @@ enum ErasedValue {
 
 // The programming cycle needs this long before the next command.
 constexpr int64_t CYCLE_NS = 7'000'000;
+// Every clock phase in programming mode needs at least this long.
+constexpr int64_t PHASE_NS = 1'000;
 
 class Chip {
 public:
@@ -157,6 +162,7 @@ private:
     // Pins as last seen.
     bool vpp_ = false;
     bool clock_ = false;
+    int64_t lastEdge_ = 0;    // the last clock edge, or Vpp rising
 
     // Programming mode.
     Phase phase_ = Phase::Off;

@@ -56,6 +56,7 @@ EXPORT int32_t zavsimEvent(int32_t i, zavsim_event* out) {
 }
 EXPORT void zavsimEventClear(void) { board().eventClear(); }
 EXPORT int32_t zavsimTimingFaults(void) { return board().timingFaults(); }
+EXPORT int32_t zavsimPhaseFaults(void) { return board().phaseFaults(); }
 
 EXPORT void zavsimUseClock(int64_t (*now_ns)(void)) { board().useClock(now_ns); }
 EXPORT void zavsimSave(void) { board().save(); }

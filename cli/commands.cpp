@@ -9,6 +9,7 @@
 #include "cli/checks.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
+#include "cli/linecapture.h"
 #include "core/binding.h"
 #include "core/lines.h"
 #include "core/platform.h"
@@ -160,6 +161,7 @@ int runcli(const Options& o) {
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
         return usage("erase needs --yes when standard input is not a terminal");
+    if (!o.vcd.empty() && !startcapture(o.vcd)) return exitfailed;
 
     installinterrupt();
     platform::Waits& previous = platform::waits();
@@ -191,6 +193,7 @@ int runcli(const Options& o) {
         allpinslow(s);
         std::cerr << programname << ": interrupted; the board is idle (programming voltage off)\n";
     }
+    if (!finishcapture(o.vcd) && status == exitok) status = exitfailed;
     return status;
 }
 

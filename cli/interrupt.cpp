@@ -27,9 +27,9 @@ void installinterrupt() {
 bool interrupted() { return stop::requested(); }
 void clearinterrupt() { stop::clear(); }
 
-void InterruptWaits::yield() {
+void InterruptWaits::holdUntil(int64_t deadlineNs) {
     check();
-    inner_.yield();
+    inner_.holdUntil(deadlineNs);
 }
 
 void InterruptWaits::sleepMs(int milliseconds) {

@@ -48,6 +48,11 @@ struct Definitions {
                               "The configuration word in hexadecimal (e.g. 0x3FF1); "
                               "wins over the HEX file's own.",
                               "word"};
+    QCommandLineOption vcd{"vcd",
+                           "Record the board's lines (vpp, clock, data, data_dir, "
+                           "data_in) into the file as a Value Change Dump, in "
+                           "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
+                           "file"};
     QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
     QCommandLineOption yes{"yes", "Answer yes to the erase question."};
     QCommandLineOption onlyChanged{"only-changed",
@@ -81,6 +86,7 @@ struct Definitions {
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
+        parser.addOption(vcd);
         parser.addOption(simulate);
         parser.addOption(yes);
         parser.addOption(onlyChanged);
@@ -202,6 +208,14 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
 
+    if (parser.isSet(d.vcd)) {
+        o.vcd = original(args, parser.value(d.vcd));
+        if (o.vcd.empty()) {
+            error = "--vcd needs a file name";
+            return false;
+        }
+    }
+
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         o.command = rest[0].toStdString();
@@ -256,6 +270,9 @@ std::string helptext() {
         text += head + c.summary + "\n";
     }
     text +=
+        "\nEvery clock phase on the board lasts at least 1 microsecond (the program\n"
+        "watches the clock rather than giving up the processor, so a busy machine\n"
+        "does not slow a burn down); the 7 ms programming cycles are sleeps.\n"
         "\nWithout options the settings file quibb9x.ini in the current directory\n"
         "chooses the device, the port and the configuration word, as in the window;\n"
         "options override it for this run only and are never saved.\n"

@@ -27,6 +27,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool quitAfterStart = false;  // benchmark aid: the window quits at once
+    std::string vcd;      // capture the board's lines into this file; empty: none
     Overrides overrides;
 };
 

@@ -1,4 +1,5 @@
 #include "binding.h"
+#include "capture.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -151,9 +152,15 @@ int32_t zavSR(int32_t value, int32_t count) {
 int32_t zavSL(int32_t value, int32_t count) {
     return lookup(boundSL, "zavSL")(value, count);
 }
-int32_t zavINP(int32_t port) { return lookup(boundINP, "zavINP")(port); }
+// Every access also goes to the capture of the lines, when one is open.
+int32_t zavINP(int32_t port) {
+    const int32_t value = lookup(boundINP, "zavINP")(port);
+    if (capture::active()) capture::read(port, value);
+    return value;
+}
 void zavOUT(int32_t port, int32_t value) {
     lookup(boundOUT, "zavOUT")(port, value);
+    if (capture::active()) capture::written(port, value);
 }
 
 }  // namespace binding

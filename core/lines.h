@@ -21,7 +21,9 @@ void vppreset(State& s);      // enter programming mode, address counter 0
 // Data line as read back through status bit 7 (inverted on the PC): 1 or 0.
 int16_t datain(State& s);
 
-// A yield; the count is not used.
+// Holds the lines as they are until at least 1 µs has passed since the last
+// line change (the time of the port accesses since counts towards it),
+// watching the clock without giving up the processor. The count is not used.
 void delay(int16_t count);
 // A wait of 7 ms whatever the count.
 void delaymilli(int16_t count);

@@ -1,20 +1,27 @@
-// The few services of the operating system the program needs: the two waits
-// and the directory queries. The waits are a seam: tests may install their own
-// (recording what was asked and advancing a virtual clock); the program itself
-// always really waits.
+// The few services of the operating system the program needs: the clock, the
+// two waits and the directory queries. The clock and the waits are a seam:
+// tests may install their own (recording what was asked and advancing a
+// virtual clock that the simulated board reads too); the program itself always
+// reads the monotonic clock and really waits.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace platform {
 
 struct Waits {
     virtual ~Waits() = default;
-    virtual void yield() = 0;               // give up the rest of the time slice
+    virtual int64_t nowNs() = 0;                 // the monotonic clock, in ns
+    // Watch the clock until it reads `deadlineNs` or later, keeping the
+    // processor: a clock phase lasts about a microsecond, far less than the
+    // time slice a sleep or a yield may cost under load.
+    virtual void holdUntil(int64_t deadlineNs) = 0;
     virtual void sleepMs(int milliseconds) = 0;  // at least that long
 };
 
-// The real waits: sched_yield, and a sleep on the monotonic clock that resumes
-// after interruptions until the full time has passed.
+// The real waits: CLOCK_MONOTONIC, a busy wait on it, and a sleep on it that
+// resumes after interruptions and watches the clock for its last 0.15 ms, so
+// that it lasts the full time and hardly more.
 Waits& realWaits();
 
 // The waits in force; real ones unless a test installed its own.

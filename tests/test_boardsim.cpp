@@ -31,9 +31,11 @@ struct Port {
     int32_t (*inp)(int32_t);
     void (*out)(int32_t, int32_t);
     int32_t base = 0x278;
+    int64_t step = 1000;  // virtual time before each change, as the lines keep
 
     // Control byte from pin levels, with the PC's inversions of bits 0, 1, 3.
     void pins(bool vpp, bool clock, bool data, bool pcDrives = true) {
+        sim::advance(step);
         const int v = (clock ? 0 : 1) | (data ? 0 : 2) | (vpp ? 0 : 4) | (pcDrives ? 8 : 0);
         out(base + 2, v);
     }
@@ -416,6 +418,30 @@ TEST_F(BoardSim, AProgrammingCycleCutShortWritesNothing) {
     EXPECT_EQ(b().timingFaults(), 2);
 }
 
+TEST_F(BoardSim, ClockPhasesUnderOneMicrosecondAreFaultsInProgrammingMode) {
+    Port p = programPort();
+    p.step = 0;
+    p.pins(false, true, false);  // outside programming mode no edge is timed
+    p.pins(false, false, false);
+    p.step = 1000;
+    p.enter();
+    p.command(6);  // every phase exactly 1 µs
+    EXPECT_EQ(b().phaseFaults(), 0);
+    p.step = 999;
+    p.command(6);  // the data change lengthens only the low phases
+    EXPECT_EQ(b().phaseFaults(), 6);
+    EXPECT_EQ(sim::commands(), (std::vector<int>{6, 6}));  // the edges still count
+    EXPECT_EQ(faults(), std::vector<int>(6, ZAVSIM_FAULT_SHORT_PHASE));
+
+    // The first edge after Vpp rose is timed from the rise.
+    p.leave();
+    p.enter();
+    p.step = 400;
+    p.bit(0);
+    EXPECT_EQ(b().phaseFaults(), 8);
+    EXPECT_EQ(b().timingFaults(), 0);
+}
+
 TEST_F(BoardSim, OneProgrammingCycleOnRealTime) {
     sim::useRealTime();
     vppreset(s);
@@ -423,6 +449,7 @@ TEST_F(BoardSim, OneProgrammingCycleOnRealTime) {
     EXPECT_EQ(readWord(s.cmdreadprog), 0x2BCD);
     allpinslow(s);
     EXPECT_EQ(b().timingFaults(), 0);
+    EXPECT_EQ(b().phaseFaults(), 0);
 }
 
 // ---- code protection and erasing -----------------------------------------

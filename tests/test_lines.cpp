@@ -92,9 +92,30 @@ TEST_F(Lines, WaitsIgnoreTheirCountAndTouchNoPort) {
     EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7, 7}));
     delay(1);
     delay(10);
-    EXPECT_EQ(sim::yields(), 2);
+    EXPECT_EQ(sim::holds(), 2);
     EXPECT_EQ(sim::sleeps().size(), 3u);
     EXPECT_TRUE(sim::accesses().empty());
+}
+
+TEST_F(Lines, DelayHoldsUntilAMicrosecondAfterTheLastLineChange) {
+    clockup(s);
+    const int64_t change = sim::nowNs();
+    delay(1);
+    EXPECT_EQ(sim::nowNs(), change + 1000);
+    delay(2);  // a microsecond has passed already
+    EXPECT_EQ(sim::nowNs(), change + 1000);
+
+    // Time spent on the port after a change counts; a read is no change.
+    dataup(s);
+    const int64_t next = sim::nowNs();
+    sim::advance(600);
+    datain(s);
+    delay(1);
+    EXPECT_EQ(sim::nowNs(), next + 1000);
+    sim::advance(5000);
+    delay(10);
+    EXPECT_EQ(sim::nowNs(), next + 6000);
+    EXPECT_EQ(sim::holds(), 4);
 }
 
 TEST_F(Lines, DatainReadsStatusAtBasePlusOne) {

@@ -2,6 +2,9 @@
 // the chip, the order the regions are walked in, the status list, the boxes,
 // and the port traffic after a mismatch.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -9,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/detect.h"
 #include "core/startup.h"
+#include "operations/erase.h"
 #include "operations/program.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
@@ -391,6 +396,54 @@ TEST_F(Program, ReadOutCoversTheWholeChipLowByteFirst) {
     EXPECT_EQ(file.at[0x2102], 0x00);
     EXPECT_EQ(file.at[0x210B], 0xAB);
     EXPECT_EQ(file.at.rbegin()->first, 0x2180);
+}
+
+// ---- on the real clock, where the chip checks every clock phase ----------
+
+// A tenth of the image keeps a burn under a second of programming cycles.
+void onrealclock(State& s) {
+    sim::useRealTime();
+    s.progused = 64;
+    s.dataused = 8;
+}
+
+void expectnophasefaults(const char* what) {
+    EXPECT_EQ(sim::board().phaseFaults(), 0) << what;
+    EXPECT_EQ(sim::board().timingFaults(), 0) << what;
+}
+
+TEST_F(Program, NoClockPhaseUnderAMicrosecondInBurnVerifyEraseAndDetect) {
+    onrealclock(s);
+    ASSERT_TRUE(run(modeprogram));
+    expectnophasefaults("burn");
+    ASSERT_GT(sim::commands().size(), 250u);  // the chip took every frame
+    ASSERT_TRUE(run(modeverify));
+    expectnophasefaults("verify");
+    rec.answers.push_back(Answer::Yes);
+    ASSERT_TRUE(erasechip(s, rec));
+    EXPECT_EQ(chip(0, 0), 0x3FFF);
+    expectnophasefaults("erase");
+    EXPECT_EQ(detecthardware(s), 1);
+    expectnophasefaults("detect");
+}
+
+TEST_F(Program, ABurnBesideTwoBusyProcessesStaysCorrect) {
+    onrealclock(s);
+    std::vector<pid_t> busy;
+    for (int i = 0; i < 2; ++i)
+        if (const pid_t child = fork(); child == 0) {
+            alarm(60);  // bounded even if this test dies
+            for (volatile unsigned long spins = 0;;) spins = spins + 1;
+        } else {
+            busy.push_back(child);
+        }
+    const bool burnt = run(modeprogram);
+    for (pid_t child : busy) kill(child, SIGKILL);
+    for (pid_t child : busy) waitpid(child, nullptr, 0);
+    ASSERT_EQ(busy.size(), 2u);
+    ASSERT_TRUE(burnt);
+    expectchipholdsimage(ZAVSIM_16F84);
+    expectnophasefaults("burn under load");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(Protocol, SendbitWritesFourControlBytesAndOnlyOneSendsAOne) {
         clear();
         sendbit(s, b);
         EXPECT_EQ(controls(), (std::vector<int>{0x0B, 0x0A, 0x0B, 0x0B}));
-        EXPECT_EQ(sim::yields(), 2);
+        EXPECT_EQ(sim::holds(), 2);
     }
 }
 

@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev libgtest-dev libbenchmark-dev
           gputils srecord fonts-dejavu-core)
 
+# sigrok-cli reads the --vcd captures back in a test.
+packages+=(sigrok-cli)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

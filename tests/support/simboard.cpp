@@ -11,15 +11,18 @@ namespace {
 
 int64_t virtualNow = 1'000'000'000;
 std::vector<int> sleepLog;
-int yieldCount = 0;
+int holdCount = 0;
 
 int64_t readVirtualClock() { return virtualNow; }
 
+// Time stands still but for the waits: a hold moves the clock to its
+// deadline, a sleep by its length.
 class VirtualWaits : public platform::Waits {
 public:
-    void yield() override {
-        ++yieldCount;
-        virtualNow += 1000;  // a yield costs a microsecond of board time
+    int64_t nowNs() override { return virtualNow; }
+    void holdUntil(int64_t deadlineNs) override {
+        ++holdCount;
+        if (deadlineNs > virtualNow) virtualNow = deadlineNs;
     }
     void sleepMs(int ms) override {
         sleepLog.push_back(ms);
@@ -60,6 +63,7 @@ Board& board() {
         bind(loaded.event, "zavsimEvent");
         bind(loaded.eventClear, "zavsimEventClear");
         bind(loaded.timingFaults, "zavsimTimingFaults");
+        bind(loaded.phaseFaults, "zavsimPhaseFaults");
         bind(loaded.useClock, "zavsimUseClock");
         bind(loaded.save, "zavsimSave");
         bound = true;
@@ -118,11 +122,12 @@ std::vector<int> commands() {
 }
 
 std::vector<int> sleeps() { return sleepLog; }
-int yields() { return yieldCount; }
+int holds() { return holdCount; }
 void clearWaits() {
     sleepLog.clear();
-    yieldCount = 0;
+    holdCount = 0;
 }
+void advance(int64_t ns) { virtualNow += ns; }
 int64_t nowNs() { return virtualNow; }
 
 }  // namespace sim

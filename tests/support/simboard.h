@@ -39,6 +39,7 @@ struct Board {
     int32_t (*event)(int32_t, zavsim_event*);
     void (*eventClear)();
     int32_t (*timingFaults)();
+    int32_t (*phaseFaults)();
     void (*useClock)(int64_t (*)());
     void (*save)();
 };
@@ -50,10 +51,12 @@ std::vector<zavsim_event> chipEvents();  // what the chip understood
 // Only the commands the chip decoded, in order.
 std::vector<int> commands();
 
-// The virtual clock: sleeps asked for, in ms, since the last clearWaits().
+// The virtual clock: sleeps asked for, in ms, and clock phases held, since
+// the last clearWaits().
 std::vector<int> sleeps();
-int yields();
+int holds();
 void clearWaits();
 int64_t nowNs();
+void advance(int64_t ns);  // time passing outside the waits
 
 }  // namespace sim
