@@ -27,7 +27,8 @@ namespace {
 class CountingWaits : public platform::Waits {
 public:
     long long sleptMs = 0;
-    void yield() override { platform::realWaits().yield(); }
+    int64_t nowNs() override { return platform::realWaits().nowNs(); }
+    void holdUntil(int64_t deadlineNs) override { platform::realWaits().holdUntil(deadlineNs); }
     void sleepMs(int ms) override {
         sleptMs += ms;
         platform::realWaits().sleepMs(ms);

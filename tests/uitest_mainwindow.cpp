@@ -601,7 +601,8 @@ struct Hold : platform::Waits {
         go.release();
         platform::installWaits(&inner);
     }
-    void yield() override { inner.yield(); }
+    int64_t nowNs() override { return inner.nowNs(); }
+    void holdUntil(int64_t deadlineNs) override { inner.holdUntil(deadlineNs); }
     void sleepMs(int ms) override {
         inner.sleepMs(ms);
         if (--left != 0) return;
