@@ -1,13 +1,9 @@
 #include "interrupt.h"
 
-#include <signal.h>
-
 #include "core/stop.h"
 
 namespace cli {
 namespace {
-
-extern "C" void onsignal(int) { stop::request(); }
 
 void check() {
     if (stop::requested()) throw Interrupted{};
@@ -15,14 +11,7 @@ void check() {
 
 }  // namespace
 
-void installinterrupt() {
-    struct sigaction action {};
-    action.sa_handler = onsignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
+void installinterrupt() { stop::catchsignals(); }
 
 bool interrupted() { return stop::requested(); }
 void clearinterrupt() { stop::clear(); }

@@ -1,5 +1,5 @@
-// The one "stop" flag of a run. Ctrl-C and SIGTERM on the command line and
-// Escape or closing the window set it; operations look at it between words
+// The one "stop" flag of a run. Ctrl-C and SIGTERM, Escape or closing the
+// window set it; operations look at it between words
 // (and the command line's waits between clock phases) and end with the
 // board idle. Setting it is safe from a signal handler and from any thread.
 #pragma once
@@ -9,5 +9,11 @@ namespace stop {
 void request();
 bool requested();
 void clear();  // before the next operation (the window, tests)
+
+// SIGINT and SIGTERM request a stop and are remembered as a wish to end the
+// whole run (installed without SA_RESTART, so a read from the terminal
+// returns at once).
+void catchsignals();
+bool signalled();
 
 }  // namespace stop

@@ -3,6 +3,7 @@
 // the editor's widgets, the about window, the layout, and a HEX load through
 // a scripted file dialog. Each test runs in its own directory, so the
 // settings file is its own.
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@
 #include "support/recorder.h"
 #include "support/scratchdir.h"
 #include "core/binding.h"
+#include "core/stop.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
 
@@ -718,6 +720,22 @@ TEST_F(Operations, ClosingOrDestroyingDuringABurnStopsItFirst) {
     }
     w.reset();
     expectidle();
+}
+
+// SIGTERM or Ctrl-C closes the window as the person would: the burn stops at
+// its next word with the board idle, then the window goes. (In a child
+// process: a signal is remembered for the rest of the run.)
+TEST_F(Operations, ASignalDuringABurnStopsItThenClosesTheWindow) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto run = [&] {
+        stop::catchsignals();
+        w->show();
+        during("bProgramar", 100, [&] { std::raise(SIGTERM); });
+        for (int i = 0; i < 100 && w->isVisible(); ++i) QTest::qWait(20);
+        expectidle();
+        std::exit(!w->isVisible() && !HasFailure() && status().back() == "**STOPPED**" ? 0 : 1);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Operations, AnImageBeyondTheDeviceIsRefusedBeforeThePort) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/binding.h"
+#include "core/stop.h"
 #include "ui/mainwindow.h"
 
 namespace {
@@ -53,6 +54,7 @@ int runwindow(int argc, char** argv, const Overrides& overrides, bool quitAfterS
         return 1;
     }
     if (quitAfterStart) qAddPreRoutine(&armquit);
+    stop::catchsignals();
     QApplication app(argc, argv);
     // The window was laid out for classic frames with the caption set into
     // the top line; a style the user asks for explicitly still wins.

@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QThread>
+#include <QTimer>
 
 #include "core/startup.h"
 #include "core/stop.h"
@@ -220,6 +221,15 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     connecthandlers();
     Form_Load();
     applyoverrides(overrides);
+
+    // SIGTERM (a logout, a kill) or Ctrl-C in the terminal that started the
+    // window: close as the person would, so a running operation stops at its
+    // next word and the programming voltage goes off first.
+    auto* signalwatch = new QTimer(this);
+    connect(signalwatch, &QTimer::timeout, this, [this] {
+        if (stop::signalled()) close();
+    });
+    signalwatch->start(100);
 }
 
 MainWindow::~MainWindow() {
