@@ -27,7 +27,15 @@ export ZAVBIT2_PROC_ROOT=$tmp/proc ZAVBIT2_DEV_ROOT=$tmp/dev
 # Root may open anything: the user without access is nobody.
 chmod 755 "$tmp"
 asuser=()
-[ "$(id -u)" = 0 ] && asuser=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+if [ "$(id -u)" = 0 ]; then
+    asuser=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    # nobody may not reach the checkout (a private folder): the program, its
+    # port libraries and the HEX file go where it may.
+    mkdir -m 755 bin
+    cp "$prog" "$(dirname "$prog")"/libzavbit2.so "$(dirname "$prog")"/libzavbit2sim.so bin/
+    cp "$fixtures/f84_blink_inhx32.hex" bin/
+    prog=$tmp/bin/quibb9x fixtures=$tmp/bin
+fi
 run() {
     "${asuser[@]}" "$prog" "$@" >out.txt 2>err.txt </dev/null
     status=$?
