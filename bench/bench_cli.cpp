@@ -88,18 +88,6 @@ void writemaxhex(const std::string& path) {
     out << ":00000001FF\n";
 }
 
-// The real waits, with the sleeps asked for added up.
-class CountingWaits : public platform::Waits {
-public:
-    long long sleptMs = 0;
-    int64_t nowNs() override { return platform::realWaits().nowNs(); }
-    void holdUntil(int64_t deadlineNs) override { platform::realWaits().holdUntil(deadlineNs); }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        platform::realWaits().sleepMs(ms);
-    }
-};
-
 struct Sample {
     double wallMs = 0;
     long long waitMs = 0;
@@ -150,7 +138,7 @@ Sample runhere(const std::string& op, const std::string& dir) {
     const std::string maxhex = dir + "/max.hex";
     const std::vector<std::string> common = {"quibb9x", "--simulate", "--port", "0x278",
                                              "--device", "16F84"};
-    CountingWaits waits;
+    bench::CountingWaits waits;
     platform::installWaits(&waits);
     std::vector<std::string> args = common;
     Sample s;

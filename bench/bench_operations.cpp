@@ -122,14 +122,7 @@ int main() {
     startup(s);
     setdevice(s, 2);
     s.portaddr = base;
-    for (int i = 0; i < 1024; ++i) s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + 1) & 0x3FFF);
-    for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x100 + i);
-    for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>(i * 37 & 0xFF);
-    s.configmem[0] = 0x3FF1;
-    s.progused = 1024;
-    s.idused = 4;
-    s.configused = 1;
-    s.dataused = 64;
+    bench::fillimage(s);
 
     Quiet f;
     bool burnt = false, verified = false;

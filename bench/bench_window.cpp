@@ -23,18 +23,6 @@
 
 namespace {
 
-// The real waits, with the sleeps asked for added up.
-class CountingWaits : public platform::Waits {
-public:
-    long long sleptMs = 0;
-    int64_t nowNs() override { return platform::realWaits().nowNs(); }
-    void holdUntil(int64_t deadlineNs) override { platform::realWaits().holdUntil(deadlineNs); }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        platform::realWaits().sleepMs(ms);
-    }
-};
-
 struct Figures {
     double wallMs = 0;
     double longestStillMs = 0;  // the event loop's longest pause
@@ -42,22 +30,10 @@ struct Figures {
     bool failed = false;
 };
 
-// Every word of every region in use, different from its neighbours.
-void fillimage(State& s) {
-    for (int i = 0; i < 1024; ++i) s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + 1) & 0x3FFF);
-    for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x100 + i);
-    for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>(i * 37 & 0xFF);
-    s.configmem[0] = 0x3FF1;
-    s.progused = 1024;
-    s.idused = 4;
-    s.configused = 1;
-    s.dataused = 64;
-}
-
 // One full burn: pressed (worker thread) or run in place (window's thread).
 Figures burn(MainWindow& w, bool pressed) {
     bench::simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);  // blank again
-    CountingWaits waits;
+    bench::CountingWaits waits;
     platform::installWaits(&waits);
     bool boxed = false;
     w.askBox = [&](const std::string&, const std::string&, Buttons) {
@@ -147,7 +123,7 @@ int main(int argc, char** argv) {
     QApplication app(qargc, qargv);
     MainWindow w;
     w.findChild<QRadioButton*>("Option5")->click();  // LPT2
-    fillimage(w.state);
+    bench::fillimage(w.state);
     w.show();
 
     std::vector<Figures> pressed, inplace;

@@ -10,6 +10,8 @@
 #include "boardsim/boardsim.h"
 #include "core/binding.h"
 #include "core/frontend.h"
+#include "core/platform.h"
+#include "core/state.h"
 
 namespace bench {
 
@@ -30,6 +32,30 @@ inline void usesimulated16F84(const char* library, int32_t base) {
     binding::chooseLibrary(library);
     simexport<void (*)(int32_t)>("zavsimSetBase")(base);
     simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);
+}
+
+// The real waits, with the sleeps asked for added up.
+class CountingWaits : public platform::Waits {
+public:
+    long long sleptMs = 0;
+    int64_t nowNs() override { return platform::realWaits().nowNs(); }
+    void holdUntil(int64_t deadlineNs) override { platform::realWaits().holdUntil(deadlineNs); }
+    void sleepMs(int ms) override {
+        sleptMs += ms;
+        platform::realWaits().sleepMs(ms);
+    }
+};
+
+// Every word of every region in use, different from its neighbours.
+inline void fillimage(State& s) {
+    for (int i = 0; i < 1024; ++i) s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + 1) & 0x3FFF);
+    for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x100 + i);
+    for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>(i * 37 & 0xFF);
+    s.configmem[0] = 0x3FF1;
+    s.progused = 1024;
+    s.idused = 4;
+    s.configused = 1;
+    s.dataused = 64;
 }
 
 // Says nothing; a box means the pass failed, which the figures report.
