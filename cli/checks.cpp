@@ -19,6 +19,7 @@
 #include "image/hexreader.h"
 #include "image/image.h"
 #include "operations/portcheck.h"
+#include "operations/program.h"
 #include "portinfo.h"
 #include "settings/settings.h"
 
@@ -112,7 +113,7 @@ int checkhexfile(const std::string& path) {
         // Types 02 to 05 carry addresses, not words.
         if ((type < 2 || type > 5) && readfield(line, 2, 2) >= 2) ++datarecords;
     }
-    if (std::ferror(fp.get())) refuse(exitfailed, "cannot read " + name + ": input/output error");
+    if (std::ferror(fp.get())) return refuse(exitfailed, "cannot read " + name + ": input/output error");
     if (datarecords == 0)
         return refuse(exitfailed, name + " holds no data record; give a HEX file with the "
                                          "chip's words (lines such as :02000000...)");
@@ -158,17 +159,8 @@ int checkboard(State& s) {
 }
 
 int checkprotection(State& s) {
-    vppreset(s);
-    sendcmd(s, s.cmdloadconfig);
-    senddata(s, s.configdefault);
-    for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-    sendcmd(s, s.cmdreadprog);
-    const int16_t word = static_cast<int16_t>(recvdata(s) & s.configmask);
-    allpinslow(s);
-    // Code protection bits are 13 to 4 where the chip has them; any of them
-    // clear closes memory to the programmer.
-    const int16_t protection = static_cast<int16_t>(s.configmask & 0x3FF0);
-    if ((word & protection) == protection) return exitok;
+    const int16_t word = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
+    if (!codeprotected(s, word)) return exitok;
     return refuse(exitfailed, "the chip is code-protected (configuration word " + hex4(word) +
                                   "): its memory cannot be read, so no file was written; only an "
                                   "erase (quibb9x erase) lifts the protection, and it clears the chip");

@@ -38,18 +38,8 @@ bool regionerased(State& s, uint8_t readcommand, int16_t mask, int32_t base, int
 
 BlankResult blankcheck(State& s) {
     BlankResult r;
-    vppreset(s);
-    toconfigspace(s);
-    for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-    // The CP bits are those of the mask above bit 3: 13:4 on the 16F8x, bit 4
-    // on the 16C84; any of them clear closes the chip.
-    const int16_t config = readword(s, s.cmdreadprog, s.configmask);
-    const int16_t cpbits = static_cast<int16_t>(s.configmask & 0x3FF0);
-    if ((config & cpbits) != cpbits) {
-        r = BlankResult{false, true, configbase, config, 0};
-        allpinslow(s);
-        return r;
-    }
+    const int16_t config = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
+    if (codeprotected(s, config)) return BlankResult{false, true, configbase, config, 0};
 
     vppreset(s);
     bool ok = regionerased(s, s.cmdreadprog, 0x3FFF, progbase, s.progsize, r);

@@ -1,18 +1,8 @@
 #include "deviceid.h"
 
-#include "core/lines.h"
-#include "core/protocol.h"
 #include "operations/program.h"
 
-int16_t readdeviceid(State& s) {
-    vppreset(s);
-    toconfigspace(s);
-    for (int i = 0; i < deviceidaddress - 0x2000; ++i) sendcmd(s, s.cmdincaddr);
-    sendcmd(s, s.cmdreadprog);
-    const int16_t id = static_cast<int16_t>(recvdata(s) & 0x3FFF);
-    allpinslow(s);
-    return id;
-}
+int16_t readdeviceid(State& s) { return readconfigspace(s, deviceidaddress); }
 
 bool isf84a(int16_t id) { return (id & 0x3FE0) == 0x0560; }
 

@@ -42,6 +42,21 @@ void toconfigspace(State& s) {
     senddata(s, s.configdefault);
 }
 
+int16_t readconfigspace(State& s, int32_t address) {
+    vppreset(s);
+    toconfigspace(s);
+    for (int32_t a = 0x2000; a < address; ++a) sendcmd(s, s.cmdincaddr);
+    sendcmd(s, s.cmdreadprog);
+    const int16_t word = static_cast<int16_t>(recvdata(s) & 0x3FFF);
+    allpinslow(s);
+    return word;
+}
+
+bool codeprotected(const State& s, int16_t config) {
+    const int16_t cpbits = static_cast<int16_t>(s.configmask & 0x3FF0);
+    return (config & cpbits) != cpbits;
+}
+
 void successlines(Frontend& f, int16_t mode) {
     f.statusClear();
     f.statusAdd("SUCCESS!");

@@ -26,15 +26,6 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
 // file1 is used in read-out mode only.
 bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1 = nullptr);
 
-// Shared by the passes over the chip. A mismatch as a burn or verify reports
-// it (status line, box, and the code-protection hint at word 0).
-void reportmismatch(Frontend& f, int32_t address, int16_t expected, int16_t found);
-// Moves the chip's address counter to 0x2000 (ID locations).
-void toconfigspace(State& s);
-// The status list after a pass that passed: "SUCCESS!", and after a burn the
-// note on verifying at the supply's limits.
-void successlines(Frontend& f, int16_t mode);
-
 // Pieces shared by the passes over the chip.
 void modeline(Frontend& f, int16_t mode);           // "Programming..." and the others
 void regionline(Frontend& f, const char* line);     // "Program memory: " and the others
@@ -43,6 +34,12 @@ void regionline(Frontend& f, const char* line);     // "Program memory: " and th
 void reportmismatch(Frontend& f, int32_t address, int16_t expected, int16_t found);
 // Moves the chip's address counter to 0x2000 (the ID locations).
 void toconfigspace(State& s);
+// Enters programming mode, reads one word of configuration space (0x2000 to
+// 0x200F: load configuration, then increments) and leaves the board idle.
+int16_t readconfigspace(State& s, int32_t address);
+// Whether a configuration word closes the chip: any code-protection bit clear
+// (bits 13 to 4 where the device's mask has them).
+bool codeprotected(const State& s, int16_t config);
 // The status list after a pass that passed: "SUCCESS!", and after a burn the
 // note on verifying at the supply's limits.
 void successlines(Frontend& f, int16_t mode);
