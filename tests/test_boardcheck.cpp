@@ -31,10 +31,7 @@ std::vector<Access> traffic() {
 class BoardCheck : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::useSimulatedBoard();
-        startup(s);
-        setdevice(s, 2);
-        s.portaddr = 0x278;
+        sim::useSimulatedPIC16F84(s);
         allpinslow(s);  // idle on this port: control 0x0F
         sim::board().logClear();
     }

@@ -46,10 +46,7 @@ char levelat(const std::map<int64_t, char>& levels, int64_t t) {
 class Capture : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::useSimulatedBoard();
-        startup(s);
-        setdevice(s, 2);
-        s.portaddr = 0x278;
+        sim::useSimulatedPIC16F84(s);
         sim::board().logClear();
         std::string why;
         start = sim::nowNs();

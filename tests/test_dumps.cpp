@@ -56,10 +56,7 @@ std::vector<std::string> lines(const std::string& text) {
 class Dumps : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::useSimulatedBoard();
-        startup(s);
-        s.portaddr = 0x278;
-        setdevice(s, 2);
+        sim::useSimulatedPIC16F84(s);
         sim::board().setChip(ZAVSIM_16F84);
         s.tempfile = dir + "/quibb.tmp";
     }

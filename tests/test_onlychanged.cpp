@@ -18,10 +18,7 @@ namespace {
 class OnlyChanged : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::useSimulatedBoard();
-        startup(s);
-        setdevice(s, 2);
-        s.portaddr = 0x278;
+        sim::useSimulatedPIC16F84(s);
     }
 
     void load(const char* fixture) {

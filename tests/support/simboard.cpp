@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/binding.h"
+#include "core/startup.h"
 
 namespace sim {
 namespace {
@@ -77,6 +78,13 @@ void useSimulatedBoard() {
     platform::installWaits(&virtualWaits);
     b.useClock(&readVirtualClock);
     clearWaits();
+}
+
+void useSimulatedPIC16F84(State& s) {
+    useSimulatedBoard();
+    startup(s);
+    setdevice(s, 2);
+    s.portaddr = 0x278;
 }
 
 void useRealTime() {

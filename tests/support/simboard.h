@@ -10,12 +10,17 @@
 
 #include "boardsim/boardsim.h"
 #include "core/platform.h"
+#include "core/state.h"
 
 namespace sim {
 
 // Binds the program to the simulated board (once per process), resets the
 // board and installs the virtual clock. Call at the start of every test.
 void useSimulatedBoard();
+
+// useSimulatedBoard, then a record started as the program starts it, with
+// the PIC 16F84 selected and the port at the board's LPT2 (0x278).
+void useSimulatedPIC16F84(State& s);
 
 // Stop using the virtual clock (for tests that run on real time).
 void useRealTime();
