@@ -19,6 +19,13 @@ grep -q "^quibb9x: there is no display to show the window on .*'quibb9x --help'$
     fail "no display: $(cat err.txt)"
 [ ! -s out.txt ] || fail "no display: standard output: $(cat out.txt)"
 
+# A display named but not there (a stale DISPLAY, an X server that ended).
+DISPLAY=:987 "$prog" --simulate --port lpt2 >out.txt 2>err.txt </dev/null
+status=$?
+[ "$status" = 1 ] || fail "silent display: exit status $status, expected 1"
+[ "$(cat err.txt)" = "quibb9x: the display ':987' (DISPLAY) does not answer, so the window cannot be shown; check that its X server runs and lets you in; the command line needs none: see 'quibb9x --help'" ] ||
+    fail "silent display: $(cat err.txt)"
+
 for how in "-platform offscreen" "--platform offscreen" "env"; do
     if [ "$how" = env ]; then
         QT_QPA_PLATFORM=offscreen "$prog" --simulate --quit-after-start >out.txt 2>err.txt </dev/null

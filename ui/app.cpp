@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <string>
 
 #include "core/binding.h"
@@ -30,11 +31,8 @@ bool isset(const char* name) {
     return value && *value;
 }
 
-// Whether the window has somewhere to go: an X or Wayland display, or a
-// platform asked for by name (-platform offscreen, QT_QPA_PLATFORM). Without
-// one the toolkit would abort the program.
-bool displaygiven(int argc, char** argv) {
-    if (isset("DISPLAY") || isset("WAYLAND_DISPLAY") || isset("QT_QPA_PLATFORM")) return true;
+bool platformnamed(int argc, char** argv) {
+    if (isset("QT_QPA_PLATFORM")) return true;
     // The toolkit reads these options only as two arguments, never "=value".
     for (int i = 1; i + 1 < argc; ++i) {
         const std::string arg = argv[i];
@@ -44,13 +42,50 @@ bool displaygiven(int argc, char** argv) {
     return false;
 }
 
+// Whether the X display that DISPLAY names answers, asked as the toolkit's
+// own connection would ask it. True when that cannot be told (no libxcb):
+// the toolkit then tries for itself.
+bool xdisplayanswers() {
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!xcb) return true;
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    const auto haserror = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    bool answers = true;
+    if (connect && haserror && disconnect) {
+        void* c = connect(nullptr, nullptr);
+        answers = c && haserror(c) == 0;
+        if (c) disconnect(c);  // an erroneous connection is freed the same way
+    }
+    dlclose(xcb);
+    return answers;
+}
+
+// Why the window has nowhere to go, or empty: neither an X nor a Wayland
+// display, nor a platform asked for by name (-platform offscreen,
+// QT_QPA_PLATFORM), or an X display that does not answer. Without one the
+// toolkit would abort the program.
+std::string nodisplay(int argc, char** argv) {
+    if (platformnamed(argc, argv) || isset("WAYLAND_DISPLAY")) return {};
+    if (!isset("DISPLAY"))
+        return "there is no display to show the window on (neither DISPLAY nor "
+               "WAYLAND_DISPLAY is set)";
+    if (!xdisplayanswers())
+        return std::string("the display '") + std::getenv("DISPLAY") +
+               "' (DISPLAY) does not answer, so the window cannot be shown; check that its "
+               "X server runs and lets you in";
+    return {};
+}
+
 }  // namespace
 
 int runwindow(int argc, char** argv, const Overrides& overrides, bool quitAfterStart) {
-    if (!displaygiven(argc, argv)) {
-        std::fprintf(stderr,
-                     "quibb9x: there is no display to show the window on (neither DISPLAY nor "
-                     "WAYLAND_DISPLAY is set); the command line needs none: see 'quibb9x --help'\n");
+    if (const std::string why = nodisplay(argc, argv); !why.empty()) {
+        std::fprintf(stderr, "quibb9x: %s; the command line needs none: see 'quibb9x --help'\n",
+                     why.c_str());
         return 1;
     }
     if (quitAfterStart) qAddPreRoutine(&armquit);
