@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform.h"
+#include "startup.h"
 
 namespace capture {
 namespace {
@@ -72,7 +73,9 @@ void header() {
     std::string& t = dump.text;
     t += "$date ";
     t += date;
-    t += " $end\n$version quibb9x 1.32 $end\n";
+    State versioned;
+    setversion(versioned);
+    t += " $end\n$version quibb9x " + versioned.version + " $end\n";
     t += "$comment the programming board's lines as the PC drives and reads them $end\n";
     t += "$timescale 1 ns $end\n$scope module board $end\n";
     for (int w = 0; w < WIRES; ++w) {
