@@ -138,7 +138,10 @@ TEST_P(Golden, TrafficIsAsRecorded) {
     const std::string actual = traced(chip, op);
 
     if (const char* w = std::getenv("QUIBB9X_GOLDEN_WRITE"); w && std::string(w) == "1") {
-        std::ofstream(path, std::ios::binary) << actual;
+        std::ofstream out(path, std::ios::binary);
+        out << actual;
+        out.close();
+        ASSERT_TRUE(out) << "cannot write " << path;
         return;
     }
     const std::string expected = filebytes(path);
@@ -169,7 +172,7 @@ TEST_P(Golden, TrafficIsAsRecorded) {
                   "\n    actual:   " + at(got, n);
     else
         report += "\n  the command stream is the same";
-    ADD_FAILURE() << report;
+    ADD_FAILURE() << report << "\nThis traffic must not change (see the top of " << __FILE__ << ").";
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Golden,

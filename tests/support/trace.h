@@ -2,6 +2,7 @@
 // kept in a file and compared line by line: a few summary lines (port
 // accesses, their hash, the waits), then the chip's decoded command stream.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
