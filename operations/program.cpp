@@ -158,6 +158,6 @@ bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
     }
     if (ok) successlines(f, mode);
     allpinslow(s);
-    noteunreachableport(s, f);
+    if (!ok) noteunreachableport(s, f);  // every word read back: the board answered
     return ok;
 }
