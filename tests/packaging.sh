@@ -98,7 +98,7 @@ grep -qw lp <<<"$page" || fail "the man page does not name the lp group"
 env -u QUIBB9X_PORTLIB QUIBB9X_SIM_FILE="$tmp/chip.txt" QUIBB9X_SIM_CHIP=16F84 \
     "$prog" --simulate --port lpt2 detect >out.txt 2>err.txt </dev/null ||
     fail "packaged --simulate detect: exit status $?: $(cat err.txt)"
-grep -qx "SUCCESS!: QUIBB H/W Successfully detected on port!" err.txt || fail "no simulated board: $(cat err.txt)"
+grep -qx "SUCCESS!: QUIBB H/W Successfully detected on port!" out.txt || fail "no simulated board: $(cat out.txt err.txt)"
 env -u QUIBB9X_PORTLIB "$prog" --port 0x278 detect >out.txt 2>err.txt </dev/null
 grep -q "cannot load the port library" err.txt && fail "packaged program cannot load libzavbit2.so: $(cat err.txt)"
 
