@@ -58,11 +58,14 @@ void ConsoleFrontend::statusAdd(const std::string& line) {
     // The window marks a pass that failed or was stopped with these; here the
     // error on standard error (the box, the interruption) says it, once.
     if (t == "**ERROR!**" || t == "**STOPPED**") {
+        passOpen_ = false;
         clearProgress();
         return;
     }
-    // Any other line after a pass: the pass went through all its words.
-    if (showing_) drawProgress(maximum_);
+    // Any other line after a pass: the pass went through all its words
+    // (a one-word pass shows its bar only then).
+    if (passOpen_) drawProgress(maximum_);
+    passOpen_ = false;
     clearProgress();
     // Status lines quote file names; boxes quote the file's own lines.
     if (!quiet_) out_ << escaped(line) << '\n' << std::flush;
@@ -83,7 +86,10 @@ void ConsoleFrontend::statusRepaint() { out_ << std::flush; }
 void ConsoleFrontend::fileListClear() {}
 void ConsoleFrontend::fileListAdd(const std::string&) {}
 
-void ConsoleFrontend::progressMax(int maximum) { maximum_ = maximum; }
+void ConsoleFrontend::progressMax(int maximum) {
+    maximum_ = maximum;
+    passOpen_ = true;
+}
 
 void ConsoleFrontend::progressValue(int value) {
     // A bar at 0 says nothing yet, but starts the pass's clock (and the final

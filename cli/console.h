@@ -57,7 +57,7 @@ private:
     bool quiet_;
     std::function<double()> now_;
     double passStart_ = 0;  // when the bar's pass drew its first value
-    int lastValue_ = 0;
+    bool passOpen_ = false;  // a pass has a bar that has not reached its end
     std::string region_;  // the last region line ("Program memory:")
     std::string label_;   // shown before the bar
     int maximum_ = 100;
