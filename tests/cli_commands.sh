@@ -75,7 +75,7 @@ expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" \
     "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
 run --simulate --port lpt1 detect
 expect_status 1
-expect_out
+[ ! -s out.txt ] || fail "standard output: $(cat out.txt)"
 expect_err "quibb9x: no board answers at port 0x378; check the port address ('quibb9x ports'), the cable and the board's power"
 QUIBB9X_SIM_BOARD=0 "$prog" --simulate --port 0x278 detect >out.txt 2>err.txt </dev/null
 status=$?
@@ -221,10 +221,11 @@ expect_err "ERROR!: Failed at 0x2007: Expecting 0x3FF1, found 0x3FF2."
 case="detect names the chip by its device ID"
 QUIBB9X_SIM_CHIP=16F84A QUIBB9X_SIM_FILE= sim detect
 expect_status 0
-expect_out "quibb9x: word 0x2006 reads 0x0561: PIC16F84A, revision 1"
+expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" "quibb9x: word 0x2006 reads 0x0561: PIC16F84A, revision 1"
 QUIBB9X_SIM_CHIP=none QUIBB9X_SIM_FILE= sim detect
 expect_status 0
-expect_out "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
+expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" \
+    "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
 
 case="--device 16F84A refuses a chip without its ID, and burns one with it"
 cp chip.txt chip.before
