@@ -14,9 +14,6 @@
 #include <fstream>
 #include <set>
 
-#include "core/binding.h"
-#include "core/state.h"
-#include "operations/portcheck.h"
 #include "portlib/parport.h"
 
 namespace fs = std::filesystem;
@@ -363,24 +360,3 @@ TEST(RealLibrary, EmptyBusFromTheEnvironmentsRoots) {
         "Meanwhile the port reads 0xFF and writes to it go nowhere\\.\n$");
 }
 
-// The program's own note on an unreachable port reasons about the kernel's
-// devices: with port instructions (ZAVBIT2_RAWIO=1) it has nothing to say,
-// the library speaks for itself.
-TEST(RealLibrary, PortNoteOnlyWhereTheKernelsDeviceIsUsed) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    FakeRoots roots;
-    EXPECT_EXIT(
-        {
-            setenv("ZAVBIT2_PROC_ROOT", roots.proc().c_str(), 1);
-            setenv("ZAVBIT2_DEV_ROOT", roots.dev().c_str(), 1);
-            unsetenv("ZAVBIT2_RAWIO");
-            binding::chooseLibrary(ZAVBIT2_PATH);
-            State s;
-            s.portaddr = 0x378;
-            const auto why = portproblem(s);
-            setenv("ZAVBIT2_RAWIO", "1", 1);
-            const bool raw = portproblem(s).has_value();
-            std::exit(why && why->find("I/O address 0x378.") != std::string::npos && !raw ? 0 : 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
