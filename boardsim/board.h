@@ -48,6 +48,7 @@ public:
     void setChip(int kind);
     void setPresent(bool present);
     void setBase(int32_t base);
+    int32_t base() const { return base_; }
     void useClock(int64_t (*clock)()) { clock_ = clock; }
 
     // The chip with any finished programming cycle completed.

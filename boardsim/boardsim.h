@@ -21,6 +21,8 @@ void zavsimSetChip(int32_t kind);
 void zavsimSetBoard(int32_t present);
 // The base address the board answers at (data, status, control at +0..+2).
 void zavsimSetBase(int32_t base);
+// The base address the board answers at now.
+int32_t zavsimBase(void);
 
 // The chip's cells. Region: 0 program (index 0..1023), 1 ID (0..3),
 // 2 configuration (index 0 only), 3 data (0..63). Reads of cells the chip

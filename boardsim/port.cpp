@@ -30,6 +30,7 @@ EXPORT void zavsimReset(void) { board().reset(); }
 EXPORT void zavsimSetChip(int32_t kind) { board().setChip(kind); }
 EXPORT void zavsimSetBoard(int32_t present) { board().setPresent(present != 0); }
 EXPORT void zavsimSetBase(int32_t base) { board().setBase(base); }
+EXPORT int32_t zavsimBase(void) { return board().base(); }
 
 EXPORT int32_t zavsimRead(int32_t region, int32_t index) { return board().chip().cell(region, index); }
 EXPORT void zavsimWrite(int32_t region, int32_t index, int32_t value) {

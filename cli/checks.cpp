@@ -151,8 +151,10 @@ int checktarget(const std::string& path) {
 int checkboard(State& s) {
     if (detecthardware(s) == 1) return exitok;
     std::string why = "no board answers at port " + portinfo::hex(static_cast<uint16_t>(s.portaddr));
-    if (const auto problem = portproblem(s))
-        why += ": " + *problem;
+    // The port library has said why on standard error, once, when it first
+    // reached for the port: the reason is not repeated here.
+    if (portproblem(s))
+        why += ", which the port library cannot reach (its line above says why and what to do)";
     else
         why += "; check the port address ('quibb9x ports'), the cable and the board's power";
     return refuse(exitfailed, why);

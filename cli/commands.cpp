@@ -17,7 +17,6 @@
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "operations/blankcheck.h"
-#include "operations/boardcheck.h"
 #include "operations/deviceid.h"
 #include "operations/erase.h"
 #include "operations/onlychanged.h"
@@ -52,17 +51,17 @@ bool isf84aorrefuse(State& s) {
     return false;
 }
 
-int burnchanged(State& s, Frontend& f) {
+int burnchanged(State& s, ConsoleFrontend& f) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
-    f.statusAdd(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
+    f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
                 " of the " + std::to_string(n.compared) + " words compared" +
                 (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
     return ok ? exitok : exitfailed;
 }
 
 // Burn and verify: a file that does not load never reaches the chip.
-int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
+int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
                  int16_t mode) {
     if (const int refused = checkhexfile(o.file)) return refused;
     if (!loadhexfile(s, f, o.file)) return exitfailed;
@@ -74,27 +73,31 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
     if (const int refused = checkboard(s)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
     if (o.onlyChanged) return burnchanged(s, f);
-    return program2(s, f, mode) ? exitok : exitfailed;
+    if (!program2(s, f, mode)) return exitfailed;
+    f.summary("SUCCESS!");
+    return exitok;
 }
 
 // Read-outs: a place the file cannot go, a missing board or a protected chip
 // is found before the chip is read, and no file is written.
-int readout(const Options& o, State& s, Frontend& f) {
+int readout(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = checktarget(o.file)) return refused;
     if (const int refused = checkboard(s)) return refused;
     if (const int refused = checkprotection(s)) return refused;
     s.dumpfile = o.file;
     const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
-    return saved ? exitok : exitfailed;
+    if (!saved) return exitfailed;
+    f.summary("Ok. Save successfull!");
+    return exitok;
 }
 
 // Without the board every word reads alike (all ones or all zeros), which
 // would pass for a blank or a protected chip: the board must answer first.
-int checkblank(State& s, Frontend& f) {
+int checkblank(State& s, ConsoleFrontend& f) {
     if (const int refused = checkboard(s)) return refused;
     const BlankResult r = blankcheck(s);
     if (r.blank) {
-        f.statusAdd(std::string(programname) + ": blank: all " + std::to_string(r.words) +
+        f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
                     " words read as erased");
         return exitok;
     }
@@ -109,10 +112,12 @@ int checkblank(State& s, Frontend& f) {
     return exitfailed;
 }
 
-// The board answers: the device ID says which chip is in the socket.
-int detect(State& s, Frontend& f) {
-    if (checkhardware(s, f) != 1) return exitfailed;
-    f.statusAdd(std::string(programname) + ": " + idline(readdeviceid(s)));
+// The board answers: the device ID says which chip is in the socket. No
+// board: the refusal names the port, as every other command's does.
+int detect(State& s, ConsoleFrontend& f) {
+    if (const int refused = checkboard(s)) return refused;
+    f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
+    f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
     return exitok;
 }
 
@@ -138,14 +143,17 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     if (overrides.port) s.portaddr = *overrides.port;
 }
 
-int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f) {
+int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
     const std::string& c = o.command;
     if (c == "burn") return burnorverify(o, s, editor, f, modeprogram);
     if (c == "verify") return burnorverify(o, s, editor, f, modeverify);
     if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
     if (c == "erase") {
         if (const int refused = checkboard(s)) return refused;
-        if (erasechip(s, f)) return exitok;
+        if (erasechip(s, f)) {
+            f.summary("DONE.");
+            return exitok;
+        }
         std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
     }
@@ -174,10 +182,14 @@ int runcli(const Options& o) {
     State s;
     ConfigEditor editor;
     ConsoleFrontend f(std::cout, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
-                      stdinTerminal ? &std::cin : nullptr);
+                      stdinTerminal ? &std::cin : nullptr, o.quiet);
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);
+        // The simulated board answers only at its own port: without a port
+        // from --port or the settings file, that one.
+        if (o.simulate && !o.overrides.port && s.portaddr == 0)
+            if (const auto base = binding::simulatedbase()) s.portaddr = static_cast<int16_t>(*base);
         // As in the window, no settings file means "Other Port:" at 0.
         status = checkport(o, s);
         if (status == exitok) status = runcommand(o, s, editor, f);

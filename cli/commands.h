@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/console.h"
 #include "cli/options.h"
 #include "core/frontend.h"
 #include "core/state.h"
@@ -19,7 +20,7 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides);
 
 // Runs one command after start-up; returns its exit status. May throw
 // Interrupted from inside an operation.
-int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f);
+int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f);
 
 // The whole command line: start-up, the command, and the idle board after an
 // interruption. Needs no display.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cmath>
 #include <istream>
 #include <ostream>
 
@@ -41,20 +43,34 @@ std::string escaped(const std::string& text) {
 }
 
 ConsoleFrontend::ConsoleFrontend(std::ostream& out, std::ostream& err, bool progressLine,
-                                 bool assumeYes, std::istream* terminal)
-    : out_(out), err_(err), progressLine_(progressLine), assumeYes_(assumeYes),
-      terminal_(terminal) {}
+                                 bool assumeYes, std::istream* terminal, bool quiet)
+    : out_(out), err_(err), progressLine_(progressLine && !quiet), assumeYes_(assumeYes),
+      terminal_(terminal), quiet_(quiet), now_([] {
+          return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }) {}
 
 // The status list is a log on standard output, so clearing it prints nothing.
 void ConsoleFrontend::statusClear() {}
 
 void ConsoleFrontend::statusAdd(const std::string& line) {
+    const std::string t = trim(line);
+    // The window marks a pass that failed or was stopped with these; here the
+    // error on standard error (the box, the interruption) says it, once.
+    if (t == "**ERROR!**" || t == "**STOPPED**") {
+        passOpen_ = false;
+        clearProgress();
+        return;
+    }
+    // Any other line after a pass: the pass went through all its words
+    // (a one-word pass shows its bar only then).
+    if (passOpen_) drawProgress(maximum_);
+    passOpen_ = false;
     clearProgress();
     // Status lines quote file names; boxes quote the file's own lines.
-    out_ << escaped(line) << '\n' << std::flush;
+    if (!quiet_) out_ << escaped(line) << '\n' << std::flush;
     // The bar is labelled with the region and what is done to it, e.g.
     // "Program memory: Programming...".
-    const std::string t = trim(line);
     if (t.empty()) return;
     if (t.back() == ':') {
         region_ = t;
@@ -70,17 +86,34 @@ void ConsoleFrontend::statusRepaint() { out_ << std::flush; }
 void ConsoleFrontend::fileListClear() {}
 void ConsoleFrontend::fileListAdd(const std::string&) {}
 
-void ConsoleFrontend::progressMax(int maximum) { maximum_ = maximum; }
+void ConsoleFrontend::progressMax(int maximum) {
+    maximum_ = maximum;
+    passOpen_ = true;
+}
 
 void ConsoleFrontend::progressValue(int value) {
-    // A bar at 0 says nothing yet (and the final reset to 0 after "SUCCESS!"
-    // must not bring it back).
-    if (!progressLine_ || value <= 0) return;
+    // A bar at 0 says nothing yet, but starts the pass's clock (and the final
+    // reset to 0 after "SUCCESS!" must not bring the bar back).
+    if (value <= 0) {
+        passStart_ = now_();
+        return;
+    }
+    if (progressLine_) drawProgress(value);
+}
+
+void ConsoleFrontend::drawProgress(int value) {
+    if (!progressLine_) return;
     const int percent = maximum_ > 0 ? std::clamp(value * 100 / maximum_, 0, 100) : 0;
     if (showing_ && percent == shownPercent_) return;  // redraw only on change
     const int filled = percent * barWidth / 100;
     err_ << '\r' << label_ << " [" << std::string(filled, '#')
-         << std::string(barWidth - filled, '.') << "] " << percent << "%\x1b[K" << std::flush;
+         << std::string(barWidth - filled, '.') << "] " << percent << '%';
+    // The time left, from the pace of the pass so far.
+    const double elapsed = now_() - passStart_;
+    if (value < maximum_ && elapsed > 0)
+        err_ << ", " << static_cast<long>(std::ceil(elapsed * (maximum_ - value) / value))
+             << " s left";
+    err_ << "\x1b[K" << std::flush;
     shownPercent_ = percent;
     showing_ = true;
 }
@@ -90,11 +123,15 @@ Answer ConsoleFrontend::message(const std::string& text, const std::string& titl
     clearProgress();
     const std::string shown = escaped(title.empty() ? text : title + ": " + text);
     if (buttons == Buttons::Ok) {
-        err_ << shown << '\n' << std::flush;
+        // "SUCCESS!" reports what was done; every other box, a fault.
+        if (title != "SUCCESS!")
+            err_ << shown << '\n' << std::flush;
+        else if (!quiet_)
+            out_ << shown << '\n' << std::flush;
         return Answer::Ok;
     }
     if (assumeYes_) {
-        err_ << shown << " yes (--yes)\n" << std::flush;
+        if (!quiet_) out_ << shown << " yes (--yes)\n" << std::flush;
         return Answer::Yes;
     }
     if (!terminal_) {
@@ -109,6 +146,15 @@ Answer ConsoleFrontend::message(const std::string& text, const std::string& titl
     }
     answer = lower(trim(answer));
     return answer == "y" || answer == "yes" ? Answer::Yes : Answer::No;
+}
+
+void ConsoleFrontend::result(const std::string& line) {
+    clearProgress();
+    out_ << escaped(line) << '\n' << std::flush;
+}
+
+void ConsoleFrontend::summary(const std::string& line) {
+    if (quiet_) result(line);
 }
 
 void ConsoleFrontend::finish() { clearProgress(); }

@@ -1,8 +1,11 @@
-// The front end of the command line: status lines on standard output as they
-// are added, message boxes on standard error, the Yes/No question answered by
-// --yes or by the person at the terminal, and the progress bar as one line
-// on a terminal (nothing when standard error is not one).
+// The front end of the command line: status lines and results on standard
+// output as they are added, errors (every message box but "SUCCESS!") on
+// standard error, the Yes/No question answered by --yes or by the person at
+// the terminal, and the progress bar as one line on a terminal (nothing when
+// standard error is not one). Quiet, only the errors and the one line that
+// sums the command up are shown.
 #pragma once
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -19,7 +22,7 @@ public:
     // `terminal` is the input to ask on, or nullptr when there is no one to
     // ask; `progressLine` draws the progress display on `err`.
     ConsoleFrontend(std::ostream& out, std::ostream& err, bool progressLine, bool assumeYes,
-                    std::istream* terminal);
+                    std::istream* terminal, bool quiet = false);
 
     void statusClear() override;
     void statusAdd(const std::string& line) override;
@@ -30,17 +33,31 @@ public:
     void progressValue(int value) override;
     Answer message(const std::string& text, const std::string& title, Buttons buttons) override;
 
+    // A command's own result line: shown quiet or not.
+    void result(const std::string& line);
+    // The line that sums up an operation whose status lines already said it:
+    // shown only when those were not (quiet).
+    void summary(const std::string& line);
+
     // Takes the progress display off the terminal (at the end of a command).
     void finish();
 
+    // Seconds on a monotonic clock, for the time left (tests set their own).
+    void setclock(std::function<double()> now) { now_ = std::move(now); }
+
 private:
     void clearProgress();
+    void drawProgress(int value);
 
     std::ostream& out_;
     std::ostream& err_;
     bool progressLine_;
     bool assumeYes_;
     std::istream* terminal_;
+    bool quiet_;
+    std::function<double()> now_;
+    double passStart_ = 0;  // when the bar's pass drew its first value
+    bool passOpen_ = false;  // a pass has a bar that has not reached its end
     std::string region_;  // the last region line ("Program memory:")
     std::string label_;   // shown before the bar
     int maximum_ = 100;

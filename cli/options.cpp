@@ -53,12 +53,17 @@ struct Definitions {
                            "data_in) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
-    QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
+    QCommandLineOption simulate{"simulate",
+                                "Use the simulated board (libzavbit2sim.so); without a port "
+                                "from --port or the settings file, the one it answers at."};
     QCommandLineOption yes{"yes", "Answer yes to the erase question."};
     QCommandLineOption onlyChanged{"only-changed",
                                    "With burn: program only the words the chip does not "
                                    "already hold, read each back, and say how many were "
                                    "programmed."};
+    QCommandLineOption quiet{{"q", "quiet"},
+                             "No progress and no status lines: only the errors (on "
+                             "standard error) and the line that sums the command up."};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
@@ -90,6 +95,7 @@ struct Definitions {
         parser.addOption(simulate);
         parser.addOption(yes);
         parser.addOption(onlyChanged);
+        parser.addOption(quiet);
         quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(quitAfterStart);
         parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
@@ -177,6 +183,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     o.simulate = parser.isSet(d.simulate);
     o.yes = parser.isSet(d.yes);
     o.onlyChanged = parser.isSet(d.onlyChanged);
+    o.quiet = parser.isSet(d.quiet);
     o.quitAfterStart = parser.isSet(d.quitAfterStart);
     if (o.help || o.version) {
         out = o;

@@ -23,6 +23,7 @@ struct Options {
     std::string file;
     bool yes = false;
     bool onlyChanged = false;  // burn only the words that differ
+    bool quiet = false;        // only the errors and the result line
     bool simulate = false;
     bool help = false;
     bool version = false;

@@ -146,6 +146,13 @@ void* handle() { return open(); }
 
 bool simulatedboard() { return dlsym(open(), "zavsimSave") != nullptr; }
 
+std::optional<uint16_t> simulatedbase() {
+    using Base = int32_t (*)();
+    const auto base = reinterpret_cast<Base>(dlsym(open(), "zavsimBase"));
+    if (!base) return std::nullopt;
+    return static_cast<uint16_t>(base());
+}
+
 int32_t zavSR(int32_t value, int32_t count) {
     return lookup(boundSR, "zavSR")(value, count);
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace binding {
@@ -39,6 +40,10 @@ void zavOUT(int32_t port, int32_t value);
 // True when the loaded library is the simulated board (it has exports of its
 // own beside the four): its port is never a kernel device. Loads the library.
 bool simulatedboard();
+
+// The base address the simulated board answers at, or nothing when the
+// loaded library is not the simulated board. Loads the library.
+std::optional<uint16_t> simulatedbase();
 
 // The opened library handle, for tests that reach the simulated board's extra
 // exports through the same library the program uses. Loads the library.

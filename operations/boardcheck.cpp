@@ -8,7 +8,7 @@
 
 int16_t checkhardware(State& s, Frontend& f) {
     const int16_t found = detecthardware(s);
-    noteunreachableport(s, f);
+    if (found != 1) noteunreachableport(s, f);  // a board that answers was reached
     if (found == 1)
         f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!");
     else

@@ -158,6 +158,8 @@ bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
     }
     if (ok) successlines(f, mode);
     allpinslow(s);
+    // Even a pass that found every word can have read an empty bus (0x3FFF
+    // is also what an erased word reads): the note stays.
     noteunreachableport(s, f);
     return ok;
 }

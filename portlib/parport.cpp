@@ -72,9 +72,15 @@ namespace {
 
 const char* const emptybus = " Meanwhile the port reads 0xFF and writes to it go nowhere.";
 
+// The base address a register belongs to, as the person chose it: a port's
+// base is a multiple of 4 (0x278, 0x378, 0x3BC; PCI cards' I/O ranges are
+// aligned to their size), and its registers are base to base+2. A register
+// that cannot be one of those is named as it is.
+uint16_t chosenbase(uint16_t port) { return (port & 3) == 3 ? port : port & ~3u; }
+
 std::string noportmessage(uint16_t port, const std::vector<Known>& known,
                           const std::string& devroot) {
-    return "zavbit2: " + portinfo::noport(port, known, devroot) + emptybus;
+    return "zavbit2: " + portinfo::noport(chosenbase(port), known, devroot) + emptybus;
 }
 
 std::string devicemessage(const char* verb, const std::string& path, uint32_t base, int error) {
@@ -82,7 +88,7 @@ std::string devicemessage(const char* verb, const std::string& path, uint32_t ba
 }
 
 std::string rawmessage(uint16_t port, int error) {
-    std::string text = "zavbit2: no raw access to I/O address " + hex(port) + ": " +
+    std::string text = "zavbit2: no raw access to I/O address " + hex(chosenbase(port)) + ": " +
                        std::strerror(error) + ".";
     if (error == EPERM)
         text += " Port instructions need root (or CAP_SYS_RAWIO); or unset ZAVBIT2_RAWIO"

@@ -38,7 +38,7 @@ done
 
 case="a settings file over 1 MiB is ignored, with a word"
 { printf '[OPTIONS]\nLPT= 632\n'; head -c 2097152 /dev/zero | tr '\0' ';'; } >quibb9x.ini
-"$prog" --simulate detect >out.txt 2>err.txt </dev/null
+"$prog" detect >out.txt 2>err.txt </dev/null
 status=$?
 [ "$status" = 2 ] || fail "exit status $status, expected 2"
 head -n 1 err.txt | grep -qxF "quibb9x: ignoring the settings file $tmp/quibb9x.ini: larger than 1 MiB; remove or replace it" ||

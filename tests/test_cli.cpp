@@ -89,6 +89,9 @@ TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
     o = parsed({"--yes", "erase"});
     EXPECT_EQ(o.command, "erase");
     EXPECT_TRUE(o.yes);
+    EXPECT_FALSE(o.quiet);
+    EXPECT_TRUE(parsed({"-q", "detect"}).quiet);
+    EXPECT_TRUE(parsed({"detect", "--quiet"}).quiet);
 
     // No command: the window, with the same options, and Qt's own for it.
     o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse"});
@@ -153,12 +156,13 @@ TEST(CliConsole, StatusOnStandardOutputBoxesOnStandardError) {
 }
 
 TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
+    // The question goes to standard error, --yes's answer is a status line.
     auto ask = [](bool yes, std::istream* terminal, std::string* shown = nullptr) {
         std::ostringstream out, err;
         ConsoleFrontend f(out, err, false, yes, terminal);
         const Answer a = f.message("Are you sure you want to erase the PIC?", "*ERASE*",
                                    Buttons::YesNo);
-        if (shown) *shown = err.str();
+        if (shown) *shown = yes ? out.str() : err.str();
         return a;
     };
     std::string shown;
@@ -179,23 +183,47 @@ TEST(CliConsole, QuestionAnsweredByYesOptionOrTheTerminalElseNo) {
 TEST(CliConsole, ProgressIsOneRedrawnLineClearedBeforeOtherOutput) {
     std::ostringstream out, err;
     ConsoleFrontend f(out, err, true, false, nullptr);
+    double now = 10;
+    f.setclock([&] { return now; });
     f.statusAdd("Program memory: ");
     f.statusAdd("Programming...");
-    f.progressValue(0);  // nothing to show yet
+    f.progressValue(0);  // nothing to show yet; the pass starts
     f.progressMax(5);
+    now = 12;
     f.progressValue(1);
     f.progressValue(1);  // no change, no redraw
+    now = 13;
     f.progressValue(3);
     const std::string drawn = err.str();
     EXPECT_EQ(drawn,
-              "\rProgram memory: Programming... [######........................] 20%\x1b[K"
-              "\rProgram memory: Programming... [##################............] 60%\x1b[K");
-    f.statusAdd("SUCCESS!");  // the line goes before anything else is written
-    f.progressValue(0);       // the pass's final reset draws nothing
-    EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
+              "\rProgram memory: Programming... [######........................] 20%, 8 s left\x1b[K"
+              "\rProgram memory: Programming... [##################............] 60%, 2 s left\x1b[K");
+    // The next line ends the pass: the bar reaches its total, then goes.
+    f.statusAdd("SUCCESS!");
+    f.progressValue(0);  // the pass's final reset draws nothing
+    const std::string total =
+        "\rProgram memory: Programming... [##############################] 100%\x1b[K\r\x1b[K";
+    EXPECT_EQ(err.str(), drawn + total);
     f.finish();  // nothing left to clear
-    EXPECT_EQ(err.str(), drawn + "\r\x1b[K");
+    EXPECT_EQ(err.str(), drawn + total);
     EXPECT_EQ(out.str(), "Program memory: \nProgramming...\nSUCCESS!\n");
+}
+
+TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
+    std::ostringstream out, err;
+    ConsoleFrontend q(out, err, true, true, nullptr, true);
+    q.statusAdd("Programming...");
+    q.progressMax(4);
+    q.progressValue(2);
+    q.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
+    EXPECT_EQ(q.message("Are you sure you want to erase the PIC?", "*ERASE*", Buttons::YesNo),
+              Answer::Yes);
+    q.statusAdd("**ERROR!**");
+    q.message("Invalid address: 0x200", "", Buttons::Ok);
+    q.summary("SUCCESS!");
+    q.finish();
+    EXPECT_EQ(out.str(), "SUCCESS!\n");
+    EXPECT_EQ(err.str(), "Invalid address: 0x200\n");
 }
 
 TEST_F(InTempDir, StartUpTakesTheSettingsFileThenTheOverrides) {

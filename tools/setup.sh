@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs what the build needs (only what is missing) and builds into build/.
-# Sourced by ./test and ./run.
+# Installs what the build needs (only what is missing), configures build/ and
+# builds. Run by ./test and ./run.
+# Usage: tools/setup.sh [TARGET...]
+#   no target: everything, tests and benchmarks included, with the tools the
+#              tests use;
+#   targets:   only those (./run asks for the program, which brings its two
+#              port libraries), so a first run does not wait for the tests.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgtest-dev libbenchmark-dev
-          gputils srecord fonts-dejavu-core)
-
-# sigrok-cli reads the --vcd captures back in a test.
-packages+=(sigrok-cli)
+# Configuring needs GoogleTest's package even when no test is built.
+packages=(cmake make g++ pkg-config qt6-base-dev libgtest-dev fonts-dejavu-core)
+if (($# == 0)); then
+  packages+=(libbenchmark-dev gputils srecord)
+  # sigrok-cli reads the --vcd captures back in a test.
+  packages+=(sigrok-cli)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,4 +29,6 @@ fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j "$(nproc)"
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build "$root/build" -j "$(nproc)" "${targets[@]}"

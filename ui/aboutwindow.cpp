@@ -55,7 +55,8 @@ void AboutWindow::Form_Load(const std::string& version) {
         "**Version " + version + "**",
         separator,
         "This software is a complete rewrite of the original QUIBB.",
-        "Code, user interface and improvements: the quibb9x developers, 2026.",
+        "Code, user interface and improvements: the quibb9x developers, 2026; "
+        "free software under the GNU GPL, version 2 or later.",
         "Contact: the quibb9x project's issue tracker.",
         separator,
         "Earlier program: QUIBB, by its original developers.",

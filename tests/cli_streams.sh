@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# --quiet keeps only the errors and the result line; the progress line shows
+# on a terminal (up to its total), never in a file; the real port library and
+# the refusal say the port chosen, each once; the bash completion's words.
+# Arguments: the program, the fixtures directory.
+source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
+failures=0
+fail() {
+    echo "FAIL [$case]: $*" >&2
+    failures=$((failures + 1))
+}
+expect() {  # status, then the whole of standard output and of standard error
+    [ "$status" = "$1" ] && [ "$(cat out.txt)" = "$2" ] && [ "$(cat err.txt)" = "$3" ] ||
+        fail "status $status, output '$(cat out.txt)', errors '$(cat err.txt)'"
+}
+sim() { "$prog" --simulate "$@" >out.txt 2>err.txt </dev/null; status=$?; }
+blink=$fixtures/f84_blink_inhx32.hex
+
+case="--quiet"
+sim -q burn "$blink"
+expect 0 "SUCCESS!" ""
+sim --quiet read-bin chip.bin
+expect 0 "Ok. Save successfull!" ""
+sim -q erase --yes
+expect 0 "DONE." ""
+sim -q verify "$blink"
+expect 1 "" "ERROR!: Failed at 0x0: Expecting 0x2805, found 0x3FFF."
+"$prog" --port 0x378 -q detect >out.txt 2>err.txt </dev/null
+status=$?
+expect 1 "" "$(head -n 1 err.txt)
+quibb9x: no board answers at port 0x378, which the port library cannot reach (its line above says why and what to do)"
+grep -q "^zavbit2: no parallel port has its registers at I/O address 0x378\. " err.txt || fail "library: $(cat err.txt)"
+
+case="progress"
+sim burn "$blink"
+grep -q $'[\r#]' err.txt out.txt && fail "progress characters in a file"
+script -qec "'$prog' --simulate burn '$blink'" /dev/null </dev/null >tty.txt 2>&1 || fail "burn on a terminal failed"
+for region in "Program memory" "ID memory" "Data memory" "Configuration memory"; do
+    grep -qF "$region: Programming... [##############################] 100%" tty.txt || fail "$region: no total"
+done
+grep -qE "Program memory: Programming\.\.\. \[#*\.+\] [0-9]+%, [0-9]+ s left" tty.txt || fail "no time left"
+
+case="completion"
+completions() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _quibb9x
+             echo "${COMPREPLY[*]}"' _ "$fixtures/../../data/bash-completion/quibb9x" "$prog" "$@"
+}
+touch mine.hex
+[ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --config 1 verify mi)" = \
+  "burn blank-check|--quiet|16F83 16F84 16F84A|mine.hex" ] || fail "$(completions --device 16F8)"
+exit $((failures > 0))
