@@ -736,8 +736,8 @@ bool MainWindow::confirmword() {
         "quibb9x: the configuration word " + hex4(word) + " " + from + ". Burnt, it " + effect +
         " and selects the " + oscillators[word & 3] +
         " oscillator.\n\nBurn it all the same? To burn another word, answer No and set it "
-        "under \"Configuration Word:\", load a HEX file that has one, or keep one with \"Save "
-        "Settings\".";
+        "under \"Configuration Word:\" (\"Save Settings\" keeps it for the next start), or "
+        "load a HEX file that has one.";
     return message(text, "CONFIGURATION WORD?", Buttons::YesNo) == Answer::Yes;
 }
 
