@@ -510,16 +510,10 @@ void MainWindow::holdprogress(std::optional<int> maximum, std::optional<int> val
         return;
     }
     constexpr int64_t livelyNs = 20'000'000;
+    if (maximum) flushprogress();  // what was held for the old maximum goes first
     bool due = false;
     {
         const std::lock_guard<std::mutex> lock(progressmutex);
-        // A new maximum goes before the value that was held for the old one.
-        if (maximum && pendingvalue) {
-            const int held = *pendingvalue;
-            pendingvalue.reset();
-            QMetaObject::invokeMethod(this, [this, held] { ProgressBar1->setValue(held); },
-                                      Qt::QueuedConnection);
-        }
         if (maximum) pendingmaximum = maximum;
         if (value) pendingvalue = value;
         due = platform::waits().nowNs() - progresssentNs >= livelyNs;
@@ -534,9 +528,9 @@ void MainWindow::flushprogress() {
         const std::lock_guard<std::mutex> lock(progressmutex);
         maximum.swap(pendingmaximum);
         value.swap(pendingvalue);
+        if (!maximum && !value) return;
         progresssentNs = platform::waits().nowNs();
     }
-    if (!maximum && !value) return;
     QMetaObject::invokeMethod(
         this,
         [this, maximum, value] {
