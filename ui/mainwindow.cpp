@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
 #include "image/dumps.h"
@@ -30,7 +31,9 @@
 #include "image/image.h"
 #include "operations/boardcheck.h"
 #include "operations/erase.h"
+#include "operations/portcheck.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "ui/aboutwindow.h"
 #include "settings/settings.h"
 
@@ -222,7 +225,8 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     Form_Load();
     applyoverrides(overrides);
 
-    // SIGTERM (a logout, a kill) or Ctrl-C in the terminal that started the
+    // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
+    // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
     // window: close as the person would, so a running operation stops at its
     // next word and the programming voltage goes off first.
     auto* signalwatch = new QTimer(this);
@@ -443,33 +447,103 @@ void MainWindow::onwindow(std::function<void()> call) {
 }
 
 void MainWindow::statusClear() {
+    flushprogress();
     onwindow([this] { List2->clear(); });
 }
 void MainWindow::statusAdd(const std::string& line) {
+    flushprogress();
     onwindow([this, line = qs(line)] { List2->addItem(line); });
 }
 void MainWindow::statusRepaint() {
+    flushprogress();
     onwindow([this] { List2->repaint(); });
 }
 void MainWindow::fileListClear() {
+    flushprogress();
     onwindow([this] { List3->clear(); });
 }
 void MainWindow::fileListAdd(const std::string& line) {
+    flushprogress();
     onwindow([this, line = qs(line)] { List3->addItem(line); });
 }
-void MainWindow::progressMax(int maximum) {
-    onwindow([this, maximum] { ProgressBar1->setMaximum(maximum); });
-}
-void MainWindow::progressValue(int value) {
-    onwindow([this, value] { ProgressBar1->setValue(value); });
-}
+void MainWindow::progressMax(int maximum) { holdprogress(maximum, std::nullopt); }
+void MainWindow::progressValue(int value) { holdprogress(std::nullopt, value); }
 void MainWindow::windowRepaint() {
+    flushprogress();
     onwindow([this] { repaint(); });
+}
+
+// A burn moves the bar once a word. Carried to the window at once, each step
+// would wake the window's thread in the middle of the word's bit traffic,
+// and the repaint would take the processor from the worker (the scheduler
+// puts a thread it wakes beside the one that woke it): about 1 % of a burn.
+// So the steps wait for the worker's next sleep, which the window's thread
+// may then fill, or for the operation's next other call; only the latest
+// maximum and value count. A pass without sleeps (Verify, a dump) still
+// sends them every 20 ms.
+class MainWindow::ProgressWaits : public platform::Waits {
+public:
+    explicit ProgressWaits(MainWindow& w) : w_(w), inner_(platform::waits()) {
+        platform::installWaits(this);
+    }
+    ~ProgressWaits() override {
+        // Unless whoever installed the waits before has taken them back.
+        if (&platform::waits() == this)
+            platform::installWaits(&inner_ == &platform::realWaits() ? nullptr : &inner_);
+    }
+    int64_t nowNs() override { return inner_.nowNs(); }
+    void holdUntil(int64_t deadlineNs) override { inner_.holdUntil(deadlineNs); }
+    void sleepMs(int milliseconds) override {
+        w_.flushprogress();
+        inner_.sleepMs(milliseconds);
+    }
+
+private:
+    MainWindow& w_;
+    platform::Waits& inner_;
+};
+
+void MainWindow::holdprogress(std::optional<int> maximum, std::optional<int> value) {
+    if (QThread::currentThread() == thread()) {
+        if (maximum) ProgressBar1->setMaximum(*maximum);
+        if (value) ProgressBar1->setValue(*value);
+        return;
+    }
+    constexpr int64_t livelyNs = 20'000'000;
+    if (maximum) flushprogress();  // what was held for the old maximum goes first
+    bool due = false;
+    {
+        const std::lock_guard<std::mutex> lock(progressmutex);
+        if (maximum) pendingmaximum = maximum;
+        if (value) pendingvalue = value;
+        due = platform::waits().nowNs() - progresssentNs >= livelyNs;
+    }
+    if (due) flushprogress();
+}
+
+void MainWindow::flushprogress() {
+    if (QThread::currentThread() == thread()) return;
+    std::optional<int> maximum, value;
+    {
+        const std::lock_guard<std::mutex> lock(progressmutex);
+        maximum.swap(pendingmaximum);
+        value.swap(pendingvalue);
+        if (!maximum && !value) return;
+        progresssentNs = platform::waits().nowNs();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, maximum, value] {
+            if (maximum) ProgressBar1->setMaximum(*maximum);
+            if (value) ProgressBar1->setValue(*value);
+        },
+        Qt::QueuedConnection);
 }
 
 // The operation waits for the answer, as it would for a box of its own.
 Answer MainWindow::message(const std::string& text, const std::string& title, Buttons buttons) {
     if (QThread::currentThread() == thread()) return askBox(text, title, buttons);
+    flushprogress();
     auto box = std::make_shared<PendingBox>(PendingBox{text, title, buttons});
     QMetaObject::invokeMethod(this, [this, box] { showpendingbox(box); }, Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(boxmutex);
@@ -525,22 +599,27 @@ void MainWindow::text_port_Change() {
 // ---- Configuration word editor ----
 
 void MainWindow::C_DblClick(int index) {
+    wordfrom = WordFrom::edit;
     editor.C_DblClick(state, index);
     showeditor();
 }
 void MainWindow::OSC_Click(int index) {
+    wordfrom = WordFrom::edit;
     editor.OSC_Click(state, index);
     showeditor();
 }
 void MainWindow::cWDTE_Click() {
+    wordfrom = WordFrom::edit;
     editor.cWDTE_Click(state, cWDTE->isChecked());
     showeditor();
 }
 void MainWindow::cPWRTE_Click() {
+    wordfrom = WordFrom::edit;
     editor.cPWRTE_Click(state, cPWRTE->isChecked());
     showeditor();
 }
 void MainWindow::cCP_Click() {
+    wordfrom = WordFrom::edit;
     editor.cCP_Click(state, cCP->isChecked());
     showeditor();
 }
@@ -580,24 +659,34 @@ void MainWindow::bCargar_Click() {
     setfilename(text_filename, *name);
     if (loadhexfile(state, *this, *name)) {
         enableburn(true);
+        // A word left from an earlier file is no longer the file's choice.
+        if (state.configused != 0) wordfrom = WordFrom::file;
+        else if (wordfrom == WordFrom::file) wordfrom = WordFrom::earlierfile;
         updateC();
     } else {
         enableburn(false);
     }
 }
 
-void MainWindow::bbin_Click() {
-    const auto name = askFile({true, "SAVE BIN", "", "*.bin", "bin"});
-    if (!name) return;
-    state.dumpfile = *name;
-    runoperation([this] { save_bin(state, *this); }, [this] { enableburn(false); });
-}
+void MainWindow::bbin_Click() { dump({true, "SAVE BIN", "", "*.bin", "bin"}, &save_bin); }
+void MainWindow::bhex_Click() { dump({true, "SAVE HEX", "", "*.hex", "hex"}, &save_hex); }
 
-void MainWindow::bhex_Click() {
-    const auto name = askFile({true, "SAVE HEX", "", "*.hex", "hex"});
+// A dump that cannot read the chip refuses before programming mode and
+// writes no file; Burn and Verify are left as they were then.
+void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Frontend&)) {
+    const auto name = askFile(request);
     if (!name) return;
-    state.dumpfile = *name;
-    runoperation([this] { save_hex(state, *this); }, [this] { enableburn(false); });
+    dumped = false;
+    runoperation(
+        [this, writer, name = *name] {
+            if (!chipreadable()) return;
+            dumped = true;
+            state.dumpfile = name;
+            writer(state, *this);
+        },
+        [this] {
+            if (dumped) enableburn(false);
+        });
 }
 
 // An image loaded while a larger device was selected would wrap round the
@@ -609,11 +698,77 @@ bool MainWindow::imagefits() {
     return false;
 }
 
+namespace {
+
+std::string hex4(int16_t word) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(static_cast<uint16_t>(word)));
+    return text;
+}
+
+const char* const oscillators[4] = {"LP", "XT", "HS", "RC"};
+
+}  // namespace
+
+// The start-up word 0x0000 would close the chip: the question names the
+// word, what it does and where another one comes from.
+bool MainWindow::confirmword() {
+    if (wordfrom != WordFrom::startup && wordfrom != WordFrom::earlierfile) return true;
+    if (state.configused == 0) return true;  // no configuration word is burnt
+    const int16_t word = static_cast<int16_t>(state.configmem[0] & state.configmask);
+    const std::string from =
+        wordfrom == WordFrom::startup
+            ? "is the editor's start-up word: neither the HEX file nor the settings file gives "
+              "one, and it has not been edited"
+            : "is left from an earlier HEX file: neither this file nor the settings file gives "
+              "one, and it has not been edited";
+    const std::string effect =
+        codeprotected(state, word)
+            ? "turns code protection on (the chip then reads as zeros until it is erased)"
+            : "leaves code protection off";
+    const std::string text =
+        "quibb9x: the configuration word " + hex4(word) + " " + from + ". Burnt, it " + effect +
+        " and selects the " + oscillators[word & 3] +
+        " oscillator.\n\nBurn it all the same? To burn another word, answer No and set it "
+        "under \"Configuration Word:\" (\"Save Settings\" keeps it for the next start), or "
+        "load a HEX file that has one.";
+    return message(text, "CONFIGURATION WORD?", Buttons::YesNo) == Answer::Yes;
+}
+
+bool MainWindow::boardanswers(const std::string& nothing) {
+    const auto absent = noboard(state);
+    if (!absent) return true;
+    noteunreachableport(state, *this);
+    std::string text = "quibb9x: " + absent->what;
+    if (!absent->unreachable)
+        text += "; check the port chosen under \"Select the LPT:\", the cable and the board's "
+                "power.";
+    message(text + " " + nothing, "NO BOARD!");
+    return false;
+}
+
+bool MainWindow::chipreadable() {
+    if (!boardanswers("No file was written.")) return false;
+    const auto word = protectedword(state);
+    if (!word) return true;
+    message("quibb9x: the chip is code-protected (configuration word " + hex4(*word) +
+                "): its memory reads as zeros, so no file was written. Only \"Erase\" lifts "
+                "the protection, and it clears the chip.",
+            "PROTECTED!");
+    return false;
+}
+
 void MainWindow::bProgramar_Click() {
-    if (imagefits()) runoperation([this] { program2(state, *this, modeprogram); });
+    if (!imagefits() || !confirmword()) return;
+    runoperation([this] {
+        if (boardanswers("Nothing was burnt.")) program2(state, *this, modeprogram);
+    });
 }
 void MainWindow::bverificar_Click() {
-    if (imagefits()) runoperation([this] { program2(state, *this, modeverify); });
+    if (!imagefits()) return;
+    runoperation([this] {
+        if (boardanswers("Nothing was verified.")) program2(state, *this, modeverify);
+    });
 }
 void MainWindow::bBorrar_Click() {
     runoperation([this] { erasechip(state, *this); });
@@ -633,7 +788,11 @@ void MainWindow::runoperation(std::function<void()> work, std::function<void()> 
     afteroperation = std::move(after);
     lockcontrols();
     worker = std::thread([this, work = std::move(work)] {
-        work();
+        {
+            ProgressWaits waits(*this);
+            work();
+        }
+        flushprogress();  // the bar's last step, before the operation ends
         QMetaObject::invokeMethod(this, [this] { finishoperation(); }, Qt::QueuedConnection);
     });
 }
@@ -717,6 +876,7 @@ void MainWindow::load_ini() {
     if (port.text) text_port->setText(qs(*port.text));
 
     if (auto word = readint16(v.cword)) state.configmem[0] = *word;
+    if (!v.cword.empty()) wordfrom = WordFrom::settings;  // as the command line counts it
     updateC();
 
     setfilename(text_filename, v.load);
@@ -746,6 +906,7 @@ void MainWindow::applyoverrides(const Overrides& o) {
         }
     }
     if (o.config) {
+        wordfrom = WordFrom::edit;
         editor.setword(state, *o.config);
         showeditor();
     }
