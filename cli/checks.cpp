@@ -20,6 +20,7 @@
 #include "image/image.h"
 #include "operations/portcheck.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "portinfo.h"
 #include "settings/settings.h"
 
@@ -149,19 +150,17 @@ int checktarget(const std::string& path) {
 }
 
 int checkboard(State& s) {
-    if (detecthardware(s) == 1) return exitok;
-    std::string why = "no board answers at port " + portinfo::hex(static_cast<uint16_t>(s.portaddr));
-    if (const auto problem = portproblem(s))
-        why += ": " + *problem;
-    else
-        why += "; check the port address ('quibb9x ports'), the cable and the board's power";
-    return refuse(exitfailed, why);
+    const auto absent = noboard(s);
+    if (!absent) return exitok;
+    if (absent->unreachable) return refuse(exitfailed, absent->what);
+    return refuse(exitfailed, absent->what + "; check the port address ('quibb9x ports'), the "
+                                             "cable and the board's power");
 }
 
 int checkprotection(State& s) {
-    const int16_t word = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
-    if (!codeprotected(s, word)) return exitok;
-    return refuse(exitfailed, "the chip is code-protected (configuration word " + hex4(word) +
+    const auto word = protectedword(s);
+    if (!word) return exitok;
+    return refuse(exitfailed, "the chip is code-protected (configuration word " + hex4(*word) +
                                   "): its memory cannot be read, so no file was written; only an "
                                   "erase (quibb9x erase) lifts the protection, and it clears the chip");
 }

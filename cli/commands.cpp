@@ -14,6 +14,7 @@
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
+#include "core/stop.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "operations/blankcheck.h"
@@ -156,14 +157,17 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, Frontend& f) {
 
 int runcli(const Options& o) {
     // Needs neither the port library nor the board.
-    if (o.command == "ports") return listports(std::cout);
+    if (o.command == "ports") {
+        const int status = listports(std::cout);
+        return interrupted() ? stop::exitstatus() : status;
+    }
     const bool stdinTerminal = isatty(STDIN_FILENO) == 1;
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
         return usage("erase needs --yes when standard input is not a terminal");
     if (!o.vcd.empty() && !startcapture(o.vcd)) return exitfailed;
 
-    installinterrupt();
+    installinterrupt();  // again for tests, which run commands without climain
     platform::Waits& previous = platform::waits();
     InterruptWaits waits(previous);
     platform::installWaits(&waits);
@@ -192,6 +196,7 @@ int runcli(const Options& o) {
     if (status == exitinterrupted) {
         allpinslow(s);
         std::cerr << programname << ": interrupted; the board is idle (programming voltage off)\n";
+        status = stop::exitstatus();  // 130, or 128 + n for a hang-up, quit or closed output
     }
     if (!finishcapture(o.vcd) && status == exitok) status = exitfailed;
     return status;
@@ -200,18 +205,19 @@ int runcli(const Options& o) {
 int climain(int argc, char** argv, const Options& o) {
     // The command line needs no display: a core application loads no
     // platform plugin.
+    // Before anything is written: a closed output or a hang-up stops the
+    // run at its next wait instead of ending the program under Vpp.
+    installinterrupt();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(programname);
     State versioned;
     setversion(versioned);
     QCoreApplication::setApplicationVersion(QString::fromStdString(versioned.version));
-    if (o.help) {
-        std::cout << helptext();
-        return exitok;
-    }
-    if (o.version) {
-        std::cout << programname << " " << versioned.version << "\n";
-        return exitok;
+    if (o.help || o.version) {
+        if (o.help) std::cout << helptext();
+        else std::cout << programname << " " << versioned.version << "\n";
+        std::cout << std::flush;
+        return interrupted() ? stop::exitstatus() : exitok;
     }
     if (o.simulate) binding::chooseSimulated();
     return runcli(o);

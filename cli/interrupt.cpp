@@ -14,7 +14,10 @@ void check() {
 void installinterrupt() { stop::catchsignals(); }
 
 bool interrupted() { return stop::requested(); }
-void clearinterrupt() { stop::clear(); }
+void clearinterrupt() {
+    stop::clear();
+    stop::forgetsignal();
+}
 
 void InterruptWaits::holdUntil(int64_t deadlineNs) {
     check();

@@ -1,4 +1,4 @@
-// Ctrl-C and SIGTERM in the middle of an operation. The signal handler only
+// Ctrl-C, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE in the middle of an operation. The signal handler only
 // notes the signal; the waits, which every operation passes through at every
 // clock phase, notice it and unwind the operation by throwing
 // Interrupted, so the command line can put the board into its idle state
@@ -10,8 +10,9 @@ namespace cli {
 
 struct Interrupted {};
 
-// SIGINT and SIGTERM set the run's stop flag (core/stop.h), without
-// SA_RESTART, so a read from the terminal returns at once.
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE set the run's stop flag
+// (core/stop.h), without SA_RESTART, so a read from the terminal returns at
+// once; one the caller ignored stays ignored.
 void installinterrupt();
 bool interrupted();
 void clearinterrupt();  // tests run several commands in one process

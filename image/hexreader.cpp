@@ -147,6 +147,9 @@ bool loadhexfile(State& s, Frontend& f, const std::string& filename) {
     bool ok = false;
     if (fp) {
         cleararrays(s);
+        // Each load starts from the start-up image, so no word of an earlier
+        // file is burnt where this one has a gap.
+        clearwords(s);
         std::string line;
         long long number = 0;
         int64_t upper = 0;  // from the latest type 02 or 04 record

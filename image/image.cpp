@@ -1,6 +1,8 @@
 #include "image.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 std::string hexupper(uint32_t value) {
     char text[16];
@@ -13,6 +15,13 @@ void cleararrays(State& s) {
     s.configused = 0;
     s.idused = 0;
     s.dataused = 0;
+}
+
+void clearwords(State& s) {
+    std::fill(std::begin(s.progmem), std::end(s.progmem), int16_t{0});
+    std::fill(std::begin(s.idmem), std::end(s.idmem), int16_t{0});
+    std::fill(std::begin(s.configmem) + 1, std::end(s.configmem), int16_t{0});
+    std::fill(std::begin(s.datamem), std::end(s.datamem), int16_t{0});
 }
 
 int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,

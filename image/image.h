@@ -18,6 +18,11 @@ std::string hexupper(uint32_t value);
 // Sets the four counters to 0; the arrays keep their words.
 void cleararrays(State& s);
 
+// Puts every word of the four arrays back to its start-up value 0, except
+// the configuration word itself (configmem[0]): that is the editor's word,
+// which the settings file or an edit may have chosen.
+void clearwords(State& s);
+
 // Stores count words at word address `address` into the region whose array,
 // base, size (number of words the chip has) and counter are given. A record
 // that runs past the region's last word is refused whole with the

@@ -116,5 +116,8 @@ int runwindow(int argc, char** argv, const Overrides& overrides, bool quitAfterS
     });
     MainWindow window(overrides);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Closed by a signal: the command line's status for it (130, or 128 + n
+    // for a hang-up, a quit or a closed output).
+    return stop::signalled() ? stop::exitstatus() : status;
 }

@@ -30,7 +30,9 @@
 #include "image/image.h"
 #include "operations/boardcheck.h"
 #include "operations/erase.h"
+#include "operations/portcheck.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "ui/aboutwindow.h"
 #include "settings/settings.h"
 
@@ -222,7 +224,8 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     Form_Load();
     applyoverrides(overrides);
 
-    // SIGTERM (a logout, a kill) or Ctrl-C in the terminal that started the
+    // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
+    // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
     // window: close as the person would, so a running operation stops at its
     // next word and the programming voltage goes off first.
     auto* signalwatch = new QTimer(this);
@@ -525,22 +528,27 @@ void MainWindow::text_port_Change() {
 // ---- Configuration word editor ----
 
 void MainWindow::C_DblClick(int index) {
+    wordfrom = WordFrom::edit;
     editor.C_DblClick(state, index);
     showeditor();
 }
 void MainWindow::OSC_Click(int index) {
+    wordfrom = WordFrom::edit;
     editor.OSC_Click(state, index);
     showeditor();
 }
 void MainWindow::cWDTE_Click() {
+    wordfrom = WordFrom::edit;
     editor.cWDTE_Click(state, cWDTE->isChecked());
     showeditor();
 }
 void MainWindow::cPWRTE_Click() {
+    wordfrom = WordFrom::edit;
     editor.cPWRTE_Click(state, cPWRTE->isChecked());
     showeditor();
 }
 void MainWindow::cCP_Click() {
+    wordfrom = WordFrom::edit;
     editor.cCP_Click(state, cCP->isChecked());
     showeditor();
 }
@@ -580,24 +588,34 @@ void MainWindow::bCargar_Click() {
     setfilename(text_filename, *name);
     if (loadhexfile(state, *this, *name)) {
         enableburn(true);
+        // A word left from an earlier file is no longer the file's choice.
+        if (state.configused != 0) wordfrom = WordFrom::file;
+        else if (wordfrom == WordFrom::file) wordfrom = WordFrom::earlierfile;
         updateC();
     } else {
         enableburn(false);
     }
 }
 
-void MainWindow::bbin_Click() {
-    const auto name = askFile({true, "SAVE BIN", "", "*.bin", "bin"});
-    if (!name) return;
-    state.dumpfile = *name;
-    runoperation([this] { save_bin(state, *this); }, [this] { enableburn(false); });
-}
+void MainWindow::bbin_Click() { dump({true, "SAVE BIN", "", "*.bin", "bin"}, &save_bin); }
+void MainWindow::bhex_Click() { dump({true, "SAVE HEX", "", "*.hex", "hex"}, &save_hex); }
 
-void MainWindow::bhex_Click() {
-    const auto name = askFile({true, "SAVE HEX", "", "*.hex", "hex"});
+// A dump that cannot read the chip refuses before programming mode and
+// writes no file; Burn and Verify are left as they were then.
+void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Frontend&)) {
+    const auto name = askFile(request);
     if (!name) return;
-    state.dumpfile = *name;
-    runoperation([this] { save_hex(state, *this); }, [this] { enableburn(false); });
+    dumped = false;
+    runoperation(
+        [this, writer, name = *name] {
+            if (!chipreadable()) return;
+            dumped = true;
+            state.dumpfile = name;
+            writer(state, *this);
+        },
+        [this] {
+            if (dumped) enableburn(false);
+        });
 }
 
 // An image loaded while a larger device was selected would wrap round the
@@ -609,11 +627,77 @@ bool MainWindow::imagefits() {
     return false;
 }
 
+namespace {
+
+std::string hex4(int16_t word) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(static_cast<uint16_t>(word)));
+    return text;
+}
+
+const char* const oscillators[4] = {"LP", "XT", "HS", "RC"};
+
+}  // namespace
+
+// The start-up word 0x0000 would close the chip: the question names the
+// word, what it does and where another one comes from.
+bool MainWindow::confirmword() {
+    if (wordfrom != WordFrom::startup && wordfrom != WordFrom::earlierfile) return true;
+    if (state.configused == 0) return true;  // no configuration word is burnt
+    const int16_t word = static_cast<int16_t>(state.configmem[0] & state.configmask);
+    const std::string from =
+        wordfrom == WordFrom::startup
+            ? "is the editor's start-up word: neither the HEX file nor the settings file gives "
+              "one, and it has not been edited"
+            : "is left from an earlier HEX file: neither this file nor the settings file gives "
+              "one, and it has not been edited";
+    const std::string effect =
+        codeprotected(state, word)
+            ? "turns code protection on (the chip then reads as zeros until it is erased)"
+            : "leaves code protection off";
+    const std::string text =
+        "quibb9x: the configuration word " + hex4(word) + " " + from + ". Burnt, it " + effect +
+        " and selects the " + oscillators[word & 3] +
+        " oscillator.\n\nBurn it all the same? To burn another word, answer No and set it "
+        "under \"Configuration Word:\", load a HEX file that has one, or keep one with \"Save "
+        "Settings\".";
+    return message(text, "CONFIGURATION WORD?", Buttons::YesNo) == Answer::Yes;
+}
+
+bool MainWindow::boardanswers(const std::string& nothing) {
+    const auto absent = noboard(state);
+    if (!absent) return true;
+    noteunreachableport(state, *this);
+    std::string text = "quibb9x: " + absent->what;
+    if (!absent->unreachable)
+        text += "; check the port chosen under \"Select the LPT:\", the cable and the board's "
+                "power.";
+    message(text + " " + nothing, "NO BOARD!");
+    return false;
+}
+
+bool MainWindow::chipreadable() {
+    if (!boardanswers("No file was written.")) return false;
+    const auto word = protectedword(state);
+    if (!word) return true;
+    message("quibb9x: the chip is code-protected (configuration word " + hex4(*word) +
+                "): its memory reads as zeros, so no file was written. Only \"Erase\" lifts "
+                "the protection, and it clears the chip.",
+            "PROTECTED!");
+    return false;
+}
+
 void MainWindow::bProgramar_Click() {
-    if (imagefits()) runoperation([this] { program2(state, *this, modeprogram); });
+    if (!imagefits() || !confirmword()) return;
+    runoperation([this] {
+        if (boardanswers("Nothing was burnt.")) program2(state, *this, modeprogram);
+    });
 }
 void MainWindow::bverificar_Click() {
-    if (imagefits()) runoperation([this] { program2(state, *this, modeverify); });
+    if (!imagefits()) return;
+    runoperation([this] {
+        if (boardanswers("Nothing was verified.")) program2(state, *this, modeverify);
+    });
 }
 void MainWindow::bBorrar_Click() {
     runoperation([this] { erasechip(state, *this); });
@@ -717,6 +801,7 @@ void MainWindow::load_ini() {
     if (port.text) text_port->setText(qs(*port.text));
 
     if (auto word = readint16(v.cword)) state.configmem[0] = *word;
+    if (!v.cword.empty()) wordfrom = WordFrom::settings;  // as the command line counts it
     updateC();
 
     setfilename(text_filename, v.load);
@@ -746,6 +831,7 @@ void MainWindow::applyoverrides(const Overrides& o) {
         }
     }
     if (o.config) {
+        wordfrom = WordFrom::edit;
         editor.setword(state, *o.config);
         showeditor();
     }

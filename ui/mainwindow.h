@@ -133,6 +133,14 @@ private:
     void onwindow(std::function<void()> call);
     void showpendingbox(const std::shared_ptr<PendingBox>& box);
     bool imagefits();  // the image's program words fit the chosen device
+    // Burn asks before it burns a configuration word that nobody chose.
+    bool confirmword();
+    // The checks before programming mode, on the worker thread: each says
+    // why in a box when the operation cannot go on. `nothing` ends the box
+    // ("Nothing was burnt.").
+    bool boardanswers(const std::string& nothing);
+    bool chipreadable();
+    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&));
 
     void buildwidgets();
     void connecthandlers();
@@ -160,6 +168,11 @@ private:
     std::vector<QWidget*> locked;  // what lockcontrols disabled
     QPointer<QWidget> focusbefore;
     bool closewhenidle = false;
+    bool dumped = false;  // the last dump passed its checks and ran
+
+    // Where the configuration word in the editor came from.
+    enum class WordFrom { startup, earlierfile, file, settings, edit };
+    WordFrom wordfrom = WordFrom::startup;
     // A box asked for by the operation waits here for the person's answer;
     // `abandoned` lets the operation go on when the window is destroyed.
     std::mutex boxmutex;
