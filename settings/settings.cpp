@@ -224,6 +224,17 @@ bool profilewrite(const std::string& path, const std::string& section,
     return storeProfile(path, p);
 }
 
+bool profileremove(const std::string& path, const std::string& section,
+                   const std::string& key) {
+    Profile p;
+    if (!loadProfile(path, p)) return false;
+    const long sec = findSection(p, section);
+    const long line = sec < 0 ? -1 : findKey(p, sec, key);
+    if (line < 0) return true;
+    p.lines.erase(p.lines.begin() + line);
+    return storeProfile(path, p);
+}
+
 std::string settingsproblem(const std::string& path) {
     std::string text, why;
     return readbounded(path, text, why) ? "" : why;
@@ -302,6 +313,12 @@ bool save_ini(const State& s, const std::string& loadtext) {
     return ok;
 }
 
+bool savechip(const State& s, const std::string& chip) {
+    const std::string path = inipath(s);
+    if (chip.empty()) return profileremove(path, "OPTIONS", "CHIP");
+    return profilewrite(path, "OPTIONS", "CHIP", chip);
+}
+
 IniValues readsettings(const State& s) {
     const std::string path = inipath(s);
     IniValues v;
@@ -309,6 +326,7 @@ IniValues readsettings(const State& s) {
     v.lpt = readIniValue(path, "OPTIONS", "LPT");
     v.cword = readIniValue(path, "OPTIONS", "CWORD");
     v.load = readIniValue(path, "DIRECTORIES", "LOAD");
+    v.chip = readIniValue(path, "OPTIONS", "CHIP");
     return v;
 }
 
