@@ -17,6 +17,7 @@
 #include "devices/select.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
+#include "image/image.h"
 #include "operations/blankcheck.h"
 #include "operations/boardcheck.h"
 #include "operations/deviceid.h"
@@ -169,6 +170,7 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, Frontend& f,
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(s)) return refused;
     const ChipRow& row = currentchip(s);
+    if (!isoriginal(row)) fillerased(s);
     if (!loadhexfile(s, f, o.file)) return exitfailed;
     if (interrupted()) throw Interrupted{};
     if (isoriginal(row)) {
@@ -237,7 +239,7 @@ int listdevices(std::ostream& out) {
         std::string config = hexfixed(row.config[0].address);
         if (row.configcount > 1) config += ", " + hexfixed(row.config[1].address);
         char line[160];
-        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-13s  %-9s  %s\n",
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
                       chiplabel(row).c_str(), row.progwords, row.databytes, config.c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
                       row.tried == Tried::realboard ? "real board" : "simulated board");

@@ -15,6 +15,13 @@ void cleararrays(State& s) {
     s.dataused = 0;
 }
 
+void fillerased(State& s) {
+    for (auto& w : s.progmem) w = 0x3FFF;
+    for (auto& w : s.idmem) w = 0x3FFF;
+    for (auto& w : s.configmem) w = 0x3FFF;
+    for (auto& w : s.datamem) w = 0xFF;
+}
+
 int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
                    int16_t base, int16_t size, int16_t& used,
                    const int16_t* data, int32_t count) {

@@ -18,6 +18,11 @@ std::string hexupper(uint32_t value);
 // Sets the four counters to 0; the arrays keep their words.
 void cleararrays(State& s);
 
+// Fills every region with its erased value (0x3FFF, data 0xFF), so that the
+// words a file leaves out are burnt and verified as erased: the chips that
+// are erased before a burn.
+void fillerased(State& s);
+
 // Stores count words at word address `address` into the region whose array,
 // base, size (number of words the chip has) and counter are given. A record
 // that runs past the region's last word is refused whole with the
