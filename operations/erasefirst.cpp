@@ -34,6 +34,22 @@ bool stopped(Frontend& f) {
     return true;
 }
 
+// The words from i up to the end of their latch group (or of the region).
+int16_t groupend(const Region& r, int16_t i, int latches) {
+    int16_t end = i;
+    do ++end;
+    while ((r.base + end) % latches != 0 && end < *r.count);
+    return end;
+}
+
+// An erased chip already holds a group of erased words: the counter only
+// steps over them.
+bool erasedgroup(const Region& r, int16_t from, int16_t to) {
+    for (int16_t k = from; k < to; ++k)
+        if ((r.image[k] & r.mask) != r.mask) return false;
+    return true;
+}
+
 // Words go in groups of the row's latch count, each group ending where the
 // counter's low bits select the last latch: Load, then Increment + Load for
 // the others, one write cycle, Increment. The counter ends at base + count.
@@ -44,6 +60,11 @@ bool writeregion(State& s, Frontend& f, const Region& r, int latches) {
     while (i < *r.count) {
         if (stopped(f)) return false;
         f.progressValue(i);
+        const int16_t end = groupend(r, i, latches);
+        if (erasedgroup(r, i, end)) {
+            for (; i < end; ++i) sendcmd(s, s.cmdincaddr);
+            continue;
+        }
         for (;;) {
             sendcmd(s, r.writecommand);
             senddata(s, static_cast<int16_t>(r.image[i] & r.mask));

@@ -60,6 +60,9 @@ void bodywalk(State& s, Walk& w) {
 // walks the whole way from 0x2000 to the configuration word.
 void configwalk(State& s, Walk& w) {
     w.regions.push_back(configregion(s, Move::enterloadconfig));
+    // configused counts CONFIG2 too; the first region is CONFIG1 alone.
+    w.configcount = s.configused >= 1 ? 1 : 0;
+    if (s.configused > 1) w.regions.back().count = &w.configcount;
     addconfig2(s, w);
 }
 

@@ -37,7 +37,7 @@ struct Walk {
     Walk& operator=(const Walk&) = delete;
     std::vector<Region> regions;
     int16_t config2count = 0;  // CONFIG2 is visited when this is 1
-    int16_t configcount = 1;   // the blank check's one configuration word
+    int16_t configcount = 1;   // CONFIG1 alone, where the chip has CONFIG2
 };
 
 // Burn, verify, read-out and --only-changed: program memory, ID locations,
