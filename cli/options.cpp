@@ -313,7 +313,8 @@ std::string helptext() {
         "${XDG_STATE_HOME:-~/.local/state}/quibb9x/simulated-chip.txt; set but empty,\n"
         "the chip lasts one run.\n"
         "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
-        "130 interrupted (the board is left with the programming voltage off).\n";
+        "130 interrupted (the board is left with the programming voltage off); 129, 131\n"
+        "and 141 stopped the same way by SIGHUP, SIGQUIT or a closed output (SIGPIPE).\n";
     return text;
 }
 

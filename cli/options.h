@@ -16,7 +16,7 @@ enum Exit : int {
     exitok = 0,
     exitfailed = 1,        // mismatch, file not loaded or not written, no board
     exitusage = 2,         // bad arguments; one line on standard error says why
-    exitinterrupted = 130  // SIGINT or SIGTERM; the board was left idle
+    exitinterrupted = 130  // SIGINT or SIGTERM (128 + n for the others); the board was left idle
 };
 
 struct Options {

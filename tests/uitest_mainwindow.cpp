@@ -34,6 +34,7 @@
 #include "support/recorder.h"
 #include "support/scratchdir.h"
 #include "core/binding.h"
+#include "core/capture.h"
 #include "core/stop.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
@@ -775,7 +776,9 @@ TEST_F(Operations, AStoppedDumpLeavesNoFile) {
     w->state.tempfile = (dir / "quibb.tmp").string();
     for (const char* button : {"bbin", "bhex"}) {
         files.push_back((dir / "chip.dump").string());
-        during(button, 3, [&] { escape(); });  // program memory read, entering for the data
+        // After the protection check's two waits: program memory read,
+        // entering for the data.
+        during(button, 5, [&] { escape(); });
         expectidle();
         EXPECT_EQ(status().back(), "**STOPPED**") << button;
         EXPECT_TRUE(boxes.empty());
@@ -809,6 +812,143 @@ TEST_F(Operations, TheBoardTestsBoxesLeaveItsLinesInView) {
     EXPECT_EQ(answered, 5);
     EXPECT_EQ(real->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
               Qt::WindowMinimizeButtonHint);
+}
+
+// ---- Checks before an operation ----
+
+// Words 0 and 4 to 7, a gap at 1 to 3, no configuration word.
+const char* const gapped = ":020000000528D1\n:08000800090083168601831232\n:00000001FF\n";
+
+// After a full file, a short one: Burn writes its gaps as 0 and nothing of
+// the first file (whose configuration word it asks about first).
+TEST_F(Operations, ASecondLoadBurnsNoWordOfTheFirst) {
+    std::ofstream(dir / "gapped.hex") << gapped;
+    load((dir / "gapped.hex").string());
+    answers.push_back(Answer::Yes);
+    click("bProgramar");
+    settle(*w);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes[0].text.find(" is left from an earlier HEX file: "), std::string::npos);
+    EXPECT_EQ(status(), burnsuccess);
+    for (int i : {1, 2, 3}) EXPECT_EQ(w->state.progmem[i], 0);
+    expectburnt(8);
+    EXPECT_EQ(sim::board().read(1, 0), 0x3FFF);  // no ID word
+    EXPECT_EQ(sim::board().read(3, 0), 0xFF);    // no data byte
+}
+
+// The start-up word 0x0000 would protect the chip: Burn asks first; No sends
+// nothing to the port, Yes burns. A word from the settings file, the file or
+// an edit is burnt without a question.
+TEST_F(Window, BurnAsksBeforeAConfigurationWordThatNobodyChose) {
+    std::ofstream(dir / "gapped.hex") << gapped;
+    const std::string blink = FIXTURE_DIR "/f84_blink_inhx32.hex", gaps = (dir / "gapped.hex").string();
+    const struct { const char* ini; std::string file; bool edit; int16_t burnt; } ways[] = {
+        {"", gaps, false, 0}, {"[OPTIONS]\nLPT= 632\nCWORD= 16371\n", gaps, false, 0x3FF3},
+        {"", blink, false, 0x3FF1}, {"", gaps, true, 0x0001}};
+    for (const auto& way : ways) {
+        fs::remove(dir / "quibb9x.ini");
+        if (*way.ini) settings(way.ini);
+        sim::useSimulatedBoard();
+        boxes.clear();
+        auto w = open();
+        get<QRadioButton>(*w, "Option5")->click();
+        files.push_back(way.file);
+        get<QPushButton>(*w, "bCargar")->click();
+        if (way.edit) doubleclick(get<QLabel>(*w, "C0"));
+        const bool asks = way.burnt == 0;
+        if (asks) {
+            sim::board().logClear();
+            answers.push_back(Answer::No);
+            get<QPushButton>(*w, "bProgramar")->click();
+            EXPECT_FALSE(w->busy());
+            EXPECT_TRUE(sim::accesses().empty());
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].title, "CONFIGURATION WORD?");
+            EXPECT_EQ(boxes[0].buttons, Buttons::YesNo);
+            EXPECT_EQ(boxes[0].text,
+                      "quibb9x: the configuration word 0x0000 is the editor's start-up word: neither "
+                      "the HEX file nor the settings file gives one, and it has not been edited. "
+                      "Burnt, it turns code protection on (the chip then reads as zeros until it is "
+                      "erased) and selects the LP oscillator.\n\nBurn it all the same? To burn "
+                      "another word, answer No and set it under \"Configuration Word:\" (\"Save "
+                      "Settings\" keeps it for the next start), or load a HEX file that has one.");
+            answers.push_back(Answer::Yes);
+        }
+        get<QPushButton>(*w, "bProgramar")->click();
+        settle(*w);
+        EXPECT_EQ(boxes.size(), asks ? 2u : 0u) << way.file;
+        EXPECT_EQ(lines(get<QListWidget>(*w, "List2"))[0], "SUCCESS!") << way.file;
+        EXPECT_EQ(sim::board().read(2, 0), way.burnt) << way.file;
+    }
+}
+
+// With no board, Burn, Verify and the dumps refuse with a box naming the
+// port, the programming voltage never on; a dump of a protected chip refuses
+// after reading its configuration word. No file, Burn and Verify as they were.
+TEST_F(Operations, WithNoBoardOrAProtectedChipNothingStartsAndNoFileIsWritten) {
+    w->state.tempfile = (dir / "quibb.tmp").string();
+    const std::string noboard = "quibb9x: no board answers at port 0x278; check the port chosen under "
+                                "\"Select the LPT:\", the cable and the board's power. ";
+    const std::string closed = "quibb9x: the chip is code-protected (configuration word 0x000F): its "
+                               "memory reads as zeros, so no file was written. Only \"Erase\" lifts "
+                               "the protection, and it clears the chip.";
+    const struct { const char* button; bool board; std::string box; } cases[] = {
+        {"bProgramar", false, "NO BOARD!" + noboard + "Nothing was burnt."},
+        {"bverificar", false, "NO BOARD!" + noboard + "Nothing was verified."},
+        {"bhex", false, "NO BOARD!" + noboard + "No file was written."},
+        {"bbin", false, "NO BOARD!" + noboard + "No file was written."},
+        {"bhex", true, "PROTECTED!" + closed}, {"bbin", true, "PROTECTED!" + closed}};
+    for (const auto& c : cases) {
+        sim::board().setBoard(c.board);
+        sim::board().setProtected(c.board);
+        sim::board().logClear();
+        sim::board().eventClear();
+        boxes.clear();
+        files = {(dir / "chip.dump").string()};
+        click(c.button);
+        settle(*w);
+        ASSERT_EQ(boxes.size(), 1u) << c.button;
+        EXPECT_EQ(boxes[0].title + boxes[0].text, c.box);
+        EXPECT_TRUE(fs::is_empty(dir)) << c.button;
+        EXPECT_TRUE(get<QPushButton>(*w, "bProgramar")->isEnabled());
+        // Only the configuration word is read from the protected chip.
+        const std::vector<int> configread = {0, 6, 6, 6, 6, 6, 6, 6, 4};
+        EXPECT_EQ(sim::commands(), c.board ? configread : std::vector<int>{}) << c.button;
+        for (const auto& a : sim::writes()) EXPECT_FALSE(!c.board && a.port == 0x27A && !(a.value & 0x04));
+    }
+}
+
+// A hang-up, SIGQUIT or a write to a closed output during a burn stops it
+// like SIGTERM: board idle, capture finished, window closed, 128 + n to come.
+TEST_F(Operations, AHangUpQuitOrClosedOutputDuringABurnStopsItAndFinishesTheCapture) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int number : {SIGHUP, SIGQUIT, SIGPIPE}) {
+        auto run = [&] {
+            stop::catchsignals();
+            const std::string vcd = (dir / "lines.vcd").string();
+            std::string why;
+            if (!capture::open(vcd, why)) std::exit(2);
+            w->show();
+            during("bProgramar", 100, [&] {
+                int ends[2];
+                if (number != SIGPIPE) std::raise(number);
+                else if (pipe(ends) != 0 || close(ends[0]) != 0 || write(ends[1], "x", 1) != -1)
+                    std::exit(3);
+            });
+            for (int i = 0; i < 100 && w->isVisible(); ++i) QTest::qWait(20);
+            expectidle();
+            if (!capture::close(why)) std::exit(4);
+            std::ifstream in(vcd);
+            std::string line, last, vpp;
+            while (std::getline(in, line)) {
+                if (line == "0v" || line == "1v") vpp = line;
+                last = line;
+            }
+            std::exit(!w->isVisible() && !HasFailure() && last[0] == '#' && vpp == "0v" &&
+                      status().back() == "**STOPPED**" && stop::exitstatus() == 128 + number ? 0 : 1);
+        };
+        EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "") << number;
+    }
 }
 
 }  // namespace

@@ -147,6 +147,11 @@ private:
     // queued behind what the operation showed before.
     void onwindow(std::function<void()> call);
     void showpendingbox(const std::shared_ptr<PendingBox>& box);
+    // The operation's progress waits here for the next moment the worker
+    // can spare: the start of a sleep, its next other call, or 20 ms on.
+    class ProgressWaits;
+    void holdprogress(std::optional<int> maximum, std::optional<int> value);
+    void flushprogress();
     bool imagefits();  // the image's program words fit the chosen device
     // Burn asks before it burns a configuration word that nobody chose.
     bool confirmword();
@@ -217,4 +222,7 @@ private:
     std::mutex boxmutex;
     std::condition_variable boxanswered;
     bool abandoned = false;
+    std::mutex progressmutex;
+    std::optional<int> pendingmaximum, pendingvalue;
+    int64_t progresssentNs = 0;
 };
