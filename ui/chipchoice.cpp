@@ -69,6 +69,10 @@ void MainWindow::connectchiphandlers() {
         if (on) OptionOther_Click();
     });
     connect(comboChip, &QComboBox::currentIndexChanged, this, [this] { comboChip_Change(); });
+    // Picking the chip the list already shows selects "Other:" all the same.
+    connect(comboChip, &QComboBox::activated, this, [this] {
+        if (!OptionOther->isChecked()) OptionOther->setChecked(true);
+    });
     connect(bFields, &QPushButton::clicked, this, &MainWindow::bFields_Click);
 }
 
@@ -177,8 +181,10 @@ bool MainWindow::rightchip(const std::string& nothing) {
             return false;
         }
         selectchip(state, *row);
-        statusAdd("quibb9x: the device ID names a " + describedeviceid(id) + ": working on it as a " +
-                  chiplabel(*row) + ".");
+        // The operation's clearing of the status list keeps this line.
+        chipline = "quibb9x: the device ID names a " + describedeviceid(id) +
+                   ": working on it as a " + chiplabel(*row) + ".";
+        statusAdd(chipline);
         return true;
     }
     const ChipRow& chosen = currentchip(state);
@@ -204,4 +210,9 @@ void MainWindow::loadchip(const std::string& chip) {
     }
     const ChipRow* row = findchip(chip);
     if (row && !hasoption(*row)) chooseother(row);
+}
+
+void MainWindow::applychipoverrides(const Overrides& o) {
+    if (o.autodevice) chooseother(nullptr);
+    else if (o.chip && !hasoption(*o.chip)) chooseother(o.chip);
 }

@@ -440,6 +440,8 @@ void MainWindow::onwindow(std::function<void()> call) {
 void MainWindow::statusClear() {
     flushprogress();
     onwindow([this] { List2->clear(); });
+    // The chip "Auto" found stays named over the operation's clearings.
+    if (!chipline.empty()) statusAdd(chipline);
 }
 void MainWindow::statusAdd(const std::string& line) {
     flushprogress();
@@ -822,6 +824,7 @@ void MainWindow::runoperation(std::function<void()> work, std::function<void()> 
 // Runs after everything the operation showed: it was queued behind it.
 void MainWindow::finishoperation() {
     worker.join();
+    chipline.clear();
     unlockcontrols();
     // What the operation changes in the window's controls comes after they
     // are back as they were (a dump leaves Burn and Verify disabled).
@@ -922,6 +925,7 @@ void MainWindow::applyoverrides(const Overrides& o) {
         if (*o.device == 2) choose(Option2, &MainWindow::Option2_Click);
         if (*o.device == 3) choose(Option3, &MainWindow::Option3_Click);
     }
+    applychipoverrides(o);
     if (o.port) {
         if (*o.port == LPT1) {
             choose(Option4, &MainWindow::Option4_Click);
@@ -937,4 +941,5 @@ void MainWindow::applyoverrides(const Overrides& o) {
         editor.setword(state, *o.config);
         showeditor();
     }
+    if (o.config2) editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*o.config2));
 }

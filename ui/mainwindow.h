@@ -187,6 +187,7 @@ private:
     // The settings file's CHIP: what "Other:" holds, and choosing it again.
     std::string chipsetting() const;
     void loadchip(const std::string& chip);
+    void applychipoverrides(const Overrides& o);  // --device NAME or auto
 
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6, *Frame7, *Frame8, *Frame9;
     QPushButton *bCargar, *Command2, *bhex, *bbin, *bProgramar, *bverificar, *bBorrar, *bbuscar,
@@ -204,6 +205,7 @@ private:
     QPushButton* bFields;
     QPointer<FieldsDialog> fields;
     bool autochip = false;  // "Auto (device ID)" chosen
+    std::string chipline;   // the chip "Auto" found, kept during the operation
     QPointer<AboutWindow> about;
     std::string version;  // for the about window, without reaching into the record
 
