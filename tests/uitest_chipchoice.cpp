@@ -214,7 +214,9 @@ TEST_F(Chips, EachChipsEditorActsOnItsOwnBits) {
     choose("PIC 16F88");
     get<QPushButton>("bFields")->click();
     ASSERT_TRUE(w->fieldsDialog());
-    w->fieldsDialog()->findChild<QComboBox*>("fieldIESO")->setCurrentIndex(1);
+    auto* ieso = w->fieldsDialog()->findChild<QComboBox*>("fieldIESO");
+    ASSERT_TRUE(ieso);
+    ieso->setCurrentIndex(1);
     EXPECT_EQ(w->state.configmem[1], 0x0001);
     EXPECT_EQ(w->state.configused, 2);
     w->C_DblClick(2);  // an edit of CONFIG1 keeps CONFIG2 in the burn

@@ -120,7 +120,10 @@ void MainWindow::chipchanged(const ChipRow* before) {
     if (autochip) widenforauto();
     if (before == state.chip) return;
     if ((!before || isoriginal(*before)) && isoriginal(currentchip(state))) return;
-    if (fields) fields->close();
+    if (fields) {
+        fields->close();  // deleted once closed
+        fields = nullptr;
+    }
     editor.showflags(state);
     showeditor();
     showchipcontrols();
@@ -146,7 +149,7 @@ void MainWindow::showchipcontrols() {
 
 void MainWindow::bFields_Click() {
     const ChipRow& row = currentchip(state);
-    if (isoriginal(row) || fields) return;
+    if (isoriginal(row) || (fields && fields->isVisible())) return;
     auto words = [this, &row] {
         const uint16_t config2 = state.configused >= 2 ? static_cast<uint16_t>(state.configmem[1])
                                                        : row.config[1].erased;
