@@ -129,10 +129,8 @@ void burns(const fs::path& dir) {
 void onlychanged(const fs::path& dir) {
     const ChipRow& row = *findchip("16F648A");
     const std::string file = writefile(dir, row);
-    const std::string chipfile = (dir / "chip.txt").string();
-    setenv("QUIBB9X_SIM_FILE", chipfile.c_str(), 1);
     setenv("QUIBB9X_SIM_CHIP", "16F648A", 1);
-    simexport<void (*)()>("zavsimReset")();
+    simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F648A);
     if (runcli({"quibb9x", "--device", "16F648A", "--port", "0x278", "burn", file}) != 0) {
         std::printf("only-changed: the first burn failed\n");
         return;
@@ -162,7 +160,11 @@ int main(int argc, char** argv) {
     if (what.empty()) what = {"burn", "only-changed"};
     const fs::path dir = fs::temp_directory_path() / ("quibb9x-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    bench::usesimulated16F84(SIMLIB_PATH, 0x278);
+    // The simulated chip is kept in a file of the run's own, which the whole
+    // quibb9x process of the --only-changed figure reads.
+    setenv("QUIBB9X_SIM_FILE", (dir / "chip.txt").c_str(), 1);
+    binding::chooseLibrary(SIMLIB_PATH);
+    simexport<void (*)(int32_t)>("zavsimSetBase")(0x278);
     for (const auto& w : what) {
         if (w == "burn") burns(dir);
         if (w == "only-changed") onlychanged(dir);
