@@ -497,13 +497,7 @@ void Chip::decodeNewer(const Command& c) {
             const bool onConfig = inConfigSpace() && (pc_ & 0xF) == 7;
             startCycle(onConfig ? ERASE_CHIP : 0u, timeOf(*model_, DO_ERASE_SETUP2), false, false);
         } else if (eraseProgramArmed_ || eraseDataArmed_) {
-            unsigned what = 0;
-            int64_t ns = 0;
-            if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
-            if (eraseDataArmed_)
-                what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
-            eraseProgramArmed_ = eraseDataArmed_ = false;
-            startCycle(what, ns, false, false);
+            startArmedErase(false);
         } else {
             startCycle(write, writeNs, false, false);
         }
@@ -511,17 +505,10 @@ void Chip::decodeNewer(const Command& c) {
     case DO_PROGRAM: startCycle(write, writeNs, false, true); break;
     case DO_BEGIN_PROGRAM: startCycle(write, writeNs, true, true); break;
     case DO_BEGIN_ERASE:  // 818/819/87/88: 8, a row or the armed bulk erases
-        if (eraseProgramArmed_ || eraseDataArmed_) {
-            unsigned what = 0;
-            int64_t ns = 0;
-            if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
-            if (eraseDataArmed_)
-                what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
-            eraseProgramArmed_ = eraseDataArmed_ = false;
-            startCycle(what, ns, true, false);
-        } else {
+        if (eraseProgramArmed_ || eraseDataArmed_)
+            startArmedErase(true);
+        else
             startCycle(ERASE_ROW, c.programNs, true, false);
-        }
         break;
     case DO_END_PROGRAM:
         if (cycle_.active && cycle_.external) completeNewer();
@@ -554,6 +541,17 @@ void Chip::decodeNewer(const Command& c) {
     case DO_ERASE_SETUP1: after1_ = true; break;
     case DO_ERASE_SETUP2: chipEraseArmed_ = was1; break;
     }
+}
+
+// The bulk erases 9 and 11 armed for this begin command; both at once take
+// the longer time.
+void Chip::startArmedErase(bool external) {
+    unsigned what = 0;
+    int64_t ns = 0;
+    if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
+    if (eraseDataArmed_) what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
+    eraseProgramArmed_ = eraseDataArmed_ = false;
+    startCycle(what, ns, external, false);
 }
 
 void Chip::startCycle(unsigned what, int64_t ns, bool external, bool programOnly) {

@@ -208,6 +208,7 @@ private:
     void decodeNewer(const Command& c);
     void loadedNewer(uint16_t word);
     void startCycle(unsigned what, int64_t ns, bool external, bool programOnly);
+    void startArmedErase(bool external);
     void completeNewer();
     void writeGroup();
     void writeNewer(uint32_t pc, uint16_t value, bool programOnly);

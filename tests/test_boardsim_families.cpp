@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "boardsim/chip.h"
+#include "boardsim/chipfile.h"
 #include "core/binding.h"
 #include "support/simboard.h"
 
@@ -665,6 +666,39 @@ TEST(FamilyEntry, VppBeforeVddAlwaysEntersAndPgmHighBlocksEntry) {
     int badEntries = 0;
     for (const auto& [kind, value] : r.seen) badEntries += kind == 4 && value == ZAVSIM_FAULT_BAD_ENTRY;
     EXPECT_EQ(badEntries, 2);
+}
+
+// ---- the chip file ---------------------------------------------------------------
+
+TEST(FamilyChipFile, EachChipKeepsItsOwnSizes) {
+    using namespace boardsim;
+    Cells c = blankCells(ZAVSIM_16F88);
+    c.program[4095] = 0x1234;
+    c.config = 0x3F2F;
+    c.config2 = 0x0002;
+    c.data[255] = 0x5A;
+    const std::string text = formatChipFile(ZAVSIM_16F88, c, true);
+    EXPECT_EQ(text.substr(0, text.find("program 4096\n") + 13),
+              "quibb9x simulated chip, format 1\nchip PIC16F88\nprotected 1\nprogram 4096\n");
+    EXPECT_NE(text.find("1234\nid 4\n3FFF 3FFF 3FFF 3FFF\nconfig 2\n3F2F 0002\ndata 256\n"), std::string::npos);
+    EXPECT_NE(text.find(" 5A\nend\n"), std::string::npos);
+    Cells back = blankCells(ZAVSIM_16F88);
+    bool isProtected = false;
+    std::string why;
+    ASSERT_TRUE(parseChipFile(text, ZAVSIM_16F88, back, isProtected, why)) << why;
+    EXPECT_TRUE(isProtected);
+    EXPECT_EQ(back.program[4095], 0x1234);
+    EXPECT_EQ(back.config2, 0x0002);
+    EXPECT_EQ(back.data[255], 0x5A);
+
+    // The 716 has no data memory; a file sized for another chip is refused.
+    const std::string f716 = formatChipFile(ZAVSIM_16F716, blankCells(ZAVSIM_16F716), false);
+    EXPECT_EQ(f716.substr(f716.size() - 25), "config 1\n20CF\ndata 0\nend\n");
+    EXPECT_TRUE(parseChipFile(f716, ZAVSIM_16F716, back, isProtected, why)) << why;
+    std::string as628 = formatChipFile(ZAVSIM_16F628, blankCells(ZAVSIM_16F628), false);
+    as628.replace(as628.find("PIC16F628"), 9, "PIC16F627");
+    EXPECT_FALSE(parseChipFile(as628, ZAVSIM_16F627, back, isProtected, why));
+    EXPECT_EQ(why, "line 5: 'program' holds 2048 words, the chip has 1024");
 }
 
 }  // namespace
