@@ -290,6 +290,9 @@ TEST_F(Families, F716EndsWith14WaitsTdisAndErasesItsConfiguration) {
     EXPECT_EQ(Ints({b().read(ID, 0), b().read(CONFIG, 0)}), Ints({0x0100, 0x20CF}));
     run("0:3FFF 9 w6");  // from 0x2000 the IDs too
     EXPECT_EQ(b().read(ID, 0), 0x3FFF);
+    // IDs as one group of four, then the configuration word: open again.
+    run("0:0011 i1 2:0022 i1 2:0033 i1 2:0044 24 w2 14 w0.1 i4 2:3FC7 24 w2 14");
+    EXPECT_EQ(Ints({b().read(ID, 0), b().read(ID, 3), b().read(CONFIG, 0)}), Ints({0x11, 0x44, 0x20C7}));
     EXPECT_TRUE(faults().empty());
 }
 
