@@ -109,9 +109,11 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
     const auto info = simExport<int32_t (*)(int32_t, zavsim_chipinfo*)>("zavsimChipInfo");
     zavsim_chipinfo c{};
     std::string names;
-    for (int i = 0; i < count(); ++i) names += (info(i, &c) && c.kind == i + 1) ? c.name + std::string(" ") : "?";
-    EXPECT_EQ(names, "PIC16C84 PIC16F84 PIC16F83 PIC16F84A PIC16F627 PIC16F628 PIC16F627A PIC16F628A "
-                     "PIC16F648A PIC16F818 PIC16F819 PIC16F87 PIC16F88 PIC16F716 ");
+    for (int i = 0; i < count(); ++i)
+        names += (info(i, &c) && c.kind == i + 1) ? c.name + std::string(" ") : "?";
+    EXPECT_EQ(names,
+              "PIC16C84 PIC16F84 PIC16F83 PIC16F84A PIC16F627 PIC16F628 PIC16F627A PIC16F628A "
+              "PIC16F648A PIC16F818 PIC16F819 PIC16F87 PIC16F88 PIC16F716 ");
     EXPECT_EQ(info(14, &c), 0);
     // Per command: code, what it does, ms for program memory and for data.
     auto commands = [&] {
@@ -119,7 +121,8 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
         for (int i = 0; i < c.command_count; ++i) {
             const zavsim_command& k = c.commands[i];
             if (k.program_ns || k.data_ns)
-                out.insert(out.end(), {k.code, k.does, int(k.program_ns / 100'000), int(k.data_ns / 100'000)});
+                out.insert(out.end(),
+                           {k.code, k.does, int(k.program_ns / 100'000), int(k.data_ns / 100'000)});
         }
         return out;
     };
@@ -130,7 +133,8 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
     EXPECT_EQ(Ints({c.config_words, c.config_address[1], c.config_blank[1], c.device_id_mask, c.latches}),
               Ints({2, 0x2008, 0x0003, 0x3FF0, 4}));
     info(ZAVSIM_16F716 - 1, &c);
-    EXPECT_EQ(Ints({c.data_bytes, c.config_blank[0], c.refuses_vdd_first, c.command_count}), Ints({0, 0x20CF, 0, 7}));
+    EXPECT_EQ(Ints({c.data_bytes, c.config_blank[0], c.refuses_vdd_first, c.command_count}),
+              Ints({0, 0x20CF, 0, 7}));
     EXPECT_EQ(commands(), Ints({24, ZAVSIM_DO_BEGIN_PROGRAM, 20, 0, 14, ZAVSIM_DO_END_PROGRAM, 1, 0, 9,
                                 ZAVSIM_DO_BULK_ERASE_PROGRAM, 60, 0}));
 }
@@ -141,8 +145,9 @@ TEST_F(Families, NamedByTheEnvironmentWithTheirRevision) {
     b().reset();
     unsetenv("QUIBB9X_SIM_CHIP");
     unsetenv("QUIBB9X_SIM_REVISION");
-    EXPECT_EQ(Ints({b().read(PROGRAM, 2047), b().read(PROGRAM, 2048), b().read(DATA, 127), b().read(CONFIG, 0)}),
-              Ints({0x3FFF, -1, 0xFF, 0x21FF}));
+    EXPECT_EQ(
+        Ints({b().read(PROGRAM, 2047), b().read(PROGRAM, 2048), b().read(DATA, 127), b().read(CONFIG, 0)}),
+        Ints({0x3FFF, -1, 0xFF, 0x21FF}));
     run("+ 0:3FFF i6 4=1065 -");
     simExport<void (*)(int32_t)>("zavsimSetRevision")(0x13);
     chip(ZAVSIM_16F818);
@@ -169,13 +174,15 @@ TEST_F(Families, F628EraseProgramWith8ProgramOnlyWith24) {
 
 TEST_F(Families, F628PartialProtectionAndTheProtectionErase) {
     // CP1:CP0 = 01 in both copies: 0x200-0x7FF protected, data open.
-    chip(ZAVSIM_16F628, {{PROGRAM, 0x1FF, 0x0111}, {PROGRAM, 0x200, 0x0222}, {DATA, 3, 0x33}, {CONFIG, 0, 0x15FF}});
+    chip(ZAVSIM_16F628,
+         {{PROGRAM, 0x1FF, 0x0111}, {PROGRAM, 0x200, 0x0222}, {DATA, 3, 0x33}, {CONFIG, 0, 0x15FF}});
     run("+ i511 4=0111 i1 4=0000 2:0000 8 w13 i3 5=33 2:3FFF 9 8 w5");  // write and bulk erase refused
     EXPECT_EQ(Ints({b().read(PROGRAM, 0x200), b().read(PROGRAM, 0x1FF)}), Ints({0x0222, 0x0111}));
     EXPECT_TRUE(written().empty());
     run("- + 0:3FFF i7 1 7 8 w13 1 7");
     EXPECT_EQ(written(), Ints{ZAVSIM_ERASED_CHIP});
-    EXPECT_EQ(Ints({b().read(PROGRAM, 0x200), b().read(DATA, 3), b().read(CONFIG, 0)}), Ints({0x3FFF, 0xFF, 0x3DFF}));
+    EXPECT_EQ(Ints({b().read(PROGRAM, 0x200), b().read(DATA, 3), b().read(CONFIG, 0)}),
+              Ints({0x3FFF, 0xFF, 0x3DFF}));
     EXPECT_TRUE(faults().empty());
     // On a 627 the pattern 10 protects nothing, 01 0x200-0x3FF.
     chip(ZAVSIM_16F627, {{PROGRAM, 0x3FF, 0x0444}, {CONFIG, 0, 0x29FF}});
@@ -200,8 +207,9 @@ TEST_F(Families, F62xAEraseScopesFollowTheCounter) {
     b().write(CONFIG, 0, 0x01FF);            // CP on
     run("+ 4=0000 2:3FFF 9 w6");             // from program space, protected: refused
     EXPECT_EQ(b().read(PROGRAM, 7), 7);
-    run("0:3FFF 9 w6 11 w6");                // from 0x2000: IDs and configuration too
-    EXPECT_EQ(written(), Ints({ZAVSIM_ERASED_PROGRAM, 0x2000, 0x2001, 0x2002, 0x2003, 0x2007, ZAVSIM_ERASED_DATA}));
+    run("0:3FFF 9 w6 11 w6");  // from 0x2000: IDs and configuration too
+    EXPECT_EQ(written(),
+              Ints({ZAVSIM_ERASED_PROGRAM, 0x2000, 0x2001, 0x2002, 0x2003, 0x2007, ZAVSIM_ERASED_DATA}));
     EXPECT_EQ(Ints({b().read(ID, 1), b().read(DATA, 9), b().read(CONFIG, 0), b().isProtected()}),
               Ints({0x3FFF, 0xFF, 0x21FF, 0}));
     chip(ZAVSIM_16F628A, {{PROGRAM, 7, 7}, {ID, 1, 0x0AAA}});
@@ -241,7 +249,8 @@ TEST_F(Families, F81xCyclesEndWithTheirEndCommand) {
     clear();
     run("+ i40 8 w1 23");  // 8 alone erases the 32-word row at the counter
     EXPECT_EQ(written().size(), 32u);
-    EXPECT_EQ(Ints({written().front(), b().read(PROGRAM, 31), b().read(PROGRAM, 32)}), Ints({32, 31, 0x3FFF}));
+    EXPECT_EQ(Ints({written().front(), b().read(PROGRAM, 31), b().read(PROGRAM, 32)}),
+              Ints({32, 31, 0x3FFF}));
     clear();
     run("9 8 w2 23 11 8 w2 23 23 1 7 14 10");  // bulk erases; 23 alone is harmless
     EXPECT_EQ(written(), Ints({ZAVSIM_ERASED_PROGRAM, ZAVSIM_ERASED_DATA}));
@@ -272,7 +281,8 @@ TEST_F(Families, F88SecondConfigurationWordAndLongerErases) {
     clear();
     run("9 8 w2 23 0:3FFF 31 w9.9 6 0:3FFF 31 w10");  // 10 ms, not the 818's 2 and 8
     EXPECT_EQ(faults(), Ints({TIMING, TIMING}));
-    EXPECT_EQ(Ints({b().read(CONFIG, 0), b().read(CONFIG, 1), b().read(CONFIG, 2)}), Ints({0x3FFF, 0x0003, -1}));
+    EXPECT_EQ(Ints({b().read(CONFIG, 0), b().read(CONFIG, 1), b().read(CONFIG, 2)}),
+              Ints({0x3FFF, 0x0003, -1}));
 }
 
 TEST_F(Families, F716EndsWith14WaitsTdisAndErasesItsConfiguration) {
@@ -300,9 +310,10 @@ TEST_F(Families, F716EndsWith14WaitsTdisAndErasesItsConfiguration) {
 TEST_F(Families, InternalOscillatorWithMclrOffRefusesVddFirstEntry) {
     // INTRC with I/O or with CLKOUT and MCLRE 0 refuse; MCLRE 1, an external
     // resistor, or a chip without internal oscillator (716, 84A) enter.
-    const std::array<int, 3> cases[] = {{ZAVSIM_16F628A, 0x21DC, 0}, {ZAVSIM_16F628A, 0x21DD, 0},
-        {ZAVSIM_16F628A, 0x21FC, 1}, {ZAVSIM_16F628A, 0x21DF, 1}, {ZAVSIM_16F628, 0x3DDC, 0},
-        {ZAVSIM_16F819, 0x3FDC, 0}, {ZAVSIM_16F87, 0x3FDC, 0}, {ZAVSIM_16F716, 0x2000, 1}, {ZAVSIM_16F84A, 0, 1}};
+    const std::array<int, 3> cases[] = {
+        {ZAVSIM_16F628A, 0x21DC, 0}, {ZAVSIM_16F628A, 0x21DD, 0}, {ZAVSIM_16F628A, 0x21FC, 1},
+        {ZAVSIM_16F628A, 0x21DF, 1}, {ZAVSIM_16F628, 0x3DDC, 0},  {ZAVSIM_16F819, 0x3FDC, 0},
+        {ZAVSIM_16F87, 0x3FDC, 0},   {ZAVSIM_16F716, 0x2000, 1},  {ZAVSIM_16F84A, 0, 1}};
     for (const auto& [kind, config, enters] : cases) {
         chip(kind, {{CONFIG, 0, config}});
         run("+ 6");
@@ -336,14 +347,14 @@ TEST(FamilyEntry, VppBeforeVddAlwaysEntersAndPgmHighBlocksEntry) {
     EXPECT_TRUE(set(true, true));    // Vpp first
     EXPECT_FALSE(set(false, true));  // power gone
     set(true, false);
-    EXPECT_FALSE(set(true, true));   // VDD first: refused
+    EXPECT_FALSE(set(true, true));  // VDD first: refused
     set(false, false);
-    EXPECT_TRUE(set(true, true));    // both at once count as Vpp first
+    EXPECT_TRUE(set(true, true));  // both at once count as Vpp first
     set(true, false);
     chip.setCell(CONFIG, 0, 0x21FF);
     EXPECT_FALSE(set(true, true, true));  // PGM high with LVP set
     set(true, false, true);
-    chip.setCell(CONFIG, 0, 0x217F);      // LVP off: RB4 is I/O
+    chip.setCell(CONFIG, 0, 0x217F);  // LVP off: RB4 is I/O
     EXPECT_TRUE(set(true, true, true));
     EXPECT_EQ(r.faults, 2);
 }
@@ -354,13 +365,15 @@ TEST(FamilyChipFile, EachChipKeepsItsOwnSizes) {
     c.program[4095] = 0x1234, c.config = 0x3F2F, c.config2 = 0x0002, c.data[255] = 0x5A;
     const std::string text = formatChipFile(ZAVSIM_16F88, c, true);
     EXPECT_EQ(text.find("quibb9x simulated chip, format 1\nchip PIC16F88\nprotected 1\nprogram 4096\n"), 0u);
-    EXPECT_NE(text.find("1234\nid 4\n3FFF 3FFF 3FFF 3FFF\nconfig 2\n3F2F 0002\ndata 256\n"), std::string::npos);
+    EXPECT_NE(text.find("1234\nid 4\n3FFF 3FFF 3FFF 3FFF\nconfig 2\n3F2F 0002\ndata 256\n"),
+              std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 8), " 5A\nend\n");
     Cells back{};
     bool isProtected = false;
     std::string why;
     ASSERT_TRUE(parseChipFile(text, ZAVSIM_16F88, back, isProtected, why)) << why;
-    EXPECT_EQ(Ints({isProtected, back.program[4095], back.config2, back.data[255]}), Ints({1, 0x1234, 2, 0x5A}));
+    EXPECT_EQ(Ints({isProtected, back.program[4095], back.config2, back.data[255]}),
+              Ints({1, 0x1234, 2, 0x5A}));
     // The 716 has no data memory; a file sized for another chip is refused.
     const std::string f716 = formatChipFile(ZAVSIM_16F716, blankCells(ZAVSIM_16F716), false);
     EXPECT_EQ(f716.substr(f716.size() - 25), "config 1\n20CF\ndata 0\nend\n");
