@@ -38,9 +38,7 @@ uint16_t storedConfig2(int kind, int32_t value) {
     return static_cast<uint16_t>(value & (m ? m->config2Mask : 0));
 }
 
-// On the 16F8x every CP bit (13:4) must be 1 for an open chip: a partly
-// cleared pattern counts as protected, the safe reading of a pattern the
-// maker says not to use.
+// Any part of program memory or the data memory closed.
 bool protectedBy(int kind, uint16_t config) {
     const Model* m = modelOf(kind);
     if (!m) return false;

@@ -176,9 +176,11 @@ int64_t timeOf(const Model& m, Does does, bool data) {
     return 0;
 }
 
-// The 16F627/628 keep CP1:CP0 twice (bits 13:12 and 11:10); a 0 in either
-// copy counts. 11 is open; 10 protects the upper half of a 628 (and nothing
-// on a 627); 01 from 0x200 up; 00 everything.
+// On the 16F8x every CP bit (13:4) must be 1 for an open chip: a partly
+// cleared pattern counts as protected, the safe reading of a pattern the
+// maker says not to use. The 16F627/628 keep CP1:CP0 twice (bits 13:12 and
+// 11:10); a 0 in either copy counts. 11 is open; 10 protects the upper half
+// of a 628 (and nothing on a 627); 01 from 0x200 up; 00 everything.
 int protectedFrom(const Model& m, uint16_t config) {
     switch (m.family) {
     case Family::F84:
