@@ -320,3 +320,23 @@ TEST(ChipRows, NamesEntryRuleAndTheOriginalRowsAsTheyWere) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingsChip, TheSettingsFileNamesAnyChipForTheCommandLine) {
+    ScratchDir scratch{"settingschip", true};
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16F88);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=pic 16f88\n";
+    EXPECT_EQ(quibb9x({"erase", "--yes"}).status, 0);
+    sim::board().setChip(ZAVSIM_16F84);  // the 16F88's ID check refuses it
+    EXPECT_NE(quibb9x({"erase", "--yes"}).err.find("Put a PIC16F88 in the socket"), std::string::npos);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=16F877\n";
+    const Outcome r = quibb9x({"detect"});
+    EXPECT_NE(r.err.find("ignoring CHIP=16F877 in the settings file"), std::string::npos) << r.err;
+    std::filesystem::current_path(old);
+}
+
+}  // namespace
