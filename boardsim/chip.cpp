@@ -38,9 +38,7 @@ uint16_t storedConfig2(int kind, int32_t value) {
     return static_cast<uint16_t>(value & (m ? m->config2Mask : 0));
 }
 
-// On the 16F8x every CP bit (13:4) must be 1 for an open chip: a partly
-// cleared pattern counts as protected, the safe reading of a pattern the
-// maker says not to use.
+// Any part of program memory or the data memory closed.
 bool protectedBy(int kind, uint16_t config) {
     const Model* m = modelOf(kind);
     if (!m) return false;
@@ -497,13 +495,7 @@ void Chip::decodeNewer(const Command& c) {
             const bool onConfig = inConfigSpace() && (pc_ & 0xF) == 7;
             startCycle(onConfig ? ERASE_CHIP : 0u, timeOf(*model_, DO_ERASE_SETUP2), false, false);
         } else if (eraseProgramArmed_ || eraseDataArmed_) {
-            unsigned what = 0;
-            int64_t ns = 0;
-            if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
-            if (eraseDataArmed_)
-                what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
-            eraseProgramArmed_ = eraseDataArmed_ = false;
-            startCycle(what, ns, false, false);
+            startArmedErase(false);
         } else {
             startCycle(write, writeNs, false, false);
         }
@@ -511,17 +503,10 @@ void Chip::decodeNewer(const Command& c) {
     case DO_PROGRAM: startCycle(write, writeNs, false, true); break;
     case DO_BEGIN_PROGRAM: startCycle(write, writeNs, true, true); break;
     case DO_BEGIN_ERASE:  // 818/819/87/88: 8, a row or the armed bulk erases
-        if (eraseProgramArmed_ || eraseDataArmed_) {
-            unsigned what = 0;
-            int64_t ns = 0;
-            if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
-            if (eraseDataArmed_)
-                what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
-            eraseProgramArmed_ = eraseDataArmed_ = false;
-            startCycle(what, ns, true, false);
-        } else {
+        if (eraseProgramArmed_ || eraseDataArmed_)
+            startArmedErase(true);
+        else
             startCycle(ERASE_ROW, c.programNs, true, false);
-        }
         break;
     case DO_END_PROGRAM:
         if (cycle_.active && cycle_.external) completeNewer();
@@ -554,6 +539,17 @@ void Chip::decodeNewer(const Command& c) {
     case DO_ERASE_SETUP1: after1_ = true; break;
     case DO_ERASE_SETUP2: chipEraseArmed_ = was1; break;
     }
+}
+
+// The bulk erases 9 and 11 armed for this begin command; both at once take
+// the longer time.
+void Chip::startArmedErase(bool external) {
+    unsigned what = 0;
+    int64_t ns = 0;
+    if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
+    if (eraseDataArmed_) what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
+    eraseProgramArmed_ = eraseDataArmed_ = false;
+    startCycle(what, ns, external, false);
 }
 
 void Chip::startCycle(unsigned what, int64_t ns, bool external, bool programOnly) {

@@ -26,8 +26,9 @@
 //   is a short phase: recorded as a fault; the chip still takes the edge.
 //
 // The 16F627/628, 16F627A/628A/648A, 16F818/819, 16F87/88 and 16F716:
-// - A command outside the chip's set is an unknown command; the frame
-//   framing is the same as above.
+// - A command outside the chip's set is an unknown command. Frames are as
+//   above, except that the start and stop bits of a load frame are ignored
+//   (programmers send them as 0 or as 1).
 // - Latches: a load goes into the latch the counter's low bits choose (one
 //   latch, or four on the 818/819/87/88/716); a programming cycle writes the
 //   latches of the counter's group of four, and a latch not loaded since the
@@ -208,6 +209,7 @@ private:
     void decodeNewer(const Command& c);
     void loadedNewer(uint16_t word);
     void startCycle(unsigned what, int64_t ns, bool external, bool programOnly);
+    void startArmedErase(bool external);
     void completeNewer();
     void writeGroup();
     void writeNewer(uint32_t pc, uint16_t value, bool programOnly);

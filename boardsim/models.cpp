@@ -95,21 +95,53 @@ constexpr CommandSet set(const Command (&c)[N]) {
 
 constexpr uint16_t NONE = 0x3FFF;
 
+// The original chips: no device ID but on the 16F84A, 64 data bytes.
+constexpr Model f84(int kind, const char* name, int words, uint16_t mask, uint16_t id) {
+    return Model{kind, name, Family::F84, words, 64, mask, 0x3FFF, 0, 0, id,
+                 static_cast<uint16_t>(id == NONE ? 0 : 0x3FE0), 1, 0, false, set(F84_SET)};
+}
+
+// Configuration words (mask = blank value): 627/628 bit 9 unimplemented;
+// 62xA bits 12:9; 818/819/87/88 all bits; 716 bits 12:8 and 5:4. All but the
+// 716 have LVP (bit 7) and can run on the internal oscillator with MCLR
+// tied inside.
+constexpr Model f62x(int kind, const char* name, int words, uint16_t id) {
+    return Model{kind, name, Family::F62X, words, 128, 0x3DFF, 0x3DFF, 0, 0, id, 0x3FE0, 1, 0x80, true,
+                 set(F62X_SET)};
+}
+
+constexpr Model f62xa(int kind, const char* name, int words, int bytes, uint16_t id) {
+    return Model{kind, name, Family::F62XA, words, bytes, 0x21FF, 0x21FF, 0, 0, id, 0x3FE0, 1, 0x80, true,
+                 set(F62XA_SET)};
+}
+
+// Four revision bits; the 87/88 add CONFIG2 (bits 1:0, blank 0x0003).
+constexpr Model f81x(int kind, const char* name, int words, int bytes, uint16_t id) {
+    return Model{kind, name, Family::F81X, words, bytes, 0x3FFF, 0x3FFF, 0, 0, id, 0x3FF0, 4, 0x80, true,
+                 set(F81X_SET)};
+}
+
+constexpr Model f87_88(int kind, const char* name, uint16_t id) {
+    return Model{kind, name, Family::F87_88, 4096, 256, 0x3FFF, 0x3FFF, 0x0003, 0x0003, id, 0x3FF0, 4, 0x80,
+                 true, set(F87_88_SET)};
+}
+
 const Model MODELS[] = {
-    {ZAVSIM_16C84, "PIC16C84", Family::F84, 1024, 64, 0x001F, 0x3FFF, 0, 0, NONE, 0, 1, 0, false, set(F84_SET)},
-    {ZAVSIM_16F84, "PIC16F84", Family::F84, 1024, 64, 0x3FFF, 0x3FFF, 0, 0, NONE, 0, 1, 0, false, set(F84_SET)},
-    {ZAVSIM_16F83, "PIC16F83", Family::F84, 512, 64, 0x3FFF, 0x3FFF, 0, 0, NONE, 0, 1, 0, false, set(F84_SET)},
-    {ZAVSIM_16F84A, "PIC16F84A", Family::F84, 1024, 64, 0x3FFF, 0x3FFF, 0, 0, 0x0560, 0x3FE0, 1, 0, false, set(F84_SET)},
-    {ZAVSIM_16F627, "PIC16F627", Family::F62X, 1024, 128, 0x3DFF, 0x3DFF, 0, 0, 0x07A0, 0x3FE0, 1, 0x80, true, set(F62X_SET)},
-    {ZAVSIM_16F628, "PIC16F628", Family::F62X, 2048, 128, 0x3DFF, 0x3DFF, 0, 0, 0x07C0, 0x3FE0, 1, 0x80, true, set(F62X_SET)},
-    {ZAVSIM_16F627A, "PIC16F627A", Family::F62XA, 1024, 128, 0x21FF, 0x21FF, 0, 0, 0x1040, 0x3FE0, 1, 0x80, true, set(F62XA_SET)},
-    {ZAVSIM_16F628A, "PIC16F628A", Family::F62XA, 2048, 128, 0x21FF, 0x21FF, 0, 0, 0x1060, 0x3FE0, 1, 0x80, true, set(F62XA_SET)},
-    {ZAVSIM_16F648A, "PIC16F648A", Family::F62XA, 4096, 256, 0x21FF, 0x21FF, 0, 0, 0x1100, 0x3FE0, 1, 0x80, true, set(F62XA_SET)},
-    {ZAVSIM_16F818, "PIC16F818", Family::F81X, 1024, 128, 0x3FFF, 0x3FFF, 0, 0, 0x04C0, 0x3FF0, 4, 0x80, true, set(F81X_SET)},
-    {ZAVSIM_16F819, "PIC16F819", Family::F81X, 2048, 256, 0x3FFF, 0x3FFF, 0, 0, 0x04E0, 0x3FF0, 4, 0x80, true, set(F81X_SET)},
-    {ZAVSIM_16F87, "PIC16F87", Family::F87_88, 4096, 256, 0x3FFF, 0x3FFF, 0x0003, 0x0003, 0x0720, 0x3FF0, 4, 0x80, true, set(F87_88_SET)},
-    {ZAVSIM_16F88, "PIC16F88", Family::F87_88, 4096, 256, 0x3FFF, 0x3FFF, 0x0003, 0x0003, 0x0760, 0x3FF0, 4, 0x80, true, set(F87_88_SET)},
-    {ZAVSIM_16F716, "PIC16F716", Family::F716, 2048, 0, 0x20CF, 0x20CF, 0, 0, 0x1140, 0x3FE0, 4, 0, false, set(F716_SET)},
+    f84(ZAVSIM_16C84, "PIC16C84", 1024, 0x001F, NONE),
+    f84(ZAVSIM_16F84, "PIC16F84", 1024, 0x3FFF, NONE),
+    f84(ZAVSIM_16F83, "PIC16F83", 512, 0x3FFF, NONE),
+    f84(ZAVSIM_16F84A, "PIC16F84A", 1024, 0x3FFF, 0x0560),
+    f62x(ZAVSIM_16F627, "PIC16F627", 1024, 0x07A0),
+    f62x(ZAVSIM_16F628, "PIC16F628", 2048, 0x07C0),
+    f62xa(ZAVSIM_16F627A, "PIC16F627A", 1024, 128, 0x1040),
+    f62xa(ZAVSIM_16F628A, "PIC16F628A", 2048, 128, 0x1060),
+    f62xa(ZAVSIM_16F648A, "PIC16F648A", 4096, 256, 0x1100),
+    f81x(ZAVSIM_16F818, "PIC16F818", 1024, 128, 0x04C0),
+    f81x(ZAVSIM_16F819, "PIC16F819", 2048, 256, 0x04E0),
+    f87_88(ZAVSIM_16F87, "PIC16F87", 0x0720),
+    f87_88(ZAVSIM_16F88, "PIC16F88", 0x0760),
+    Model{ZAVSIM_16F716, "PIC16F716", Family::F716, 2048, 0, 0x20CF, 0x20CF, 0, 0, 0x1140, 0x3FE0, 4, 0,
+          false, set(F716_SET)},
 };
 
 }  // namespace
@@ -144,9 +176,11 @@ int64_t timeOf(const Model& m, Does does, bool data) {
     return 0;
 }
 
-// The 16F627/628 keep CP1:CP0 twice (bits 13:12 and 11:10); a 0 in either
-// copy counts. 11 is open; 10 protects the upper half of a 628 (and nothing
-// on a 627); 01 from 0x200 up; 00 everything.
+// On the 16F8x every CP bit (13:4) must be 1 for an open chip: a partly
+// cleared pattern counts as protected, the safe reading of a pattern the
+// maker says not to use. The 16F627/628 keep CP1:CP0 twice (bits 13:12 and
+// 11:10); a 0 in either copy counts. 11 is open; 10 protects the upper half
+// of a 628 (and nothing on a 627); 01 from 0x200 up; 00 everything.
 int protectedFrom(const Model& m, uint16_t config) {
     switch (m.family) {
     case Family::F84:

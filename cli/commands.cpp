@@ -267,6 +267,16 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     setdevice(s, 2);
     s.portaddr = LPT2;
     applysettings(s, editor, readsettings(s));
+    // CHIP= names any chip of the table for the command line; the window
+    // keeps to its PIC= option.
+    if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP"); !chip.empty()) {
+        if (const ChipRow* row = findchip(chip))
+            selectchip(s, *row);
+        else
+            std::cerr << programname << ": ignoring CHIP=" << escaped(chip) << " in the settings file "
+                      << escaped(inipath(s)) << ": no such chip ('" << programname
+                      << " devices' lists them)\n";
+    }
     if (overrides.device) setdevice(s, *overrides.device);
     if (overrides.chip) selectchip(s, *overrides.chip);
     if (overrides.port) s.portaddr = *overrides.port;

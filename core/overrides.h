@@ -17,5 +17,5 @@ struct Overrides {
     // `device` as well); --device auto: the device ID chooses.
     const ChipRow* chip = nullptr;
     bool autodevice = false;
-    std::optional<int16_t> config2;  // --config2, CONFIG2 of the 16F87/88
+    std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
 };

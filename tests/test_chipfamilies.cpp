@@ -291,3 +291,52 @@ TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ChipRows, NamesEntryRuleAndTheOriginalRowsAsTheyWere) {
+    EXPECT_EQ(findchip("pic 16f628a"), findchip("16F628A"));
+    EXPECT_EQ(findchip("PIC16F877"), nullptr);
+    EXPECT_EQ(chipbyid(0x1061), findchip("16F628A"));
+    EXPECT_EQ(chipbyid(0x04E3), findchip("16F819"));
+    EXPECT_EQ(chipbyid(0x3FFF), nullptr);
+    // Internal oscillator (FOSC 100 or 101) with MCLRE = 0 only.
+    const ChipRow& a = *findchip("16F628A");
+    EXPECT_TRUE(needsvppfirstentry(a, 0x2110));
+    EXPECT_TRUE(needsvppfirstentry(a, 0x2111));
+    EXPECT_FALSE(needsvppfirstentry(a, 0x2130));  // MCLRE = 1
+    EXPECT_FALSE(needsvppfirstentry(a, 0x2101));  // XT
+    EXPECT_FALSE(needsvppfirstentry(*findchip("16F716"), 0x0000));
+    EXPECT_TRUE(a.vppfirst);
+    EXPECT_FALSE(findchip("16F88")->vppfirst);
+    // Today's numbers for the original chips.
+    const ChipRow& c84 = *findchip("16C84");
+    EXPECT_EQ(c84.config[0].implemented, 0x1F);
+    EXPECT_EQ(c84.configdefault, 0x1B);
+    EXPECT_EQ(findchip("16F83")->progwords, 512);
+    EXPECT_EQ(findchip("16F84")->configdefault, 0x3FF3);
+    EXPECT_EQ(findchip("16F84A")->deviceid, 0x0560);
+    EXPECT_EQ(findchip("16F84A")->model, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsChip, TheSettingsFileNamesAnyChipForTheCommandLine) {
+    ScratchDir scratch{"settingschip", true};
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16F88);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=pic 16f88\n";
+    EXPECT_EQ(quibb9x({"erase", "--yes"}).status, 0);
+    sim::board().setChip(ZAVSIM_16F84);  // the 16F88's ID check refuses it
+    EXPECT_NE(quibb9x({"erase", "--yes"}).err.find("Put a PIC16F88 in the socket"), std::string::npos);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=16F877\n";
+    const Outcome r = quibb9x({"detect"});
+    EXPECT_NE(r.err.find("ignoring CHIP=16F877 in the settings file"), std::string::npos) << r.err;
+    std::filesystem::current_path(old);
+}
+
+}  // namespace
