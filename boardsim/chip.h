@@ -67,6 +67,8 @@ struct Pins {
     bool clock;
     bool data;
     bool pcDrives;
+    bool vdd = true;
+    bool pgm = false;
 };
 
 // Where the chip reports what it understood (the board's event log).

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wiring.h"
+
 struct State {
     std::string version;
 
@@ -45,6 +47,12 @@ struct State {
     // Parallel port: base address and the copy of the control register.
     int16_t portaddr = 0;
     uint8_t ctrlshadow = 0;
+    // The copy of the data register, kept like ctrlshadow.
+    uint8_t datashadow = 0;
+    // The board's lines on the port's pins.
+    Wiring wiring = originalwiring();
+    // The chip's document asks for Vpp before VDD (boards that switch VDD).
+    bool vppfirst = false;
 
     std::string dumpfile;
     std::string startdir;
