@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct Overrides {
     std::optional<int16_t> device;  // 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83
@@ -11,4 +12,6 @@ struct Overrides {
     // --device 16F84A: the 16F84's row, and burn and verify first check that
     // the chip reports a PIC16F84A's device ID.
     bool requiref84a = false;
+    // --board: a built-in board's name or a board file.
+    std::optional<std::string> board;
 };
