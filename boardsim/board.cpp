@@ -38,15 +38,26 @@ int chipFromEnvironment() {
     static bool said = false;
     const char* env = std::getenv("QUIBB9X_SIM_CHIP");
     if (!env || !*env) return PIC16F84;
-    std::string v = lower(env);
-    if (v.rfind("pic", 0) == 0) v.erase(0, 3);
-    if (v == "16f84") return PIC16F84;
-    if (v == "16f84a") return PIC16F84A;
-    if (v == "16c84") return PIC16C84;
-    if (v == "16f83") return PIC16F83;
+    const int kind = kindNamed(env);
+    if (kind >= 0) return kind;
+    const std::string v = lower(env);
     if (v == "none" || v == "empty") return EMPTY;
     complain(said, "QUIBB9X_SIM_CHIP", env, "using a PIC16F84");
     return PIC16F84;
+}
+
+int revisionFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_REVISION");
+    if (!env || !*env) return DEFAULT_REVISION;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(env, &end, 0);
+    if (*end || errno || v < 0 || v > 31) {
+        complain(said, "QUIBB9X_SIM_REVISION", env, "the chip carries revision 1");
+        return DEFAULT_REVISION;
+    }
+    return static_cast<int>(v);
 }
 
 bool boardFromEnvironment(BoardWiring& wiring) {
@@ -105,6 +116,7 @@ Setup setupFromEnvironment() {
     s.board = boardFromEnvironment(s.wiring);
     s.base = baseFromEnvironment();
     s.protect = protectFromEnvironment();
+    s.revision = revisionFromEnvironment();
     return s;
 }
 
@@ -133,6 +145,7 @@ void Board::reset() {
     data_ = 0x00;
     control_ = 0x0C;
     clock_ = nullptr;
+    revision_ = setup_.revision;
     newChip(setup_.kind);
     if (setup_.protect) chip_->setProtected(true);
     chip_->dirty = false;
@@ -143,7 +156,7 @@ void Board::reset() {
 }
 
 void Board::newChip(int kind) {
-    chip_ = std::make_unique<Chip>(kind, *this);
+    chip_ = std::make_unique<Chip>(kind, *this, revision_);
     chip_->seat(pins());
 }
 
@@ -208,13 +221,18 @@ void Board::feed(int64_t t) {
 }
 
 void Board::setChip(int kind) {
-    if (kind < EMPTY || kind > PIC16F84A) return;
+    if (kind < EMPTY || kind > LAST_KIND) return;
     newChip(kind);
 }
 
 void Board::setPresent(bool present) {
     present_ = present;
     feed(now());
+}
+
+void Board::setRevision(int32_t revision) {
+    revision_ = revision;
+    chip_->setRevision(revision);
 }
 
 void Board::setBase(int32_t base) { base_ = static_cast<uint16_t>(base); }

@@ -32,6 +32,7 @@ struct Setup {
     BoardWiring wiring = originalBoard();
     uint16_t base = 0x278;
     bool protect = false;
+    int revision = DEFAULT_REVISION;
 };
 Setup setupFromEnvironment();
 
@@ -55,6 +56,7 @@ public:
     void setChip(int kind);
     void setPresent(bool present);
     void setBase(int32_t base);
+    void setRevision(int32_t revision);
     void useClock(int64_t (*clock)()) { clock_ = clock; }
 
     // The chip with any finished programming cycle completed.
@@ -94,6 +96,7 @@ private:
     bool present_ = true;
     BoardWiring wiring_ = originalBoard();
     uint16_t base_ = 0x278;
+    int revision_ = DEFAULT_REVISION;
     uint8_t data_ = 0x00;     // power-on values of a PC's port
     uint8_t control_ = 0x0C;
     std::unique_ptr<Chip> chip_;

@@ -290,3 +290,26 @@ TEST_F(SimBoardReset, CommandLineBoardOptionListAndSettingsKey) {
     ASSERT_TRUE(save_ini(s, "x.hex"));
     EXPECT_EQ(readsettings(s).board, "original");
 }
+
+// A 16F628A on its internal oscillator with MCLR tied inside starts its
+// program as soon as it has VDD: only Vpp before VDD enters, and only a board
+// that switches VDD can do that.
+TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
+    constexpr int internalNoMclr = 0x3FDD;
+    for (const BuiltinBoard& b : builtinboards()) {
+        SCOPED_TRACE(b.names[0]);
+        State s;
+        onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
+        sim::board().setChip(ZAVSIM_16F628A);
+        sim::board().write(2, 0, internalNoMclr);
+        const bool switches = boardswitchesvdd(s.wiring);
+        s.vppfirst = false;
+        vppreset(s);
+        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+        s.vppfirst = true;
+        vppreset(s);
+        EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
+        if (switches) EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
+        allpinslow(s);
+    }
+}
