@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -11,11 +12,13 @@
 #include "cli/interrupt.h"
 #include "cli/linecapture.h"
 #include "core/binding.h"
+#include "core/capture.h"
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
 #include "devices/select.h"
+#include "core/wiring.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "image/image.h"
@@ -228,6 +231,8 @@ int checkblank(const Options& o, State& s, Frontend& f) {
 
 // The board answers: the device ID says which chip is in the socket.
 int detect(State& s, Frontend& f) {
+    f.statusAdd(std::string(programname) + ": looking for the board '" + escaped(s.wiring.name) +
+                "' at port " + hexfixed(static_cast<uint16_t>(s.portaddr), 3) + ": " + describepins(s.wiring));
     if (checkhardware(s, f) != 1) return exitfailed;
     f.statusAdd(std::string(programname) + ": " + idline(readdeviceid(s)));
     return exitok;
@@ -247,6 +252,45 @@ int listdevices(std::ostream& out) {
         out << line;
     }
     return exitok;
+}
+
+// `quibb9x boards`: each built-in board, its pins, and its other names.
+int listboards(std::ostream& out) {
+    for (const BuiltinBoard& b : builtinboards()) {
+        Wiring w;
+        std::string why;
+        parseboard(b.pins, b.names[0], w, why);
+        std::string head = b.names[0];
+        head.resize(std::max<std::size_t>(head.size() + 2, 22), ' ');
+        out << head << describepins(w) << '\n';
+        if (b.names.size() < 2) continue;
+        out << "  also:";
+        for (std::size_t i = 1; i < b.names.size(); ++i) out << (i > 1 ? ", " : " ") << b.names[i];
+        out << '\n';
+    }
+    out << std::flush;
+    return exitok;
+}
+
+// The board of this run: --board, else the settings file's BOARD, else the
+// original. A name that is no board and no file is a usage error; a board
+// file with a mistake is refused. Either way before the port is touched.
+int runboard(const Options& o, Wiring& w) {
+    std::string given;
+    if (o.overrides.board) {
+        given = *o.overrides.board;
+    } else {
+        State probe;
+        GetDirs(probe);
+        given = readsettings(probe).board;
+        if (given.empty()) return exitok;
+    }
+    std::string why;
+    if (chooseboard(given, w, why)) return exitok;
+    const bool missing = !builtinboard(given) && access(given.c_str(), F_OK) != 0;
+    const std::string from = o.overrides.board ? "--board" : "the settings file's BOARD";
+    std::cerr << programname << ": " << from << ": " << why << "; nothing was sent to the port\n";
+    return missing && o.overrides.board ? exitusage : exitfailed;
 }
 
 }  // namespace
@@ -308,6 +352,10 @@ int runcli(const Options& o) {
         return interrupted() ? stop::exitstatus() : status;
     }
     if (o.command == "devices") return listdevices(std::cout);
+    if (o.command == "boards") return listboards(std::cout);
+    Wiring wiring = originalwiring();
+    if (const int refused = runboard(o, wiring)) return refused;
+    capture::board(wiring);
     const bool stdinTerminal = isatty(STDIN_FILENO) == 1;
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
@@ -323,6 +371,7 @@ int runcli(const Options& o) {
     };
 
     State s;
+    s.wiring = wiring;
     ConfigEditor editor;
     ConsoleFrontend f(std::cout, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
                       stdinTerminal ? &std::cin : nullptr);

@@ -54,9 +54,14 @@ struct Definitions {
                                "CONFIG2 (0x2008) of a 16F87 or 16F88 in hexadecimal "
                                "(e.g. 0x3); wins over the HEX file's own.",
                                "word"};
+    QCommandLineOption board{"board",
+                             "The programming board: one of 'quibb9x boards', or a file "
+                             "describing yours (see the man page). Default: the "
+                             "settings file's BOARD, else the original board.",
+                             "name|file"};
     QCommandLineOption vcd{"vcd",
                            "Record the board's lines (vpp, clock, data, data_dir, "
-                           "data_in) into the file as a Value Change Dump, in "
+                           "data_in, and vdd or pgm where the board has them) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
     QCommandLineOption simulate{"simulate", "Use the simulated board (libzavbit2sim.so)."};
@@ -95,6 +100,7 @@ struct Definitions {
         parser.addOption(port);
         parser.addOption(config);
         parser.addOption(config2);
+        parser.addOption(board);
         parser.addOption(vcd);
         parser.addOption(simulate);
         parser.addOption(yes);
@@ -135,6 +141,7 @@ const std::vector<Command>& commands() {
         {"detect", false, "check that the board answers on the port, then read the device ID"},
         {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
         {"devices", false, "list every chip: memory, configuration words, device ID, how it was tried"},
+        {"boards", false, "list the built-in boards, their other names and their pins"},
     };
     return all;
 }
@@ -231,6 +238,14 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
 
+    if (parser.isSet(d.board)) {
+        o.overrides.board = original(args, parser.value(d.board));
+        if (o.overrides.board->empty()) {
+            error = "--board needs a board name or a file";
+            return false;
+        }
+    }
+
     if (parser.isSet(d.vcd)) {
         o.vcd = original(args, parser.value(d.vcd));
         if (o.vcd.empty()) {
@@ -264,6 +279,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                     rest[expected].toStdString() + "'";
             return false;
         }
+    }
+    if (o.overrides.board && o.command.empty()) {
+        error = "--board goes with a command; the window uses the original board";
+        return false;
     }
     if (o.onlyChanged && o.command != "burn") {
         error = "--only-changed goes with burn only";

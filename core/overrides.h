@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct ChipRow;
 
@@ -18,4 +19,6 @@ struct Overrides {
     const ChipRow* chip = nullptr;
     bool autodevice = false;
     std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
+    // --board: a built-in board's name or a board file.
+    std::optional<std::string> board;
 };

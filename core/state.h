@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wiring.h"
+
 struct ChipRow;
 
 struct State {
@@ -55,6 +57,10 @@ struct State {
     // Parallel port: base address and the copy of the control register.
     int16_t portaddr = 0;
     uint8_t ctrlshadow = 0;
+    // The copy of the data register, kept like ctrlshadow.
+    uint8_t datashadow = 0;
+    // The board's lines on the port's pins.
+    Wiring wiring = originalwiring();
 
     std::string dumpfile;
     std::string startdir;

@@ -310,6 +310,11 @@ bool save_ini(const State& s, const std::string& loadtext) {
     ok = profilewrite(path, "OPTIONS", "LPT", numprint(s.portaddr)) && ok;
     ok = profilewrite(path, "DIRECTORIES", "LOAD", loadtext) && ok;
     ok = profilewrite(path, "OPTIONS", "CWORD", numprint(s.configmem[0])) && ok;
+    // A file for the original board stays as it always was.
+    if (!isoriginal(s.wiring))
+        ok = profilewrite(path, "OPTIONS", "BOARD", s.wiring.name) && ok;
+    else if (!profileread(path, "OPTIONS", "BOARD", "", 4096).empty())
+        ok = profilewrite(path, "OPTIONS", "BOARD", originalwiring().name) && ok;
     return ok;
 }
 
@@ -326,6 +331,8 @@ IniValues readsettings(const State& s) {
     v.lpt = readIniValue(path, "OPTIONS", "LPT");
     v.cword = readIniValue(path, "OPTIONS", "CWORD");
     v.load = readIniValue(path, "DIRECTORIES", "LOAD");
+    // A board file's path may be long; the other values keep their cut.
+    v.board = cutAtNull(profileread(path, "OPTIONS", "BOARD", "", 4096));
     v.chip = readIniValue(path, "OPTIONS", "CHIP");
     return v;
 }

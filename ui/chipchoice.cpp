@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "core/lines.h"
 #include "core/startup.h"
+#include "core/wiring.h"
 #include "devices/chipname.h"
 #include "devices/chiptable.h"
 #include "devices/select.h"
@@ -218,4 +220,20 @@ void MainWindow::loadchip(const std::string& chip) {
 void MainWindow::applychipoverrides(const Overrides& o) {
     if (o.autodevice) chooseother(nullptr);
     else if (o.chip && !hasoption(*o.chip)) chooseother(o.chip);
+}
+
+void MainWindow::applyboard(const std::optional<std::string>& given) {
+    const std::string name = given ? *given : boardsetting;
+    if (name.empty()) return;
+    Wiring wiring;
+    std::string why;
+    if (!chooseboard(name, wiring, why)) {
+        statusAdd("quibb9x: " + std::string(given ? "--board" : "the settings file's BOARD") +
+                  ": " + why + "; the original board is used. Correct it and start again.");
+        return;
+    }
+    state.wiring = wiring;
+    if (isoriginal(state.wiring)) return;
+    allpinslow(state);  // this board's idle levels
+    statusAdd("quibb9x: board '" + state.wiring.name + "': " + describepins(state.wiring));
 }

@@ -214,6 +214,7 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     connecthandlers();
     Form_Load();
     applyoverrides(overrides);
+    applyboard(overrides.board);
 
     // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
     // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
@@ -910,6 +911,7 @@ void MainWindow::load_ini() {
     updateC();
 
     setfilename(text_filename, v.load);
+    boardsetting = v.board;
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
