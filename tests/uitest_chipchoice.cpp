@@ -292,4 +292,20 @@ TEST_F(Chips, TheChipSurvivesTheSettingsFileAndTheOriginalsLeaveItAsItWas) {
     EXPECT_EQ(inifile(), original);
 }
 
+TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {
+    std::ofstream(dir / "quibb9x.ini") << "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 0\nBOARD=tait-classic\n";
+    w = open();
+    const auto lines = status();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2].rfind("quibb9x: board 'tait-classic': vpp = ", 0), 0u) << lines[2];
+    EXPECT_EQ(w->state.wiring.name, "tait-classic");
+    get<QPushButton>("Command1")->click();
+    EXPECT_NE(inifile().find("BOARD=tait-classic\n"), std::string::npos);
+
+    Overrides o;
+    o.board = "original";  // the original board: the welcome lines alone
+    w = std::make_unique<MainWindow>(o);
+    EXPECT_EQ(status().size(), 2u);
+}
+
 }  // namespace

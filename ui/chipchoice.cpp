@@ -1,7 +1,9 @@
 // The window's choice of the chips after the three original ones: "Other:"
 // with its list, the editor following the chosen chip's own bits, the
 // fields by name, and the device ID read before Burn, Verify and Erase.
+#include <QColor>
 #include <QComboBox>
+#include <QPalette>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -140,7 +142,11 @@ void MainWindow::showchipcontrols() {
     for (int bit = 0; bit < 14; ++bit) {
         C[bit]->setToolTip(original ? QString(originalbittooltip(bit))
                                     : QString::fromStdString(bittooltip(row, bit)));
-        C[bit]->setEnabled(original || row.config[0].bits[bit] != nullptr);
+        const bool has = original || row.config[0].bits[bit] != nullptr;
+        C[bit]->setEnabled(has);
+        QPalette p = C[bit]->palette();  // a bit the chip lacks shows grey
+        p.setColor(QPalette::WindowText, has ? QColor(0x00, 0x00, 0x80) : QColor(0xA0, 0xA0, 0xA0));
+        C[bit]->setPalette(p);
     }
     cWDTE->setEnabled(has(2, "WDTE"));
     cPWRTE->setEnabled(has(3, "PWRTE"));
