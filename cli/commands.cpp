@@ -17,6 +17,7 @@
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
+#include "devices/chipname.h"
 #include "devices/select.h"
 #include "core/wiring.h"
 #include "image/dumps.h"
@@ -311,9 +312,10 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     setdevice(s, 2);
     s.portaddr = LPT2;
     applysettings(s, editor, readsettings(s));
-    // CHIP= names any chip of the table for the command line; the window
-    // keeps to its PIC= option.
-    if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP"); !chip.empty()) {
+    // CHIP= names any chip of the table; the window's "auto" is its own
+    // choice (the command line's is --device auto) and leaves PIC='s chip.
+    if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP");
+        !chip.empty() && chipnamekey(chip) != "AUTO") {
         if (const ChipRow* row = findchip(chip))
             selectchip(s, *row);
         else
