@@ -76,18 +76,4 @@ TEST(ConfigFields, UnimplementedBitsCannotBeSetAndTheOptionsUseTheChipsBits) {
     EXPECT_EQ(s.configmem[0] & 0x0013, 0x0003);
 }
 
-TEST(ConfigFields, PwrteSenseOfTheOriginalChips) {
-    for (const char* name : {"16C84", "16F84", "16F83", "16F84A"}) {
-        State s;
-        selectchip(s, *findchip(name));
-        ConfigEditor e;
-        s.configmem[0] = 0x3FF3;
-        e.updateC(s);
-        e.cPWRTE_Click(s, true);
-        EXPECT_EQ(s.configmem[0], std::string(name) == "16C84" ? 0x3FFB : 0x3FF3) << name;
-        e.cPWRTE_Click(s, false);
-        EXPECT_EQ(s.configmem[0], std::string(name) == "16C84" ? 0x3FF3 : 0x3FFB) << name;
-    }
-}
-
 }  // namespace

@@ -4,21 +4,10 @@
 // a burn, "Auto", and the chip in the settings file.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QEventLoop>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <algorithm>
+#include <QtWidgets>
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "devices/chiptable.h"
 #include "support/recorder.h"
@@ -30,12 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app() {
+void app() {
     static int argc = 1;
-    static char name[] = "uitest_chipchoice";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
+    static char name[] = "uitest_chipchoice", *argv[] = {name, nullptr};
+    static QApplication* instance = new QApplication(argc, argv);  // never torn down
+    (void)instance;
 }
 
 std::string text(const QString& s) { return s.toStdString(); }
@@ -58,10 +46,9 @@ struct Chips : ::testing::Test {
             boxes.push_back({t, title, b});
             return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
         };
-        win->askFile = [this](const FileRequest&) -> std::optional<std::string> {
-            if (files.empty()) return std::nullopt;
-            auto f = files.front();
-            files.pop_front();
+        win->askFile = [this](const FileRequest&) {
+            auto f = files.empty() ? std::nullopt : files.front();
+            if (!files.empty()) files.pop_front();
             return f;
         };
         win->findChild<QRadioButton*>("Option5")->click();  // the board's LPT2
@@ -93,9 +80,9 @@ struct Chips : ::testing::Test {
         loop.exec();
     }
     std::vector<std::string> status() {
-        auto* list = get<QListWidget>("List2");
         std::vector<std::string> out;
-        for (int i = 0; i < list->count(); ++i) out.push_back(text(list->item(i)->text()));
+        for (auto* item : get<QListWidget>("List2")->findItems("", Qt::MatchContains))
+            out.push_back(text(item->text()));
         return out;
     }
     // What the editor shows: each box with its tooltip, the value, the options.
@@ -110,9 +97,7 @@ struct Chips : ::testing::Test {
     }
     std::string inifile() {
         std::ifstream in(dir / "quibb9x.ini");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 };
 
