@@ -38,24 +38,41 @@ int chipFromEnvironment() {
     static bool said = false;
     const char* env = std::getenv("QUIBB9X_SIM_CHIP");
     if (!env || !*env) return PIC16F84;
-    std::string v = lower(env);
-    if (v.rfind("pic", 0) == 0) v.erase(0, 3);
-    if (v == "16f84") return PIC16F84;
-    if (v == "16f84a") return PIC16F84A;
-    if (v == "16c84") return PIC16C84;
-    if (v == "16f83") return PIC16F83;
+    const int kind = kindNamed(env);
+    if (kind >= 0) return kind;
+    const std::string v = lower(env);
     if (v == "none" || v == "empty") return EMPTY;
     complain(said, "QUIBB9X_SIM_CHIP", env, "using a PIC16F84");
     return PIC16F84;
 }
 
-bool boardFromEnvironment() {
+int revisionFromEnvironment() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_REVISION");
+    if (!env || !*env) return DEFAULT_REVISION;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(env, &end, 0);
+    if (*end || errno || v < 0 || v > 31) {
+        complain(said, "QUIBB9X_SIM_REVISION", env, "the chip carries revision 1");
+        return DEFAULT_REVISION;
+    }
+    return static_cast<int>(v);
+}
+
+bool boardFromEnvironment(BoardWiring& wiring) {
     static bool said = false;
     const char* env = std::getenv("QUIBB9X_SIM_BOARD");
     if (!env || !*env) return true;
     const std::string v = lower(env);
     if (no(v)) return false;
-    if (!yes(v)) complain(said, "QUIBB9X_SIM_BOARD", env, "the board is connected");
+    if (yes(v) || knownBoard(env, wiring)) return true;
+    std::string why;
+    if (boardFromFile(env, wiring, why)) return true;
+    if (!said)
+        std::fprintf(stderr, "zavbit2sim: QUIBB9X_SIM_BOARD='%s' is neither a board nor a usable board file "
+                             "(%s); the original board is connected\n", env, why.c_str());
+    said = true;
     return true;
 }
 
@@ -96,9 +113,10 @@ int64_t monotonicNs() {
 Setup setupFromEnvironment() {
     Setup s;
     s.kind = chipFromEnvironment();
-    s.board = boardFromEnvironment();
+    s.board = boardFromEnvironment(s.wiring);
     s.base = baseFromEnvironment();
     s.protect = protectFromEnvironment();
+    s.revision = revisionFromEnvironment();
     return s;
 }
 
@@ -122,10 +140,12 @@ Board::~Board() {
 void Board::reset() {
     setup_ = setupFromEnvironment();
     present_ = setup_.board;
+    wiring_ = setup_.wiring;
     base_ = setup_.base;
     data_ = 0x00;
     control_ = 0x0C;
     clock_ = nullptr;
+    revision_ = setup_.revision;
     newChip(setup_.kind);
     if (setup_.protect) chip_->setProtected(true);
     chip_->dirty = false;
@@ -136,34 +156,36 @@ void Board::reset() {
 }
 
 void Board::newChip(int kind) {
-    chip_ = std::make_unique<Chip>(kind, *this);
+    chip_ = std::make_unique<Chip>(kind, *this, revision_);
     chip_->seat(pins());
 }
 
 int64_t Board::now() const { return clock_ ? clock_() : monotonicNs(); }
 
-// The board's wiring. Control bits 0, 1 and 3 are inverted on the way to
-// their pins, bit 2 is not. Pin 1 is the clock; pin 16 low switches Vpp on;
-// pin 17 low lets the PC drive the data line with pin 14's level, pin 17 high
-// leaves the line to the chip, pulled towards pin 14 through a resistor.
+// The board's wiring decides which pins carry the lines (wirings.h). With a
+// direction line, the PC drives the data line while it is asserted; released,
+// the line is the chip's, pulled towards data out through a resistor, and
+// the read-back node behind the PC's driver reads low while the PC drives.
+// Without one, data out is an open-collector driver: low, it holds the line;
+// high, it lets the line be pulled up or pulled low by the chip, and the
+// read-back node is the line itself. A board without VDD control powers the
+// chip always; without a PGM line, PGM is held low.
 Pins Board::pins() const {
     if (!present_) return Pins{false, false, false, false};
-    const bool clock = !(control_ & 0x01);
-    const bool pin14 = !(control_ & 0x02);
-    const bool vpp = !(control_ & 0x04);
-    const bool pcDrives = (control_ & 0x08) != 0;
-    bool data = pin14;
-    if (!pcDrives && chip_->drives()) data = chip_->driveLevel();
-    return Pins{vpp, clock, data, pcDrives};
+    const BoardOutputs o = decodeOutputs(wiring_, data_, control_);
+    bool data = o.pcDrives ? o.dataOut : wiring_.dataDir.empty() || o.dataOut;
+    if (!o.pcDrives && chip_->drives()) data = chip_->driveLevel();
+    Pins p{o.vpp, o.clock, data, o.pcDrives};
+    p.vdd = o.vdd;
+    p.pgm = o.pgm;
+    return p;
 }
 
-// The read-back node sits behind the PC's driver: it reads low while the PC
-// drives the line, and follows the line once the PC lets go.
 uint8_t Board::status() const {
     if (!present_) return STATUS_IDLE;
     const Pins p = pins();
-    const bool pin11 = !p.pcDrives && p.data;
-    return pin11 ? STATUS_IDLE : static_cast<uint8_t>(STATUS_IDLE | 0x80);
+    const bool node = wiring_.dataDir.empty() ? p.data : !p.pcDrives && p.data;
+    return statusWith(wiring_, node);
 }
 
 int32_t Board::inp(int32_t port) {
@@ -189,7 +211,8 @@ void Board::out(int32_t port, int32_t value) {
         control_ = v;
         feed(t);
     } else if (p == base_) {
-        data_ = v;  // pin 2 follows Vpp on the board; the chip does not see it
+        data_ = v;
+        feed(t);
     }
 }
 
@@ -198,13 +221,18 @@ void Board::feed(int64_t t) {
 }
 
 void Board::setChip(int kind) {
-    if (kind < EMPTY || kind > PIC16F84A) return;
+    if (kind < EMPTY || kind > LAST_KIND) return;
     newChip(kind);
 }
 
 void Board::setPresent(bool present) {
     present_ = present;
     feed(now());
+}
+
+void Board::setRevision(int32_t revision) {
+    revision_ = revision;
+    chip_->setRevision(revision);
 }
 
 void Board::setBase(int32_t base) { base_ = static_cast<uint16_t>(base); }

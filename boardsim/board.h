@@ -5,9 +5,14 @@
 // ports are an empty bus (reads 0xFF). Reading data or control gives the
 // byte last written; they start as a PC leaves them, data 0x00, control 0x0C
 // (Vpp off). Status bits 6:3 read 1 (inputs floating), 2:0 read 0, bit 7 is
-// the inverse of pin 11 (0x78 with pin 11 high, 0xF8 with it low). With no
-// board on the port every status input floats high: 0x78, which reads as a
-// data line that is high while the PC drives it, so detection fails at once.
+// the inverse of pin 11 (0x78 with pin 11 high, 0xF8 with it low); the
+// board's data-in pin shows the read-back node. With no board on the port
+// every status input floats high: 0x78, which reads as a data line that is
+// high while the PC drives it on the original board, so detection fails at
+// once (and on other boards too: the read-back never changes).
+//
+// QUIBB9X_SIM_BOARD names the board's wiring (one of wirings.h's boards) or
+// a board file; 0 or none: nothing on the port.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -16,6 +21,7 @@
 
 #include "boardsim.h"
 #include "chip.h"
+#include "wirings.h"
 
 namespace boardsim {
 
@@ -23,8 +29,10 @@ namespace boardsim {
 struct Setup {
     int kind = PIC16F84;
     bool board = true;
+    BoardWiring wiring = originalBoard();
     uint16_t base = 0x278;
     bool protect = false;
+    int revision = DEFAULT_REVISION;
 };
 Setup setupFromEnvironment();
 
@@ -49,6 +57,7 @@ public:
     void setPresent(bool present);
     void setBase(int32_t base);
     int32_t base() const { return base_; }
+    void setRevision(int32_t revision);
     void useClock(int64_t (*clock)()) { clock_ = clock; }
 
     // The chip with any finished programming cycle completed.
@@ -86,7 +95,9 @@ private:
 
     Setup setup_;
     bool present_ = true;
+    BoardWiring wiring_ = originalBoard();
     uint16_t base_ = 0x278;
+    int revision_ = DEFAULT_REVISION;
     uint8_t data_ = 0x00;     // power-on values of a PC's port
     uint8_t control_ = 0x0C;
     std::unique_ptr<Chip> chip_;

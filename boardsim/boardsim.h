@@ -8,7 +8,10 @@ extern "C" {
 #endif
 
 // Chip kinds; 0 is an empty socket. The 16F84A is a 16F84 with a device ID.
-enum { ZAVSIM_EMPTY = 0, ZAVSIM_16C84 = 1, ZAVSIM_16F84 = 2, ZAVSIM_16F83 = 3, ZAVSIM_16F84A = 4 };
+enum { ZAVSIM_EMPTY = 0, ZAVSIM_16C84 = 1, ZAVSIM_16F84 = 2, ZAVSIM_16F83 = 3, ZAVSIM_16F84A = 4,
+       ZAVSIM_16F627 = 5, ZAVSIM_16F628 = 6, ZAVSIM_16F627A = 7, ZAVSIM_16F628A = 8,
+       ZAVSIM_16F648A = 9, ZAVSIM_16F818 = 10, ZAVSIM_16F819 = 11, ZAVSIM_16F87 = 12,
+       ZAVSIM_16F88 = 13, ZAVSIM_16F716 = 14 };
 
 // Back to the state the environment describes (chip kind, board present,
 // port base, protection), with a blank chip, an empty log and the real
@@ -24,16 +27,22 @@ void zavsimSetBase(int32_t base);
 // The base address the board answers at now.
 int32_t zavsimBase(void);
 
-// The chip's cells. Region: 0 program (index 0..1023), 1 ID (0..3),
-// 2 configuration (index 0 only), 3 data (0..63). Reads of cells the chip
-// does not have give -1; writes there are ignored.
+// The chip's cells. Region: 0 program (index 0 up to the chip's size, at
+// most 4095), 1 ID (0..3), 2 configuration (index 0; index 1 is CONFIG2 at
+// 0x2008 on the 16F87/88), 3 data (up to 255). Reads of cells the chip does
+// not have give -1; writes there are ignored.
 int32_t zavsimRead(int32_t region, int32_t index);
 void zavsimWrite(int32_t region, int32_t index, int32_t value);
-// Code protection: 1 while in effect (reads of program memory give 0).
+// Code protection: 1 while in effect (reads of program memory give 0; on the
+// newer chips also when only the data memory is protected).
 int32_t zavsimProtected(void);
 // Protection as if the chip had been protected at its last entry into
-// programming mode (1) or not (0).
+// programming mode (1) or not (0). On the newer chips 1 protects all of
+// program memory and the data memory.
 void zavsimSetProtected(int32_t on);
+// The revision in the low bits of the device ID word (0x2006); 1 unless
+// QUIBB9X_SIM_REVISION says otherwise. Chips without a device ID ignore it.
+void zavsimSetRevision(int32_t revision);
 // 1 while in programming mode (Vpp on, entered with clock and data low).
 int32_t zavsimInProgrammingMode(void);
 // The chip's address counter (meaningful in programming mode).
@@ -60,9 +69,10 @@ void zavsimLogClear(void);
 enum { ZAVSIM_FAULT_TIMING = 1, ZAVSIM_FAULT_UNKNOWN_COMMAND = 2,
        ZAVSIM_FAULT_BAD_FRAME = 3, ZAVSIM_FAULT_BAD_ENTRY = 4,
        ZAVSIM_FAULT_SHORT_PHASE = 5 };
-// Addresses of kind 3: program word 0..1023, ID 0x2000..0x2003,
-// configuration 0x2007, data byte 0x2100 + k, or one of these for a whole
-// region erased at once.
+// Addresses of kind 3: program word 0..1023 (up to 4095 on the larger
+// chips), ID 0x2000..0x2003, configuration 0x2007 (CONFIG2 0x2008), data
+// byte 0x2100 + k, or one of these for a whole region erased at once.
+// A row erase (16F818/819/87/88) gives one kind 3 event per word of the row.
 enum { ZAVSIM_ERASED_PROGRAM = -1, ZAVSIM_ERASED_DATA = -2, ZAVSIM_ERASED_CHIP = -3 };
 typedef struct {
     int64_t time_ns;
@@ -79,6 +89,67 @@ int32_t zavsimPhaseFaults(void);   // clock phases under 1 µs so far
 // restores the real clock). Tests use it with a virtual clock that their
 // waits advance.
 void zavsimUseClock(int64_t (*now_ns)(void));
+
+// The simulated chips, as the board knows them: one row per chip kind
+// (ZAVSIM_16C84 up), for comparing with the program's own chip table.
+enum { ZAVSIM_FAMILY_16F84 = 0, ZAVSIM_FAMILY_16F62X = 1, ZAVSIM_FAMILY_16F62XA = 2,
+       ZAVSIM_FAMILY_16F81X = 3, ZAVSIM_FAMILY_16F87_88 = 4, ZAVSIM_FAMILY_16F716 = 5 };
+// What a command does.
+enum {
+    ZAVSIM_DO_LOAD_CONFIG = 0,      // counter to 0x2000, data frame into the latch
+    ZAVSIM_DO_LOAD_PROGRAM = 1,
+    ZAVSIM_DO_LOAD_DATA = 2,
+    ZAVSIM_DO_READ_PROGRAM = 3,
+    ZAVSIM_DO_READ_DATA = 4,
+    ZAVSIM_DO_INCREMENT = 5,
+    ZAVSIM_DO_ERASE_PROGRAM = 6,    // erase then program, internally timed
+    ZAVSIM_DO_PROGRAM = 7,          // program only (old AND new), internally timed
+    ZAVSIM_DO_BEGIN_PROGRAM = 8,    // program only, externally timed: ended by the end command
+    ZAVSIM_DO_BEGIN_ERASE = 9,      // row or armed bulk erase, externally timed
+    ZAVSIM_DO_END_PROGRAM = 10,     // ends an externally timed cycle
+    ZAVSIM_DO_BULK_ERASE_PROGRAM = 11,
+    ZAVSIM_DO_BULK_ERASE_DATA = 12,
+    ZAVSIM_DO_CHIP_ERASE = 13,      // internally timed
+    ZAVSIM_DO_ERASE_SETUP1 = 14,    // 1 then 7 then 8 on the configuration word: the protection erase
+    ZAVSIM_DO_ERASE_SETUP2 = 15
+};
+// One command of a chip's set. frame: 1 a data frame in follows, 2 the chip
+// sends one, 0 none. self_timed: the command starts a timed cycle of its own.
+// The times are the least the chip accepts: for a cycle, from its begin to
+// the next clock edge (internally timed) or to the end command (externally
+// timed); for a bulk erase that waits for a begin command, the time of that
+// cycle; for the protection erase (setup 2) the time of its 8; for an end
+// command, the time before the next command. data_ns: the same cycle on data
+// memory.
+typedef struct {
+    int32_t code;
+    int32_t does;  // ZAVSIM_DO_*
+    int32_t frame;
+    int32_t self_timed;
+    int64_t program_ns;
+    int64_t data_ns;
+} zavsim_command;
+typedef struct {
+    char name[16];            // "PIC16F628A"
+    int32_t kind;             // ZAVSIM_16*
+    int32_t family;           // ZAVSIM_FAMILY_*
+    int32_t program_words;
+    int32_t data_bytes;       // 0: no data memory
+    int32_t id_words;
+    int32_t config_words;     // 1, or 2 with CONFIG2
+    int32_t config_address[2];
+    int32_t config_mask[2];   // implemented bits; the others read 0 (1 on the 16C84)
+    int32_t config_blank[2];  // as erased
+    int32_t device_id;        // with revision 0; 0x3FFF: none
+    int32_t device_id_mask;   // the bits that name the part
+    int32_t latches;          // program-memory latches, chosen by the counter's low bits
+    int32_t lvp_bit;          // the LVP bit's mask, 0 without one
+    int32_t refuses_vdd_first;  // 1: refuses VDD-first entry with an internal oscillator and MCLRE = 0
+    int32_t command_count;
+    zavsim_command commands[16];
+} zavsim_chipinfo;
+int32_t zavsimChipCount(void);
+int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out);  // 1 when i is valid
 
 // Write the chip file now (also done when programming mode ends and at exit).
 void zavsimSave(void);

@@ -1,61 +1,96 @@
 #include "chip.h"
 
+#include <algorithm>
+
 namespace boardsim {
 
-int programWords(int kind) { return kind == PIC16F83 ? 512 : 1024; }
-
-uint16_t deviceId(int kind) { return kind == PIC16F84A ? 0x0561 : 0x3FFF; }
-
-// The 16C84 implements only bits 4:0 of its configuration word; the others
-// read as ones.
-uint16_t storedConfig(int kind, int32_t value) {
-    if (kind == PIC16C84) return static_cast<uint16_t>((value & 0x1F) | 0x3FE0);
-    return static_cast<uint16_t>(value & 0x3FFF);
+int programWords(int kind) {
+    const Model* m = modelOf(kind);
+    return m ? m->programWords : 1024;
 }
 
-// On the 16F8x every CP bit (13:4) must be 1 for an open chip: a partly
-// cleared pattern counts as protected, the safe reading of a pattern the
-// maker says not to use.
+int dataBytes(int kind) {
+    const Model* m = modelOf(kind);
+    return m ? m->dataBytes : 64;
+}
+
+int configWords(int kind) {
+    const Model* m = modelOf(kind);
+    return m && m->config2Mask ? 2 : 1;
+}
+
+uint16_t deviceId(int kind, int revision) {
+    const Model* m = modelOf(kind);
+    if (!m || m->deviceId == 0x3FFF) return 0x3FFF;
+    return static_cast<uint16_t>(m->deviceId | (revision & ~m->deviceIdMask & 0x3FFF));
+}
+
+// The 16C84 implements only bits 4:0 of its configuration word; the others
+// read as ones. Elsewhere unimplemented bits read 0.
+uint16_t storedConfig(int kind, int32_t value) {
+    if (kind == PIC16C84) return static_cast<uint16_t>((value & 0x1F) | 0x3FE0);
+    const Model* m = modelOf(kind);
+    return static_cast<uint16_t>(value & (m ? m->configMask : 0x3FFF));
+}
+
+uint16_t storedConfig2(int kind, int32_t value) {
+    const Model* m = modelOf(kind);
+    return static_cast<uint16_t>(value & (m ? m->config2Mask : 0));
+}
+
+// Any part of program memory or the data memory closed.
 bool protectedBy(int kind, uint16_t config) {
-    if (kind == PIC16C84) return (config & 0x10) == 0;
-    return (config & 0x3FF0) != 0x3FF0;
+    const Model* m = modelOf(kind);
+    if (!m) return false;
+    return protectedFrom(*m, config) < m->programWords || dataProtectedBy(*m, config);
 }
 
 uint16_t withProtection(int kind, uint16_t config, bool on) {
     if (kind == PIC16C84)
         return storedConfig(kind, on ? (config & ~0x10) : (config | 0x10));
+    const Model* m = modelOf(kind);
+    if (m && m->family != Family::F84) return withProtectionBits(*m, config, on);
     return static_cast<uint16_t>(on ? (config & 0x000F) : (config | 0x3FF0));
 }
 
 Cells blankCells(int kind) {
+    const Model* m = modelOf(kind);
     Cells c;
     c.program.fill(0x3FFF);
     c.id.fill(0x3FFF);
-    c.config = storedConfig(kind, 0x3FFF);
+    c.config = m && m->family != Family::F84 ? m->configBlank : storedConfig(kind, 0x3FFF);
+    c.config2 = m && m->config2Mask ? m->config2Blank : 0x3FFF;
     c.data.fill(0xFF);
     return c;
 }
 
-Chip::Chip(int kind, Events& events)
-    : kind_(kind), events_(events), cells_(blankCells(kind)) {}
+Chip::Chip(int kind, Events& events, int revision)
+    : kind_(kind), model_(modelOf(kind)), events_(events), cells_(blankCells(kind)), revision_(revision) {
+    if (newer()) openGuard();
+}
 
 bool Chip::update(const Pins& pins, int64_t now) {
     settle(now);
     if (!present()) return false;
     bool left = false;
+    const bool wasPowered = vdd_;
+    if (pins.vdd != vdd_) {
+        vdd_ = pins.vdd;
+        if (!vdd_ && phase_ != Phase::Off) {  // power gone: as if Vpp went
+            leave();
+            left = true;
+        }
+    }
     if (pins.vpp != vpp_) {
         vpp_ = pins.vpp;
         if (vpp_) {
-            // Entry needs clock and data low as Vpp rises; otherwise the
-            // chip just runs (or resets) and ignores the programming pins.
-            if (!pins.clock && !pins.data)
-                enter();
-            else
-                event(EV_FAULT, FAULT_BAD_ENTRY);
+            if (vdd_) powered(pins, wasPowered);
         } else if (phase_ != Phase::Off) {
             leave();
             left = true;
         }
+    } else if (vdd_ && !wasPowered && vpp_) {
+        powered(pins, false);  // VDD rose with Vpp already there
     }
     if (pins.clock != clock_) {
         clock_ = pins.clock;
@@ -64,14 +99,43 @@ bool Chip::update(const Pins& pins, int64_t now) {
     return left;
 }
 
+// Entry needs clock and data low as Vpp (or, Vpp first, VDD) rises;
+// otherwise the chip just runs (or resets) and ignores the programming pins.
+// A chip that runs from its internal oscillator with MCLR tied inside has
+// already started its program when Vpp comes after VDD; one with LVP set and
+// PGM high is taken by low-voltage programming.
+void Chip::powered(const Pins& pins, bool vddFirst) {
+    if (pins.clock || pins.data) {
+        event(EV_FAULT, FAULT_BAD_ENTRY);
+        return;
+    }
+    if (newer()) {
+        const bool lowVoltage = model_->lvpBit && (cells_.config & model_->lvpBit) && pins.pgm;
+        if (lowVoltage || (vddFirst && refusesVddFirst(*model_, cells_.config))) {
+            event(EV_FAULT, FAULT_BAD_ENTRY);
+            return;
+        }
+    }
+    enter();
+}
+
 void Chip::seat(const Pins& pins) {
+    vdd_ = pins.vdd;
     vpp_ = pins.vpp;
     clock_ = pins.clock;
 }
 
 void Chip::settle(int64_t now) {
     now_ = now;
-    if (!cycle_.active || now - cycle_.start < CYCLE_NS) return;
+    if (!cycle_.active) return;
+    if (newer()) {
+        if (cycle_.external || now - cycle_.start < cycle_.ns) return;
+        now_ = cycle_.start + cycle_.ns;
+        completeNewer();
+        now_ = now;
+        return;
+    }
+    if (now - cycle_.start < CYCLE_NS) return;
     now_ = cycle_.start + CYCLE_NS;  // the write is done at the end of the cycle
     completeCycle();
     now_ = now;
@@ -88,6 +152,14 @@ void Chip::enter() {
     dataLatch_ = 0xFF;
     lastLoad_ = Loaded::None;
     after1_ = chipEraseArmed_ = eraseProgramArmed_ = eraseDataArmed_ = false;
+    if (newer()) {
+        resetLatches();
+        quietUntil_ = 0;
+        const bool was = protected_;
+        guardFrom(cells_.config);
+        if (was != protected_) dirty = true;
+        return;
+    }
     const bool p = protectedBy(kind_, cells_.config);
     if (p != protected_) dirty = true;
     protected_ = p;
@@ -108,7 +180,20 @@ void Chip::leave() {
 void Chip::clockEdge(const Pins& pins, bool rising) {
     if (now_ - lastEdge_ < PHASE_NS) event(EV_FAULT, FAULT_SHORT_PHASE);
     lastEdge_ = now_;
-    if (cycle_.active) {  // settle() left it running: the next command came too soon
+    if (newer()) {
+        if (quietUntil_ && now_ < quietUntil_) event(EV_FAULT, FAULT_TIMING);
+        quietUntil_ = 0;
+        if (cycle_.active) {
+            // An externally timed cycle runs on while the end command
+            // comes in, once its time has passed; anything sooner cuts it.
+            if (cycle_.external && (cycle_.timeKept || now_ - cycle_.start >= cycle_.ns)) {
+                cycle_.timeKept = true;
+            } else {
+                cycle_.active = false;
+                event(EV_FAULT, FAULT_TIMING);
+            }
+        }
+    } else if (cycle_.active) {  // settle() left it running: the next command came too soon
         cycle_.active = false;
         event(EV_FAULT, FAULT_TIMING);
     }
@@ -162,6 +247,20 @@ void Chip::clockEdge(const Pins& pins, bool rising) {
 
 void Chip::decode(unsigned code) {
     event(EV_COMMAND, static_cast<int>(code));
+    if (newer()) {
+        const Command* c = findCommand(*model_, code);
+        // Only the end command may follow the begin of an externally
+        // timed cycle.
+        if (cycle_.active && cycle_.external && (!c || c->does != DO_END_PROGRAM)) {
+            cycle_.active = false;
+            event(EV_FAULT, FAULT_TIMING);
+        }
+        if (c)
+            decodeNewer(*c);
+        else
+            event(EV_FAULT, FAULT_UNKNOWN_COMMAND);
+        return;
+    }
     // The code-protection erase is armed by 1 immediately followed by 7 and
     // done by the 8 right after; anything else in between disarms it.
     const bool was1 = after1_;
@@ -193,6 +292,10 @@ void Chip::decode(unsigned code) {
 void Chip::loaded(unsigned frame) {
     const uint16_t word = static_cast<uint16_t>((frame >> 1) & 0x3FFF);
     event(EV_DATA_IN, word);
+    if (newer()) {  // these chips ignore the start and stop bits
+        loadedNewer(word);
+        return;
+    }
     if ((frame & 1) || (frame & 0x8000)) event(EV_FAULT, FAULT_BAD_FRAME);
     switch (loadCommand_) {
     case 0:
@@ -219,22 +322,26 @@ void Chip::startRead(uint16_t word) {
 }
 
 // Configuration space repeats every 16 words: ID 0-3, reserved 4-6,
-// configuration 7, reserved 8-15. Reserved words read 0x3FFF, and so does
-// the device ID at 6 on a chip without one.
+// configuration 7, reserved 8-15 (CONFIG2 at 8 on the 16F87/88). Reserved
+// words read 0x3FFF, and so does the device ID at 6 on a chip without one.
 uint16_t Chip::programRead() const {
     if (inConfigSpace()) {
         const unsigned off = pc_ & 0xF;
         if (off < 4) return cells_.id[off];
-        if (off == 6) return deviceId(kind_);
+        if (off == 6) return deviceId(kind_, revision_);
         if (off == 7) return cells_.config;
+        if (off == 8 && model_ && model_->config2Mask) return cells_.config2;
         return 0x3FFF;
     }
+    const unsigned i = pc_ & (programWords(kind_) - 1);
+    if (newer()) return programOpen(i) ? cells_.program[i] : 0;
     if (protected_) return 0;
-    return cells_.program[pc_ & (programWords(kind_) - 1)];
+    return cells_.program[i];
 }
 
 // Eight data bits; the upper six read 0.
 uint16_t Chip::dataRead() const {
+    if (newer()) return cpd_ ? 0 : cells_.data[pc_ & (model_->dataBytes - 1)];
     if (protected_) return 0;
     return cells_.data[pc_ & 63];
 }
@@ -321,13 +428,249 @@ void Chip::writeWord(uint32_t pc, uint16_t value) {
     event(EV_WRITTEN, static_cast<int>(i));
 }
 
+// ---- the newer families ---------------------------------------------------
+
+void Chip::resetLatches() {
+    latches_.fill(0x3FFF);
+    latchLoaded_ = 0;
+    dataLatch_ = 0xFF;
+}
+
+void Chip::guardFrom(uint16_t config) {
+    cpFrom_ = protectedFrom(*model_, config);
+    cpd_ = dataProtectedBy(*model_, config);
+    protected_ = codeProtected() || cpd_;
+}
+
+void Chip::openGuard() {
+    cpFrom_ = model_->programWords;
+    cpd_ = false;
+    protected_ = false;
+}
+
+void Chip::loadedNewer(uint16_t word) {
+    switch (loadCommand_) {
+    case DO_LOAD_CONFIG:
+        pc_ = 0x2000;
+        latches_[0] = word;
+        latchLoaded_ |= 1;
+        lastLoad_ = Loaded::Program;
+        break;
+    case DO_LOAD_PROGRAM: {
+        const unsigned i = pc_ & (model_->latches - 1);
+        latches_[i] = word;
+        latchLoaded_ |= 1u << i;
+        lastLoad_ = Loaded::Program;
+        break;
+    }
+    case DO_LOAD_DATA:
+        dataLatch_ = static_cast<uint8_t>(word & 0xFF);
+        lastLoad_ = Loaded::Data;
+        break;
+    }
+}
+
+void Chip::decodeNewer(const Command& c) {
+    const bool was1 = after1_;
+    const bool armed = chipEraseArmed_;
+    after1_ = false;
+    chipEraseArmed_ = false;
+    const bool data = lastLoad_ == Loaded::Data;
+    const unsigned write = lastLoad_ == Loaded::None ? 0u : data ? WRITE_BYTE : WRITE_GROUP;
+    const int64_t writeNs = data ? c.dataNs : c.programNs;
+    // Where the documents bound the configuration space's erase.
+    const bool idsInScope = pc_ >= 0x2000 && pc_ <= 0x2007;
+    switch (c.does) {
+    case DO_LOAD_CONFIG:
+    case DO_LOAD_PROGRAM:
+    case DO_LOAD_DATA:
+        loadCommand_ = c.does;
+        phase_ = Phase::LoadFrame;
+        break;
+    case DO_READ_PROGRAM: startRead(programRead()); break;
+    case DO_READ_DATA: startRead(dataRead()); break;
+    case DO_INCREMENT: increment(); break;
+    case DO_ERASE_PROGRAM:  // 627/628: 8
+        if (armed) {
+            const bool onConfig = inConfigSpace() && (pc_ & 0xF) == 7;
+            startCycle(onConfig ? ERASE_CHIP : 0u, timeOf(*model_, DO_ERASE_SETUP2), false, false);
+        } else if (eraseProgramArmed_ || eraseDataArmed_) {
+            startArmedErase(false);
+        } else {
+            startCycle(write, writeNs, false, false);
+        }
+        break;
+    case DO_PROGRAM: startCycle(write, writeNs, false, true); break;
+    case DO_BEGIN_PROGRAM: startCycle(write, writeNs, true, true); break;
+    case DO_BEGIN_ERASE:  // 818/819/87/88: 8, a row or the armed bulk erases
+        if (eraseProgramArmed_ || eraseDataArmed_)
+            startArmedErase(true);
+        else
+            startCycle(ERASE_ROW, c.programNs, true, false);
+        break;
+    case DO_END_PROGRAM:
+        if (cycle_.active && cycle_.external) completeNewer();
+        if (c.programNs) quietUntil_ = now_ + c.programNs;
+        break;
+    case DO_BULK_ERASE_PROGRAM:
+        if (!c.selfTimed) {
+            eraseProgramArmed_ = true;  // done at the next begin
+        } else if (model_->family == Family::F716) {
+            // The configuration word always goes; the IDs with the counter on them.
+            startCycle(ERASE_PROGRAM | ERASE_CONFIG | (idsInScope ? ERASE_IDS : 0u) | FORCED, c.programNs,
+                       false, false);
+        } else {
+            // 62xA: from configuration space, IDs and configuration word too
+            // (which lifts the protection); from program space only program
+            // memory, refused under CP.
+            startCycle(inConfigSpace() ? ERASE_PROGRAM | ERASE_IDS | ERASE_CONFIG | FORCED : ERASE_PROGRAM,
+                       c.programNs, false, false);
+        }
+        break;
+    case DO_BULK_ERASE_DATA:
+        if (!c.selfTimed)
+            eraseDataArmed_ = true;
+        else
+            startCycle(ERASE_DATA, c.dataNs, false, false);
+        break;
+    case DO_CHIP_ERASE:
+        startCycle(idsInScope ? ERASE_CHIP : ERASE_PROGRAM | ERASE_DATA | FORCED, c.programNs, false, false);
+        break;
+    case DO_ERASE_SETUP1: after1_ = true; break;
+    case DO_ERASE_SETUP2: chipEraseArmed_ = was1; break;
+    }
+}
+
+// The bulk erases 9 and 11 armed for this begin command; both at once take
+// the longer time.
+void Chip::startArmedErase(bool external) {
+    unsigned what = 0;
+    int64_t ns = 0;
+    if (eraseProgramArmed_) what |= ERASE_PROGRAM, ns = timeOf(*model_, DO_BULK_ERASE_PROGRAM);
+    if (eraseDataArmed_) what |= ERASE_DATA, ns = std::max(ns, timeOf(*model_, DO_BULK_ERASE_DATA, true));
+    eraseProgramArmed_ = eraseDataArmed_ = false;
+    startCycle(what, ns, external, false);
+}
+
+void Chip::startCycle(unsigned what, int64_t ns, bool external, bool programOnly) {
+    cycle_ = Cycle{};
+    cycle_.active = true;
+    cycle_.start = now_;
+    cycle_.pc = pc_;
+    cycle_.what = what;
+    cycle_.ns = ns;
+    cycle_.external = external;
+    cycle_.programOnly = programOnly;
+    cycle_.latches = latches_;
+    cycle_.loaded = latchLoaded_;
+    cycle_.value = dataLatch_;
+    resetLatches();
+}
+
+void Chip::completeNewer() {
+    cycle_.active = false;
+    const unsigned what = cycle_.what;
+    const bool forced = what & FORCED;
+    if (what & ERASE_CHIP) {
+        cells_ = blankCells(kind_);
+        openGuard();
+        dirty = true;
+        event(EV_WRITTEN, ERASED_CHIP);
+        return;
+    }
+    if ((what & ERASE_PROGRAM) && (forced || !codeProtected())) eraseProgram();
+    if (what & ERASE_IDS) eraseConfigSpace(true);
+    if (what & ERASE_CONFIG) eraseConfigSpace(false);
+    if ((what & ERASE_DATA) && (forced || !cpd_)) {
+        std::fill_n(cells_.data.begin(), model_->dataBytes, 0xFF);
+        dirty = true;
+        event(EV_WRITTEN, ERASED_DATA);
+    }
+    if ((what & ERASE_ROW) && cycle_.pc < 0x2000) {
+        const unsigned first = cycle_.pc & (model_->programWords - 1) & ~31u;
+        if (programOpen(first)) {
+            for (unsigned i = first; i < first + 32; ++i) {
+                cells_.program[i] = 0x3FFF;
+                event(EV_WRITTEN, static_cast<int>(i));
+            }
+            dirty = true;
+        }
+    }
+    if (what & WRITE_GROUP) writeGroup();
+    if ((what & WRITE_BYTE) && !cpd_) {
+        const unsigned i = cycle_.pc & (model_->dataBytes - 1);
+        cells_.data[i] = static_cast<uint8_t>(cycle_.value);
+        dirty = true;
+        event(EV_WRITTEN, static_cast<int>(0x2100 + i));
+    }
+}
+
+void Chip::eraseProgram() {
+    std::fill_n(cells_.program.begin(), model_->programWords, 0x3FFF);
+    dirty = true;
+    event(EV_WRITTEN, ERASED_PROGRAM);
+}
+
+void Chip::eraseConfigSpace(bool ids) {
+    dirty = true;
+    if (ids) {
+        cells_.id.fill(0x3FFF);
+        for (int i = 0; i < 4; ++i) event(EV_WRITTEN, 0x2000 + i);
+        return;
+    }
+    cells_.config = model_->configBlank;
+    event(EV_WRITTEN, 0x2007);
+    if (model_->config2Mask) {
+        cells_.config2 = model_->config2Blank;
+        event(EV_WRITTEN, 0x2008);
+    }
+    openGuard();
+}
+
+// The latches of the counter's group go to their words; with one latch the
+// group is the word at the counter. A cycle that erases first (the 627/628's
+// 8) writes its latch even when it still holds 0x3FFF.
+void Chip::writeGroup() {
+    const unsigned n = static_cast<unsigned>(model_->latches);
+    const uint32_t first = cycle_.pc & ~(n - 1);
+    for (unsigned i = 0; i < n; ++i)
+        if ((cycle_.loaded & (1u << i)) || !cycle_.programOnly)
+            writeNewer(first + i, cycle_.latches[i], cycle_.programOnly);
+}
+
+void Chip::writeNewer(uint32_t pc, uint16_t value, bool programOnly) {
+    if (pc >= 0x2000) {
+        if (codeProtected()) return;
+        const unsigned off = pc & 0xF;
+        uint16_t* cell = off < 4                            ? &cells_.id[off]
+                         : off == 7                         ? &cells_.config
+                         : off == 8 && model_->config2Mask ? &cells_.config2
+                                                            : nullptr;
+        if (!cell) return;  // reserved or the device ID: ignored
+        const uint16_t v = programOnly ? (*cell & value) : value;
+        *cell = off == 7 ? storedConfig(kind_, v) : off == 8 ? storedConfig2(kind_, v) : v;
+        dirty = true;
+        event(EV_WRITTEN, static_cast<int>(0x2000 + off));
+        return;
+    }
+    const unsigned i = pc & (model_->programWords - 1);
+    if (!programOpen(i)) return;
+    cells_.program[i] = programOnly ? (cells_.program[i] & value) : value;
+    dirty = true;
+    event(EV_WRITTEN, static_cast<int>(i));
+}
+
+// ---- direct access ----------------------------------------------------------
+
 int32_t Chip::cell(int region, int index) const {
     if (!present() || index < 0) return -1;
     switch (region) {
     case PROGRAM: return index < programWords(kind_) ? cells_.program[index] : -1;
     case ID: return index < 4 ? cells_.id[index] : -1;
-    case CONFIG: return index == 0 ? cells_.config : -1;
-    case DATA: return index < 64 ? cells_.data[index] : -1;
+    case CONFIG:
+        if (index == 0) return cells_.config;
+        return index == 1 && configWords(kind_) == 2 ? cells_.config2 : -1;
+    case DATA: return index < dataBytes(kind_) ? cells_.data[index] : -1;
     default: return -1;
     }
 }
@@ -337,7 +680,12 @@ void Chip::setCell(int region, int index, int32_t value) {
     switch (region) {
     case PROGRAM: cells_.program[index] = static_cast<uint16_t>(value & 0x3FFF); break;
     case ID: cells_.id[index] = static_cast<uint16_t>(value & 0x3FFF); break;
-    case CONFIG: cells_.config = storedConfig(kind_, value); break;
+    case CONFIG:
+        if (index == 0)
+            cells_.config = storedConfig(kind_, value);
+        else
+            cells_.config2 = storedConfig2(kind_, value);
+        break;
     case DATA: cells_.data[index] = static_cast<uint8_t>(value & 0xFF); break;
     }
     dirty = true;
@@ -346,13 +694,31 @@ void Chip::setCell(int region, int index, int32_t value) {
 void Chip::setCells(const Cells& c, bool protectedNow) {
     cells_ = c;
     protected_ = protectedNow;
+    if (!newer()) return;
+    if (!protectedNow) {
+        openGuard();
+        return;
+    }
+    guardFrom(cells_.config);
+    if (!protected_) {  // the flag without the bits: protected throughout
+        cpFrom_ = 0;
+        cpd_ = model_->dataBytes > 0;
+        protected_ = true;
+    }
 }
 
 void Chip::setProtected(bool on) {
     if (!present()) return;
-    protected_ = on;
     cells_.config = withProtection(kind_, cells_.config, on);
     dirty = true;
+    if (!newer()) {
+        protected_ = on;
+        return;
+    }
+    if (on)
+        guardFrom(cells_.config);
+    else
+        openGuard();
 }
 
 }  // namespace boardsim

@@ -1,8 +1,11 @@
-// A PIC16C84, PIC16F84, PIC16F84A or PIC16F83 as seen from its programming pins: the
-// cells, and the programming-mode state machine that follows Vpp, the clock
-// (RB6) and the data line (RB7) edge by edge.
+// A PIC as seen from its programming pins: the cells, and the
+// programming-mode state machine that follows VDD, Vpp, the clock (RB6) and
+// the data line (RB7) edge by edge. The chip's sizes, command set and times
+// come from its row in models.h; the PIC16C84/F84/F83/F84A keep the
+// behaviour described first, the newer families add their own below.
 //
-// Where the chip's documents leave room, this chip behaves as follows:
+// Where the chip's documents leave room, the 16C84/F84/F83/F84A behave as
+// follows:
 // - A read frame drives 0 in its first period; the last period's 0 is let go
 //   at the frame's last falling edge, so a sample taken after that edge sees
 //   the released (pulled-up) line.
@@ -21,11 +24,39 @@
 //   going away, abandons the write and counts as a timing fault.
 // - A clock edge less than 1 µs after the previous one, or after Vpp rose,
 //   is a short phase: recorded as a fault; the chip still takes the edge.
+//
+// The 16F627/628, 16F627A/628A/648A, 16F818/819, 16F87/88 and 16F716:
+// - A command outside the chip's set is an unknown command. Frames are as
+//   above, except that the start and stop bits of a load frame are ignored
+//   (programmers send them as 0 or as 1).
+// - Latches: a load goes into the latch the counter's low bits choose (one
+//   latch, or four on the 818/819/87/88/716); a programming cycle writes the
+//   latches of the counter's group of four, and a latch not loaded since the
+//   last cycle holds 0x3FFF. "Program only" cycles leave old AND new; data
+//   bytes are always replaced (the EEPROM erases its byte itself).
+// - Internally timed cycles (8 and 24 on the 627/628, 8 on the 62xA, the
+//   self-timed erases) end after their time; a clock edge before is a timing
+//   fault and the cycle does nothing. Externally timed cycles (24 and 8 on
+//   the 818/819/87/88, 24 on the 716) need their end command (23, or 14), and
+//   the first clock edge after the begin no earlier than the cycle's time;
+//   too early, another command before the end, or Vpp going away is a timing
+//   fault and the cycle does nothing. After the 716's 14 the next clock edge
+//   must wait TDIS.
+// - Protection is taken from the configuration word at entry: protected
+//   program words (partly on the 627/628) read 0 and refuse writes, a
+//   CPD-protected data memory reads 0 and refuses writes and its bulk erase,
+//   and while any code protection holds, the ID and configuration words
+//   refuse writes too. Bulk erase of program memory is refused under CP
+//   except where it erases the configuration word as well.
+// - Entry with VDD already on (a board without a VDD line) is refused when
+//   the configuration selects the internal oscillator with MCLRE = 0, and
+//   when LVP is set while PGM is high; Vpp raised before VDD always enters.
 #pragma once
 #include <array>
 #include <cstdint>
 
 #include "boardsim.h"
+#include "models.h"
 
 namespace boardsim {
 
@@ -35,38 +66,51 @@ enum Kind {
     PIC16C84 = ZAVSIM_16C84,
     PIC16F84 = ZAVSIM_16F84,
     PIC16F83 = ZAVSIM_16F83,
-    PIC16F84A = ZAVSIM_16F84A
+    PIC16F84A = ZAVSIM_16F84A,
+    LAST_KIND = ZAVSIM_16F716
 };
 
-// Word 0x2006: the 16F84A's device ID (0x0560 plus revision 1); the others
-// have none and read 0x3FFF there.
-uint16_t deviceId(int kind);
+// The revision a chip with a device ID carries unless told otherwise.
+constexpr int DEFAULT_REVISION = 1;
+
+// Word 0x2006: the device ID plus the revision (0x0561 on a 16F84A); chips
+// without one read 0x3FFF there.
+uint16_t deviceId(int kind, int revision = DEFAULT_REVISION);
 
 // Region numbers of the board's exports.
 enum Region { PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3 };
 
-// The chip's non-volatile contents. A 16F83 uses only the first 512 program
-// words; the rest stay blank and are never reachable.
+// The chip's non-volatile contents, sized for the largest chip; a chip uses
+// only its first programWords / dataBytes, the rest stay blank and are never
+// reachable.
 struct Cells {
-    std::array<uint16_t, 1024> program;
+    std::array<uint16_t, 4096> program;
     std::array<uint16_t, 4> id;
     uint16_t config;
-    std::array<uint8_t, 64> data;
+    uint16_t config2;  // 0x2008 on the 16F87/88
+    std::array<uint8_t, 256> data;
 };
 
-int programWords(int kind);         // 1024, or 512 on the 16F83
+int programWords(int kind);         // 1024, or 512 on the 16F83, ...
+int dataBytes(int kind);            // 64, 128, 256, or 0
+int configWords(int kind);          // 1, or 2 on the 16F87/88
 uint16_t storedConfig(int kind, int32_t value);  // the bits the chip keeps
+uint16_t storedConfig2(int kind, int32_t value);
 bool protectedBy(int kind, uint16_t config);    // CP bits say protected
 uint16_t withProtection(int kind, uint16_t config, bool on);
 Cells blankCells(int kind);
 
 // The levels the chip sees on its pins, and whether the PC holds the data
 // line (then the chip cannot pull it).
+// A board without a VDD line keeps VDD on; one without a PGM line holds PGM
+// low.
 struct Pins {
     bool vpp;
     bool clock;
     bool data;
     bool pcDrives;
+    bool vdd = true;
+    bool pgm = false;
 };
 
 // Where the chip reports what it understood (the board's event log).
@@ -99,7 +143,7 @@ constexpr int64_t PHASE_NS = 1'000;
 
 class Chip {
 public:
-    Chip(int kind, Events& events);
+    Chip(int kind, Events& events, int revision = DEFAULT_REVISION);
 
     int kind() const { return kind_; }
     bool present() const { return kind_ != EMPTY; }
@@ -128,6 +172,8 @@ public:
 
     bool isProtected() const { return protected_; }
     void setProtected(bool on);
+    int revision() const { return revision_; }
+    void setRevision(int revision) { revision_ = revision; }
 
     // Set whenever the cells or the protection change; the board clears it
     // once the chip file is written.
@@ -135,10 +181,15 @@ public:
 
 private:
     enum class Phase { Off, Command, LoadFrame, ReadFrame };
-    enum What : unsigned { WRITE_WORD = 1, WRITE_BYTE = 2, ERASE_PROGRAM = 4, ERASE_DATA = 8, ERASE_CHIP = 16 };
+    enum What : unsigned {
+        WRITE_WORD = 1, WRITE_BYTE = 2, ERASE_PROGRAM = 4, ERASE_DATA = 8, ERASE_CHIP = 16,
+        ERASE_ROW = 32, ERASE_IDS = 64, ERASE_CONFIG = 128, WRITE_GROUP = 256,
+        FORCED = 512  // the erase works whatever the protection
+    };
     enum class Loaded { None, Program, Data };
 
     void event(int kind, int value) { events_.chipEvent(now_, kind, value); }
+    void powered(const Pins& pins, bool vddFirst);
     void enter();
     void leave();
     void clockEdge(const Pins& pins, bool rising);
@@ -153,13 +204,35 @@ private:
     void writeWord(uint32_t pc, uint16_t value);
     bool inConfigSpace() const { return pc_ >= 0x2000; }
 
+    // The newer families.
+    bool newer() const { return model_ && model_->family != Family::F84; }
+    void decodeNewer(const Command& c);
+    void loadedNewer(uint16_t word);
+    void startCycle(unsigned what, int64_t ns, bool external, bool programOnly);
+    void startArmedErase(bool external);
+    void completeNewer();
+    void writeGroup();
+    void writeNewer(uint32_t pc, uint16_t value, bool programOnly);
+    void eraseProgram();
+    void eraseConfigSpace(bool ids);
+    void guardFrom(uint16_t config);
+    void openGuard();
+    bool programOpen(unsigned index) const { return static_cast<int>(index) < cpFrom_; }
+    bool codeProtected() const { return cpFrom_ < model_->programWords; }
+    void resetLatches();
+
     int kind_;
+    const Model* model_;
     Events& events_;
     Cells cells_;
     bool protected_ = false;
+    int cpFrom_ = 0;          // newer families: the first protected program word
+    bool cpd_ = false;        // newer families: data memory closed
+    int revision_;
     int64_t now_ = 0;
 
     // Pins as last seen.
+    bool vdd_ = true;
     bool vpp_ = false;
     bool clock_ = false;
     int64_t lastEdge_ = 0;    // the last clock edge, or Vpp rising
@@ -183,12 +256,23 @@ private:
     bool eraseProgramArmed_ = false;
     bool eraseDataArmed_ = false;
 
+    // The newer families' latches, chosen by the counter's low bits.
+    std::array<uint16_t, 4> latches_{};
+    unsigned latchLoaded_ = 0;  // bit i: latch i loaded since the last cycle
+    int64_t quietUntil_ = 0;    // after an end command: no clock edge before
+
     struct Cycle {
         bool active = false;
         int64_t start = 0;
         unsigned what = 0;
         uint32_t pc = 0;
         uint16_t value = 0;
+        int64_t ns = 0;            // newer families: the least time
+        bool external = false;     // waits for the end command
+        bool timeKept = false;     // externally timed: the first edge came late enough
+        bool programOnly = false;  // old AND new
+        std::array<uint16_t, 4> latches{};
+        unsigned loaded = 0;
     } cycle_;
 };
 

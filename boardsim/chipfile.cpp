@@ -94,7 +94,7 @@ bool region(Reader& r, const char* name, unsigned count, unsigned limit, uint16_
             std::string& why) {
     unsigned n = 0;
     if (!r.keyword(name, why)) return false;
-    if (!r.number(10, 1024, n, why)) return false;
+    if (!r.number(10, 4096, n, why)) return false;
     if (n != count) {
         why = r.where() + "'" + name + "' holds " + std::to_string(n) + " words, the chip has " +
               std::to_string(count);
@@ -111,18 +111,13 @@ bool region(Reader& r, const char* name, unsigned count, unsigned limit, uint16_
 }  // namespace
 
 const char* kindName(int kind) {
-    switch (kind) {
-    case PIC16C84: return "PIC16C84";
-    case PIC16F84: return "PIC16F84";
-    case PIC16F83: return "PIC16F83";
-    case PIC16F84A: return "PIC16F84A";
-    default: return "empty socket";
-    }
+    const Model* m = modelOf(kind);
+    return m ? m->name : "empty socket";
 }
 
 std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     std::string out;
-    out.reserve(8192);
+    out.reserve(24576);
     out += HEADER;
     out += "\nchip ";
     out += kindName(kind);
@@ -132,12 +127,14 @@ std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     putWords(out, cells.program.data(), words, 4);
     out += "id 4\n";
     putWords(out, cells.id.data(), 4, 4);
-    out += "config 1\n";
-    putWords(out, &cells.config, 1, 4);
-    out += "data 64\n";
-    uint16_t data[64];
-    for (int i = 0; i < 64; ++i) data[i] = cells.data[i];
-    putWords(out, data, 64, 2);
+    const uint16_t config[2] = {cells.config, cells.config2};
+    out += "config " + std::to_string(configWords(kind)) + "\n";
+    putWords(out, config, configWords(kind), 4);
+    const int bytes = dataBytes(kind);
+    out += "data " + std::to_string(bytes) + "\n";
+    uint16_t data[256];
+    for (int i = 0; i < bytes; ++i) data[i] = cells.data[i];
+    putWords(out, data, bytes, 2);
     out += "end\n";
     return out;
 }
@@ -171,18 +168,21 @@ bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protec
     if (!r.keyword("protected", why) || !r.number(10, 1, flag, why)) return false;
 
     Cells c = blankCells(kind);
-    uint16_t data[64];
+    uint16_t config[2] = {c.config, c.config2};
+    uint16_t data[256];
+    const int bytes = dataBytes(kind);
     if (!region(r, "program", programWords(kind), 0x3FFF, c.program.data(), why) ||
         !region(r, "id", 4, 0x3FFF, c.id.data(), why) ||
-        !region(r, "config", 1, 0x3FFF, &c.config, why) ||
-        !region(r, "data", 64, 0xFF, data, why) || !r.keyword("end", why))
+        !region(r, "config", configWords(kind), 0x3FFF, config, why) ||
+        !region(r, "data", bytes, 0xFF, data, why) || !r.keyword("end", why))
         return false;
     if (!r.atEnd()) {
         why = r.where() + "text after 'end'";
         return false;
     }
-    c.config = storedConfig(kind, c.config);
-    for (int i = 0; i < 64; ++i) c.data[i] = static_cast<uint8_t>(data[i]);
+    c.config = storedConfig(kind, config[0]);
+    if (configWords(kind) == 2) c.config2 = storedConfig2(kind, config[1]);
+    for (int i = 0; i < bytes; ++i) c.data[i] = static_cast<uint8_t>(data[i]);
     cells = c;
     protectedNow = flag != 0;
     return true;

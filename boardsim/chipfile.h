@@ -12,6 +12,9 @@
 //   data 64
 //   FF FF ...                (16 bytes a line)
 //   end
+//
+// Each chip has its own sizes: "program 2048", "config 2" (CONFIG2 after the
+// configuration word on the 16F87/88), "data 128", "data 0" (the 16F716).
 #pragma once
 #include <string>
 
@@ -19,7 +22,7 @@
 
 namespace boardsim {
 
-const char* kindName(int kind);  // "PIC16F84", ...; "empty socket" for 0
+const char* kindName(int kind);  // "PIC16F84", "PIC16F628A", ...; "empty socket" for 0
 
 std::string formatChipFile(int kind, const Cells& cells, bool protectedNow);
 

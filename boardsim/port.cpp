@@ -2,6 +2,7 @@
 // simulated board, and the extra ones of boardsim.h for tests.
 #include "board.h"
 #include "boardsim.h"
+#include "models.h"
 #include "portlib/zavbit2.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
@@ -31,6 +32,7 @@ EXPORT void zavsimSetChip(int32_t kind) { board().setChip(kind); }
 EXPORT void zavsimSetBoard(int32_t present) { board().setPresent(present != 0); }
 EXPORT void zavsimSetBase(int32_t base) { board().setBase(base); }
 EXPORT int32_t zavsimBase(void) { return board().base(); }
+EXPORT void zavsimSetRevision(int32_t revision) { board().setRevision(revision); }
 
 EXPORT int32_t zavsimRead(int32_t region, int32_t index) { return board().chip().cell(region, index); }
 EXPORT void zavsimWrite(int32_t region, int32_t index, int32_t value) {
@@ -61,3 +63,10 @@ EXPORT int32_t zavsimPhaseFaults(void) { return board().phaseFaults(); }
 
 EXPORT void zavsimUseClock(int64_t (*now_ns)(void)) { board().useClock(now_ns); }
 EXPORT void zavsimSave(void) { board().save(); }
+
+EXPORT int32_t zavsimChipCount(void) { return boardsim::modelCount(); }
+EXPORT int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out) {
+    if (!out || i < 0 || i >= boardsim::modelCount()) return 0;
+    boardsim::describe(boardsim::modelAt(i), *out);
+    return 1;
+}

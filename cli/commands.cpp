@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -11,12 +12,17 @@
 #include "cli/interrupt.h"
 #include "cli/linecapture.h"
 #include "core/binding.h"
+#include "core/capture.h"
 #include "core/lines.h"
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
+#include "devices/chipname.h"
+#include "devices/select.h"
+#include "core/wiring.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
+#include "image/image.h"
 #include "operations/blankcheck.h"
 #include "operations/deviceid.h"
 #include "operations/erase.h"
@@ -52,9 +58,109 @@ bool isf84aorrefuse(State& s) {
     return false;
 }
 
+// Every word of a chip that did not enter programming mode reads as the
+// released data line, 0x3FFF: say why that happens on this board.
+std::string notinprogrammingmode(const ChipRow& row) {
+    std::string why = "the chip did not answer in programming mode (every word reads the released "
+                      "data line). Likely causes: an empty or wrongly seated socket";
+    if (row.pgmpin)
+        why += std::string("; LVP left on with the PGM pin ") + row.pgmpin +
+               " floating high (hold it low through a resistor)";
+    if (row.foscmask != 0)
+        why += "; an internal oscillator with MCLR off in the chip's configuration, which needs "
+               "Vpp before VDD, and this board cannot raise Vpp before VDD";
+    return why;
+}
+
+// For every chip with a device ID but the 16F84A, whose check has always
+// been burn and verify's alone: a chip reporting another ID is refused
+// before any word is written to it.
+bool chiporrefuse(State& s, const ChipRow& row) {
+    const int16_t id = readdeviceid(s);
+    if ((id & row.deviceidmask) == row.deviceid) return true;
+    std::cerr << programname << ": --device " << row.name << ", but " << idline(id);
+    if (id == 0x3FFF) std::cerr << "; " << notinprogrammingmode(row);
+    std::cerr << "; nothing was written. Put a " << chiplabel(row)
+              << " in the socket, or give the chip's own --device.\n";
+    return false;
+}
+
+bool needsidcheck(const ChipRow& row) { return row.deviceid != 0 && !isoriginal(row); }
+
+// --device auto: word 0x2006 names the chip, which is then selected.
+int chooseautomatically(State& s) {
+    if (const int refused = checkboard(s)) return refused;
+    const int16_t id = readdeviceid(s);
+    if (const ChipRow* row = chipbyid(static_cast<uint16_t>(id))) {
+        selectchip(s, *row);
+        return exitok;
+    }
+    std::cerr << programname << ": --device auto: " << hexfixed(deviceidaddress) << " reads "
+              << hexfixed(id);
+    if (id == 0x3FFF)
+        std::cerr << ": the chip has no device ID (a 16C84, 16F84 or 16F83), or the socket is "
+                     "empty; name the chip with --device (e.g. --device 16F84)\n";
+    else if (const char* other = otherchipname(id))
+        std::cerr << ": a " << other << ", which this program cannot program; nothing was "
+                     "written\n";
+    else
+        std::cerr << ", which is no device ID this program knows; name the chip with --device "
+                     "('" << programname << " devices' lists them)\n";
+    return exitfailed;
+}
+
+// The configuration word(s) of a chip that the window's editor does not
+// model go straight from --config and --config2 into the image; bits the
+// chip does not implement are refused, named.
+int takeconfig(const Options& o, State& s, const ChipRow& row) {
+    const std::optional<int16_t> given[2] = {o.overrides.config, o.overrides.config2};
+    const char* option[2] = {"--config", "--config2"};
+    for (int k = 0; k < 2; ++k) {
+        if (!given[k]) continue;
+        if (k >= row.configcount) {
+            std::cerr << programname << ": --config2 is for a chip with a second configuration "
+                         "word (16F87, 16F88), not the " << chiplabel(row) << "\n";
+            return exitusage;
+        }
+        const uint16_t extra = unimplementedbits(row, k, static_cast<uint16_t>(*given[k]));
+        if (extra != 0) {
+            std::string bits;
+            for (int b = 13; b >= 0; --b)
+                if (extra & (1 << b)) bits += (bits.empty() ? "" : ", ") + std::to_string(b);
+            std::cerr << programname << ": " << option[k] << " " << hexfixed(*given[k])
+                      << " sets bits the " << chiplabel(row) << " does not implement (" << bits
+                      << "; it implements " << hexfixed(row.config[k].implemented)
+                      << "); nothing was written\n";
+            return exitusage;
+        }
+        s.configmem[k] = *given[k];
+        if (s.configused < k + 1) s.configused = static_cast<int16_t>(k + 1);
+    }
+    if (s.configused != 0) return exitok;
+    std::cerr << programname << ": " << escaped(o.file)
+              << " has no configuration word; give one with --config (the "
+              << chiplabel(row) << " implements " << hexfixed(row.config[0].implemented) << ")\n";
+    return exitusage;
+}
+
+// A configuration that selects an internal oscillator with MCLR off is
+// written, but this board cannot enter such a chip again: say so before.
+void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
+    if (s.configused == 0 || !needsvppfirstentry(row, static_cast<uint16_t>(s.configmem[0]))) return;
+    f.statusAdd(std::string(programname) + ": note: configuration " + hexfixed(s.configmem[0]) +
+                " selects an internal oscillator with MCLR off; a board that cannot raise Vpp "
+                "before VDD (this one) cannot enter programming mode on the chip afterwards");
+}
+
 int burnchanged(State& s, ConsoleFrontend& f) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
+    if (n.erasedat >= 0) {
+        f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
+                    " needs bits set that only an erase sets: the chip was erased and all " +
+                    std::to_string(n.programmed) + " words of the file were burnt");
+        return ok ? exitok : exitfailed;
+    }
     f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
                 " of the " + std::to_string(n.compared) + " words compared" +
                 (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
@@ -65,14 +171,24 @@ int burnchanged(State& s, ConsoleFrontend& f) {
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
                  int16_t mode) {
     if (const int refused = checkhexfile(o.file)) return refused;
+    if (o.overrides.autodevice)
+        if (const int refused = chooseautomatically(s)) return refused;
+    const ChipRow& row = currentchip(s);
+    if (!isoriginal(row)) fillerased(s);
     if (!loadhexfile(s, f, o.file)) return exitfailed;
     if (interrupted()) throw Interrupted{};
-    const bool filehasconfig = s.configused != 0;
-    editor.updateC(s);
-    if (o.overrides.config) editor.setword(s, *o.overrides.config);
-    if (const int refused = checkconfigword(o, s, filehasconfig)) return refused;
+    if (isoriginal(row)) {
+        const bool filehasconfig = s.configused != 0;
+        editor.updateC(s);
+        if (o.overrides.config) editor.setword(s, *o.overrides.config);
+        if (const int refused = checkconfigword(o, s, filehasconfig)) return refused;
+    } else if (const int refused = takeconfig(o, s, row)) {
+        return refused;
+    }
     if (const int refused = checkboard(s)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
+    if (needsidcheck(row) && !chiporrefuse(s, row)) return exitfailed;
+    if (mode == modeprogram) warnvppfirst(s, row, f);
     if (o.onlyChanged) return burnchanged(s, f);
     if (!program2(s, f, mode)) return exitfailed;
     f.summary("SUCCESS!");
@@ -84,6 +200,8 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
 int readout(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = checktarget(o.file)) return refused;
     if (const int refused = checkboard(s)) return refused;
+    if (o.overrides.autodevice)
+        if (const int refused = chooseautomatically(s)) return refused;
     if (const int refused = checkprotection(s)) return refused;
     s.dumpfile = o.file;
     const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
@@ -94,8 +212,10 @@ int readout(const Options& o, State& s, ConsoleFrontend& f) {
 
 // Without the board every word reads alike (all ones or all zeros), which
 // would pass for a blank or a protected chip: the board must answer first.
-int checkblank(State& s, ConsoleFrontend& f) {
+int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = checkboard(s)) return refused;
+    if (o.overrides.autodevice)
+        if (const int refused = chooseautomatically(s)) return refused;
     const BlankResult r = blankcheck(s);
     if (r.blank) {
         f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
@@ -116,10 +236,67 @@ int checkblank(State& s, ConsoleFrontend& f) {
 // The board answers: the device ID says which chip is in the socket. No
 // board: the refusal names the port, as every other command's does.
 int detect(State& s, ConsoleFrontend& f) {
+    f.statusAdd(std::string(programname) + ": looking for the board '" + escaped(s.wiring.name) +
+                "' at port " + hexfixed(static_cast<uint16_t>(s.portaddr), 3) + ": " + describepins(s.wiring));
     if (const int refused = checkboard(s)) return refused;
     f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
     f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
     return exitok;
+}
+
+// `quibb9x devices`: one line per row of the chip table.
+int listdevices(std::ostream& out) {
+    out << "chip        program words  data bytes  configuration  device ID  tried\n";
+    for (const ChipRow& row : chiprows()) {
+        std::string config = hexfixed(row.config[0].address);
+        if (row.configcount > 1) config += ", " + hexfixed(row.config[1].address);
+        char line[160];
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
+                      chiplabel(row).c_str(), row.progwords, row.databytes, config.c_str(),
+                      row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
+                      row.tried == Tried::realboard ? "real board" : "simulated board");
+        out << line;
+    }
+    return exitok;
+}
+
+// `quibb9x boards`: each built-in board, its pins, and its other names.
+int listboards(std::ostream& out) {
+    for (const BuiltinBoard& b : builtinboards()) {
+        Wiring w;
+        std::string why;
+        parseboard(b.pins, b.names[0], w, why);
+        std::string head = b.names[0];
+        head.resize(std::max<std::size_t>(head.size() + 2, 22), ' ');
+        out << head << describepins(w) << '\n';
+        if (b.names.size() < 2) continue;
+        out << "  also:";
+        for (std::size_t i = 1; i < b.names.size(); ++i) out << (i > 1 ? ", " : " ") << b.names[i];
+        out << '\n';
+    }
+    out << std::flush;
+    return exitok;
+}
+
+// The board of this run: --board, else the settings file's BOARD, else the
+// original. A name that is no board and no file is a usage error; a board
+// file with a mistake is refused. Either way before the port is touched.
+int runboard(const Options& o, Wiring& w) {
+    std::string given;
+    if (o.overrides.board) {
+        given = *o.overrides.board;
+    } else {
+        State probe;
+        GetDirs(probe);
+        given = readsettings(probe).board;
+        if (given.empty()) return exitok;
+    }
+    std::string why;
+    if (chooseboard(given, w, why)) return exitok;
+    const bool missing = !builtinboard(given) && access(given.c_str(), F_OK) != 0;
+    const std::string from = o.overrides.board ? "--board" : "the settings file's BOARD";
+    std::cerr << programname << ": " << from << ": " << why << "; nothing was sent to the port\n";
+    return missing && o.overrides.board ? exitusage : exitfailed;
 }
 
 }  // namespace
@@ -140,7 +317,19 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     setdevice(s, 2);
     s.portaddr = LPT2;
     applysettings(s, editor, readsettings(s));
+    // CHIP= names any chip of the table; the window's "auto" is its own
+    // choice (the command line's is --device auto) and leaves PIC='s chip.
+    if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP");
+        !chip.empty() && chipnamekey(chip) != "AUTO") {
+        if (const ChipRow* row = findchip(chip))
+            selectchip(s, *row);
+        else
+            std::cerr << programname << ": ignoring CHIP=" << escaped(chip) << " in the settings file "
+                      << escaped(inipath(s)) << ": no such chip ('" << programname
+                      << " devices' lists them)\n";
+    }
     if (overrides.device) setdevice(s, *overrides.device);
+    if (overrides.chip) selectchip(s, *overrides.chip);
     if (overrides.port) s.portaddr = *overrides.port;
 }
 
@@ -151,6 +340,9 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend
     if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
     if (c == "erase") {
         if (const int refused = checkboard(s)) return refused;
+        if (o.overrides.autodevice)
+            if (const int refused = chooseautomatically(s)) return refused;
+        if (needsidcheck(currentchip(s)) && !chiporrefuse(s, currentchip(s))) return exitfailed;
         if (erasechip(s, f)) {
             f.summary("DONE.");
             return exitok;
@@ -158,7 +350,7 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend
         std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
     }
-    if (c == "blank-check") return checkblank(s, f);
+    if (c == "blank-check") return checkblank(o, s, f);
     if (c == "detect") return detect(s, f);
     return usage("unknown command '" + c + "'");
 }
@@ -169,6 +361,11 @@ int runcli(const Options& o) {
         const int status = listports(std::cout);
         return interrupted() ? stop::exitstatus() : status;
     }
+    if (o.command == "devices") return listdevices(std::cout);
+    if (o.command == "boards") return listboards(std::cout);
+    Wiring wiring = originalwiring();
+    if (const int refused = runboard(o, wiring)) return refused;
+    capture::board(wiring);
     const bool stdinTerminal = isatty(STDIN_FILENO) == 1;
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
@@ -184,6 +381,7 @@ int runcli(const Options& o) {
     };
 
     State s;
+    s.wiring = wiring;
     ConfigEditor editor;
     ConsoleFrontend f(std::cout, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
                       stdinTerminal ? &std::cin : nullptr, o.quiet);

@@ -36,9 +36,11 @@ std::optional<uint32_t> strictHex(const std::string& text) {
 // Every option, shared by the parser and the help text.
 struct Definitions {
     QCommandLineOption device{"device",
-                              "The chip: 16C84, 16F84, 16F84A or 16F83. A 16F84A is "
-                              "programmed as a 16F84; burn and verify first check that "
-                              "the chip's device ID is a 16F84A's.",
+                              "The chip, as 'quibb9x devices' lists it (16F628A, "
+                              "PIC16F88, any case), or auto: the chip's device ID "
+                              "chooses. For a chip with a device ID, burn, verify and "
+                              "erase first check that the ID is the chip's (for the "
+                              "16F84A burn and verify).",
                               "chip"};
     QCommandLineOption port{"port",
                             "The parallel port: lpt1 (0x378), lpt2 (0x278) or any "
@@ -48,9 +50,18 @@ struct Definitions {
                               "The configuration word in hexadecimal (e.g. 0x3FF1); "
                               "wins over the HEX file's own.",
                               "word"};
+    QCommandLineOption config2{"config2",
+                               "CONFIG2 (0x2008) of a 16F87 or 16F88 in hexadecimal "
+                               "(e.g. 0x3); wins over the HEX file's own.",
+                               "word"};
+    QCommandLineOption board{"board",
+                             "The programming board: one of 'quibb9x boards', or a file "
+                             "describing yours (see the man page). Default: the "
+                             "settings file's BOARD, else the original board.",
+                             "name|file"};
     QCommandLineOption vcd{"vcd",
                            "Record the board's lines (vpp, clock, data, data_dir, "
-                           "data_in) into the file as a Value Change Dump, in "
+                           "data_in, and vdd or pgm where the board has them) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
     QCommandLineOption simulate{"simulate",
@@ -86,11 +97,15 @@ struct Definitions {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         for (const auto& o : toolkit()) parser.addOption(o);
         parser.setApplicationDescription(
-            "Programs PIC16C84, PIC16F84(A) and PIC16F83 chips through a board on the "
-            "parallel port.\nWithout a command it opens the window.");
+            "Programs the 18-pin flash PICs (PIC16C84, PIC16F84(A), PIC16F83, "
+            "PIC16F627(A), PIC16F628(A), PIC16F648A, PIC16F818, PIC16F819, PIC16F87, "
+            "PIC16F88, PIC16F716) through a board on the parallel port.\nWithout a "
+            "command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
+        parser.addOption(config2);
+        parser.addOption(board);
         parser.addOption(vcd);
         parser.addOption(simulate);
         parser.addOption(yes);
@@ -131,6 +146,8 @@ const std::vector<Command>& commands() {
         {"blank-check", false, "0 when every word of the chip reads as erased"},
         {"detect", false, "check that the board answers on the port, then read the device ID"},
         {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
+        {"devices", false, "list every chip: memory, configuration words, device ID, how it was tried"},
+        {"boards", false, "list the built-in boards, their other names and their pins"},
     };
     return all;
 }
@@ -145,6 +162,8 @@ std::optional<int16_t> parsedevice(const std::string& text, bool* f84a) {
     if (t == "16f83") return 3;
     return std::nullopt;
 }
+
+const ChipRow* parsechip(const std::string& text) { return findchip(text); }
 
 std::optional<int16_t> parseport(const std::string& text) {
     const std::string t = lower(text);
@@ -193,8 +212,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     if (parser.isSet(d.device)) {
         const std::string v = parser.value(d.device).toStdString();
         o.overrides.device = parsedevice(v, &o.overrides.requiref84a);
-        if (!o.overrides.device) {
-            error = "bad --device '" + v + "': use 16C84, 16F84, 16F84A or 16F83";
+        o.overrides.chip = parsechip(v);
+        o.overrides.autodevice = lower(v) == "auto";
+        if (!o.overrides.chip && !o.overrides.autodevice) {
+            error = "bad --device '" + v + "': use a chip 'quibb9x devices' lists (e.g. 16F628A) or auto";
             return false;
         }
     }
@@ -211,6 +232,23 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         o.overrides.config = parseconfig(v);
         if (!o.overrides.config) {
             error = "bad --config '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
+            return false;
+        }
+    }
+
+    if (parser.isSet(d.config2)) {
+        const std::string v = parser.value(d.config2).toStdString();
+        o.overrides.config2 = parseconfig(v);
+        if (!o.overrides.config2) {
+            error = "bad --config2 '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
+            return false;
+        }
+    }
+
+    if (parser.isSet(d.board)) {
+        o.overrides.board = original(args, parser.value(d.board));
+        if (o.overrides.board->empty()) {
+            error = "--board needs a board name or a file";
             return false;
         }
     }
@@ -248,6 +286,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                     rest[expected].toStdString() + "'";
             return false;
         }
+    }
+    if (o.overrides.board && o.command.empty()) {
+        error = "--board goes with a command; the window uses the original board";
+        return false;
     }
     if (o.onlyChanged && o.command != "burn") {
         error = "--only-changed goes with burn only";
@@ -290,6 +332,9 @@ std::string helptext() {
         "cut short or a wrong checksum, or no data record (exit 1); a dump's target\n"
         "cannot be written (exit 1); no board answers at the port (exit 1). A chip\n"
         "found code-protected is not read out (exit 1, no file).\n"
+        "\nChips: 'quibb9x devices' lists them; --device auto reads the device ID.\n"
+        "The 16F627/628, 627A/628A/648A (PGM = RB4, pin 10) and 818/819/87/88 (PGM =\n"
+        "RB3, pin 9) come with low-voltage programming on: hold PGM low while burning.\n"
         "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset in\n"
         "${XDG_STATE_HOME:-~/.local/state}/quibb9x/simulated-chip.txt; set but empty,\n"
         "the chip lasts one run.\n"

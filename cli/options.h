@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/overrides.h"
+#include "devices/chiptable.h"
 
 namespace cli {
 
@@ -51,6 +52,8 @@ std::string helptext();
 // Option values: nullopt when the text is not one of the accepted forms.
 // 1, 2 or 3; 16F84A is the 16F84's 2 and sets *f84a.
 std::optional<int16_t> parsedevice(const std::string& text, bool* f84a = nullptr);
+// Any chip of the table, in any of its name forms; nullptr when none.
+const ChipRow* parsechip(const std::string& text);
 std::optional<int16_t> parseport(const std::string& text);    // 16-bit pattern
 std::optional<int16_t> parseconfig(const std::string& text);  // 0 to 0x3FFF
 

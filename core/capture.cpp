@@ -14,10 +14,11 @@
 namespace capture {
 namespace {
 
-// The wires, in the order of their declaration, and their identifiers.
-enum Wire { VPP, CLOCK, DATA, DATA_DIR, DATA_IN, WIRES };
-constexpr const char* names[WIRES] = {"vpp", "clock", "data", "data_dir", "data_in"};
-constexpr char ids[WIRES] = {'v', 'k', 'd', 'o', 'i'};
+// The wires, in the order of their declaration, and their identifiers. A
+// board without VDD or PGM lines has no such wire.
+enum Wire { VPP, VDD, CLOCK, DATA, DATA_DIR, DATA_IN, PGM, WIRES };
+constexpr const char* names[WIRES] = {"vpp", "vdd", "clock", "data", "data_dir", "data_in", "pgm"};
+constexpr char ids[WIRES] = {'v', 'w', 'k', 'd', 'o', 'i', 'g'};
 
 // Written out whenever this much text has gathered: a few writes per burn.
 constexpr std::size_t BLOCK = 1 << 20;
@@ -29,10 +30,18 @@ struct Dump {
     int64_t startNs = 0;
     int64_t stampNs = -1;  // the last time written
     uint16_t base = 0;
-    char levels[WIRES] = {'x', 'x', 'x', 'x', 'x'};
+    char levels[WIRES] = {'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+    int data = -1, control = -1;  // the registers as last written; -1: not yet
 };
 
 Dump dump;
+Wiring wiring = originalwiring();
+
+bool declared(Wire w) {
+    if (w == VDD) return wiring.has(LINE_VDD);
+    if (w == PGM) return wiring.has(LINE_PGM);
+    return true;
+}
 bool exitHookSet = false;
 
 void flush() {
@@ -55,7 +64,7 @@ void stamp(int64_t now) {
 }
 
 void set(Wire w, char level, int64_t now) {
-    if (dump.levels[w] == level) return;
+    if (dump.levels[w] == level || !declared(w)) return;
     stamp(now);
     dump.levels[w] = level;
     dump.text += level;
@@ -79,6 +88,7 @@ void header() {
     t += "$comment the programming board's lines as the PC drives and reads them $end\n";
     t += "$timescale 1 ns $end\n$scope module board $end\n";
     for (int w = 0; w < WIRES; ++w) {
+        if (!declared(static_cast<Wire>(w))) continue;
         t += "$var wire 1 ";
         t += ids[w];
         t += ' ';
@@ -87,6 +97,7 @@ void header() {
     }
     t += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
     for (int w = 0; w < WIRES; ++w) {
+        if (!declared(static_cast<Wire>(w))) continue;
         t += 'x';
         t += ids[w];
         t += '\n';
@@ -133,15 +144,37 @@ bool active() { return dump.file != nullptr; }
 
 void portbase(int32_t base) { dump.base = static_cast<uint16_t>(base); }
 
+void board(const Wiring& w) { wiring = w; }
+
+// The lines decoded from the registers through the board's wiring; a line
+// on a register not yet written is unknown.
 void written(int32_t port, int32_t value) {
-    if (static_cast<uint16_t>(port) != static_cast<uint16_t>(dump.base + 2)) return;
+    const uint16_t p = static_cast<uint16_t>(port);
+    if (p == static_cast<uint16_t>(dump.base + 2))
+        dump.control = value & 0xFF;
+    else if (p == dump.base)
+        dump.data = value & 0xFF;
+    else
+        return;
     const int64_t now = platform::waits().nowNs();
-    // Control bits 0, 1 and 3 are inverted on the way to their pins, bit 2 is not.
-    const bool pcDrives = (value & 0x08) != 0;
-    set(VPP, bit(!(value & 0x04)), now);
-    set(CLOCK, bit(!(value & 0x01)), now);
+    const auto known = [](Line l) {
+        return (dump.data >= 0 || !wiring.data[l].mask) && (dump.control >= 0 || !wiring.control[l].mask);
+    };
+    const uint8_t data = static_cast<uint8_t>(std::max(dump.data, 0));
+    const uint8_t control = static_cast<uint8_t>(std::max(dump.control, 0));
+    const auto level = [&](Line l) { return known(l) ? bit(lineon(wiring, l, data, control)) : 'x'; };
+    set(VPP, level(LINE_VPP), now);
+    set(VDD, level(LINE_VDD), now);
+    set(CLOCK, level(LINE_CLOCK), now);
+    set(PGM, level(LINE_PGM), now);
+    const Line dir = wiring.has(LINE_DATADIR) ? LINE_DATADIR : LINE_DATAOUT;
+    if (!known(dir)) {
+        if (dump.text.size() >= BLOCK) flush();
+        return;
+    }
+    const bool pcDrives = pcdrives(wiring, data, control);
     if (pcDrives)
-        set(DATA, bit(!(value & 0x02)), now);
+        set(DATA, level(LINE_DATAOUT), now);
     else if (dump.levels[DATA_DIR] != '0')
         set(DATA, 'x', now);  // let go: unknown until the PC reads it
     set(DATA_DIR, bit(pcDrives), now);
@@ -151,7 +184,7 @@ void written(int32_t port, int32_t value) {
 void read(int32_t port, int32_t value) {
     if (static_cast<uint16_t>(port) != static_cast<uint16_t>(dump.base + 1)) return;
     const int64_t now = platform::waits().nowNs();
-    const char level = bit(!(value & 0x80));  // status bit 7 is inverted
+    const char level = bit(datainon(wiring, static_cast<uint8_t>(value)));
     set(DATA_IN, level, now);
     if (dump.levels[DATA_DIR] == '0') set(DATA, level, now);
 }

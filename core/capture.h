@@ -17,7 +17,13 @@
 #include <cstdint>
 #include <string>
 
+#include "wiring.h"
+
 namespace capture {
+
+// The board whose lines are decoded (the original one unless told); give it
+// before open, which declares the wires it has.
+void board(const Wiring& w);
 
 // Creates (or empties) the file and starts capturing. False, with the
 // system's reason in `why`, when the file cannot be created.

@@ -1,6 +1,7 @@
 #include "lines.h"
 
 #include <atomic>
+#include <initializer_list>
 
 #include "binding.h"
 #include "capture.h"
@@ -41,36 +42,134 @@ void writecontrol(State& s, uint8_t value) {
 }
 
 void writedata(State& s, uint8_t value) {
+    s.datashadow = value;
     notebase(s);
     binding::zavOUT(portnumber(dataport(s)), value);
     changed();
 }
 
+struct Change {
+    Line line;
+    bool on;
+};
+
+// Lines changed together: one write per register their pins touch, the
+// control register first. A line the board lacks changes nothing.
+void change(State& s, std::initializer_list<Change> changes) {
+    const Wiring& w = s.wiring;
+    uint8_t control = s.ctrlshadow, data = s.datashadow;
+    bool tocontrol = false, todata = false;
+    for (const Change& c : changes) {
+        control = w.control[c.line].set(control, c.on);
+        data = w.data[c.line].set(data, c.on);
+        tocontrol |= w.control[c.line].mask != 0;
+        todata |= w.data[c.line].mask != 0;
+    }
+    if (tocontrol) writecontrol(s, control);
+    if (todata) writedata(s, data);
+}
+
+// The idle levels: Vpp and VDD off, clock and data low, the PC driving the
+// data line, PGM low; bits of no line 0.
+uint8_t idle(const RegisterBits (&bits)[LINES]) {
+    uint8_t v = 0;
+    for (int l = 0; l < LINES; ++l) v = bits[l].set(v, l == LINE_DATADIR);
+    return v;
+}
+
+// Clock, data, direction and PGM to their idle levels at once, leaving Vpp
+// and VDD as they are; unused bits cleared.
+void signalsidle(State& s, bool absolute) {
+    const Wiring& w = s.wiring;
+    uint8_t controlkeep = 0, datakeep = 0, controlsignals = 0, datasignals = 0;
+    for (Line l : {LINE_VPP, LINE_VDD}) {
+        controlkeep |= w.control[l].mask;
+        datakeep |= w.data[l].mask;
+    }
+    for (Line l : {LINE_CLOCK, LINE_DATAOUT, LINE_DATADIR, LINE_PGM}) {
+        controlsignals |= w.control[l].mask;
+        datasignals |= w.data[l].mask;
+    }
+    // The board without VDD has always written the whole idle byte, Vpp
+    // included (it was switched off just before).
+    if (absolute) controlkeep = datakeep = 0;
+    const auto merged = [](uint8_t shadow, uint8_t keep, uint8_t idlebyte) {
+        return static_cast<uint8_t>((shadow & keep) | (idlebyte & ~keep));
+    };
+    if (controlsignals) writecontrol(s, merged(s.ctrlshadow, controlkeep, idle(w.control)));
+    if (datasignals) writedata(s, merged(s.datashadow, datakeep, idle(w.data)));
+}
+
+// On a board that switches VDD: after the chip last lost its supply, this
+// long before it gets it again (the longer of the programmers' pauses), and
+// between VDD and Vpp, or Vpp and VDD, these holds.
+constexpr int POWER_OFF_MS = 200;
+constexpr int VDD_BEFORE_VPP_MS = 50;
+constexpr int64_t VPP_BEFORE_VDD_NS = 5'000;
+
+std::atomic<int64_t> vddOffNs{INT64_MIN / 2};
+
+void vddoff(State& s) {
+    change(s, {{LINE_VDD, false}});
+    vddOffNs.store(platform::waits().nowNs(), std::memory_order_relaxed);
+}
+
+// Clock and data down first, then VDD, then Vpp: the chip is never running
+// with MCLR released while the PC drives its pins.
+void powerdown(State& s) {
+    signalsidle(s, false);
+    vddoff(s);
+    vppoff(s);
+}
+
+void waitpoweroff() {
+    const int64_t left = vddOffNs.load(std::memory_order_relaxed) +
+                         int64_t{POWER_OFF_MS} * 1'000'000 - platform::waits().nowNs();
+    if (left > 0) platform::waits().sleepMs(static_cast<int>((left + 999'999) / 1'000'000));
+}
+
+// Entry on a board that switches VDD, from the chip unpowered, in the order
+// the chip's document asks for.
+void powerup(State& s) {
+    powerdown(s);
+    waitpoweroff();
+    if (s.vppfirst) {
+        vppon(s);
+        platform::waits().holdUntil(lastChangeNs.load(std::memory_order_relaxed) + VPP_BEFORE_VDD_NS);
+        change(s, {{LINE_VDD, true}});
+    } else {
+        change(s, {{LINE_VDD, true}});
+        platform::waits().sleepMs(VDD_BEFORE_VPP_MS);
+        vppon(s);
+    }
+    delaymilli(25);
+}
+
 }  // namespace
 
-void clockdown(State& s) { writecontrol(s, s.ctrlshadow | 0x01); }
-void clockup(State& s) { writecontrol(s, s.ctrlshadow & 0xFE); }
-void datadown(State& s) { writecontrol(s, s.ctrlshadow | 0x02); }
-void dataup(State& s) { writecontrol(s, s.ctrlshadow & 0xFD); }
-void datawritable(State& s) { writecontrol(s, s.ctrlshadow | 0x0A); }
-void datareadable(State& s) { writecontrol(s, s.ctrlshadow & 0xF5); }
-
-void vppon(State& s) {
-    writecontrol(s, s.ctrlshadow & 0xFB);
-    writedata(s, 0x00);
-}
-
-void vppoff(State& s) {
-    writecontrol(s, s.ctrlshadow | 0x04);
-    writedata(s, 0x01);
-}
+void clockdown(State& s) { change(s, {{LINE_CLOCK, false}}); }
+void clockup(State& s) { change(s, {{LINE_CLOCK, true}}); }
+void datadown(State& s) { change(s, {{LINE_DATAOUT, false}}); }
+void dataup(State& s) { change(s, {{LINE_DATAOUT, true}}); }
+void datawritable(State& s) { change(s, {{LINE_DATAOUT, false}, {LINE_DATADIR, true}}); }
+void datareadable(State& s) { change(s, {{LINE_DATAOUT, true}, {LINE_DATADIR, false}}); }
+void vppon(State& s) { change(s, {{LINE_VPP, true}}); }
+void vppoff(State& s) { change(s, {{LINE_VPP, false}}); }
 
 void allpinslow(State& s) {
+    if (boardswitchesvdd(s.wiring)) {
+        powerdown(s);
+        return;
+    }
     vppoff(s);
-    writecontrol(s, 0x0F);
+    signalsidle(s, true);
 }
 
 void vppreset(State& s) {
+    if (boardswitchesvdd(s.wiring)) {
+        powerup(s);
+        return;
+    }
     vppoff(s);
     datawritable(s);
     datadown(s);
@@ -83,8 +182,11 @@ void vppreset(State& s) {
 int16_t datain(State& s) {
     notebase(s);
     const int32_t status = binding::zavINP(portnumber(statusport(s))) & 0xFF;
-    const int32_t bit7 = (~status) & 0x80;
-    return static_cast<int16_t>(binding::zavSR(bit7, 7) & 1);
+    // The status bit of the data-in pin, turned so that 1 means the chip's
+    // data pin is high (on the original board: bit 7, inverted).
+    const RegisterBits& in = s.wiring.status[LINE_DATAIN];
+    const int32_t bit = (in.on ? status : ~status) & in.mask;
+    return static_cast<int16_t>(binding::zavSR(bit, s.wiring.statusbit) & 1);
 }
 
 void delay(int16_t) {

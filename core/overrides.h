@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
+
+struct ChipRow;
 
 struct Overrides {
     std::optional<int16_t> device;  // 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83
@@ -11,4 +14,11 @@ struct Overrides {
     // --device 16F84A: the 16F84's row, and burn and verify first check that
     // the chip reports a PIC16F84A's device ID.
     bool requiref84a = false;
+    // --device NAME for any chip of the table (the original chips set
+    // `device` as well); --device auto: the device ID chooses.
+    const ChipRow* chip = nullptr;
+    bool autodevice = false;
+    std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
+    // --board: a built-in board's name or a board file.
+    std::optional<std::string> board;
 };

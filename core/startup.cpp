@@ -2,6 +2,7 @@
 
 #include "lines.h"
 #include "platform.h"
+#include "devices/select.h"
 
 std::string droptrailingslash(const std::string& dir) {
     if (!dir.empty() && dir.back() == '/') return dir.substr(0, dir.size() - 1);
@@ -45,28 +46,8 @@ void startup(State& s) {
     s.ctrlshadow = 15;
 }
 
-namespace {
-
-// The rows the device options set: program words, implemented configuration
-// bits, and the word sent along with the load-configuration command.
-struct Device {
-    int16_t progsize;
-    int16_t configmask;
-    int16_t configdefault;
-};
-constexpr Device devices[] = {
-    {1024, 0x1F, 0x1B},      // 1: PIC 16C84
-    {1024, 0x3FFF, 0x3FF3},  // 2: PIC 16F84
-    {512, 0x3FFF, 0x3FF3},   // 3: PIC 16F83
-};
-
-}  // namespace
-
+// The window's device options are rows of the chip table.
 void setdevice(State& s, int16_t model) {
     if (model < 1 || model > 3) return;
-    const Device& d = devices[model - 1];
-    s.picmodel = model;
-    s.progsize = d.progsize;
-    s.configmask = d.configmask;
-    s.configdefault = d.configdefault;
+    selectchip(s, *chipbymodel(model));
 }

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "wiring.h"
+
+struct ChipRow;
+
 struct State {
     std::string version;
 
@@ -16,11 +20,19 @@ struct State {
     int16_t configsize = 0;
     int16_t datasize = 0;
 
-    // The memory image: element i of a region is the word at base + i.
-    int16_t progmem[1025] = {};
+    // The selected chip's row of the chip table (devices/chiptable.h).
+    const ChipRow* chip = nullptr;
+    // The chip's document asks for Vpp before VDD (boards that switch VDD
+    // enter it that way).
+    bool vppfirst = false;
+
+    // The memory image: element i of a region is the word at base + i. Sized
+    // for the largest chip: 4096 program words, 256 data bytes, two
+    // configuration words.
+    int16_t progmem[4097] = {};
     int16_t idmem[5] = {};
-    int16_t configmem[2] = {};
-    int16_t datamem[65] = {};
+    int16_t configmem[3] = {};
+    int16_t datamem[257] = {};
 
     // High-water counters: one more than the highest index stored, 0 = none.
     int16_t progused = 0;
@@ -45,6 +57,10 @@ struct State {
     // Parallel port: base address and the copy of the control register.
     int16_t portaddr = 0;
     uint8_t ctrlshadow = 0;
+    // The copy of the data register, kept like ctrlshadow.
+    uint8_t datashadow = 0;
+    // The board's lines on the port's pins.
+    Wiring wiring = originalwiring();
 
     std::string dumpfile;
     std::string startdir;

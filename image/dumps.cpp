@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "core/binding.h"
+#include "devices/select.h"
 #include "image.h"
 #include "operations/program.h"
 
@@ -134,8 +136,8 @@ bool writeall(int fd, const std::string& text) {
 }
 
 // Reads file 1 back whole; bytes past its end read as 0.
-bool readback(int fd, std::vector<uint8_t>& image) {
-    image.assign(readoutsize, 0);
+bool readback(int fd, std::vector<uint8_t>& image, size_t size = readoutsize) {
+    image.assign(size, 0);
     size_t done = 0;
     while (done < image.size()) {
         const ssize_t n = pread(fd, image.data() + done, image.size() - done, static_cast<off_t>(done));
@@ -203,6 +205,27 @@ std::string hexrecords(State& s, const std::vector<uint8_t>& file1, const DumpSi
     return file2;
 }
 
+// The read-out of a chip other than the original four: each word at its
+// HEX byte address (program word a at 2a, IDs at 0x4000, the configuration
+// word(s) at 0x400E, data byte k at 0x4200 + 2k), the whole chip.
+size_t wholesize(const ChipRow& row) { return 0x4200 + 2 * static_cast<size_t>(row.databytes); }
+
+std::string wholehexrecords(const ChipRow& row, const std::vector<uint8_t>& file1) {
+    std::string file2;
+    auto records = [&](int from, int bytes) {
+        for (int a = from; a < from + bytes; a += 16)
+            send_bytes(file2, a, &file1[static_cast<size_t>(a)], std::min(16, from + bytes - a));
+    };
+    // Program memory from 0x10000 on (the 16F648A's and 87/88's upper half
+    // stays below it) needs no extended address.
+    records(0, 2 * row.progwords);
+    send_bytes(file2, 0x4000, &file1[0x4000], 2 * row.idwords);
+    send_bytes(file2, 0x400E, &file1[0x400E], 2 * row.configcount);
+    records(0x4200, 2 * row.databytes);
+    file2 += ":00000001FF\r\n";
+    return file2;
+}
+
 void announce(State& s, Frontend& f, bool withtemp) {
     f.windowRepaint();
     f.statusClear();
@@ -264,8 +287,10 @@ bool save_bin(State& s, Frontend& f) {
     Output out;
     if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error");
     blanking(f);
-    static const uint8_t zeros[blanksize] = {};
-    if (pwrite(out.fd, zeros, sizeof zeros, 0) != static_cast<ssize_t>(sizeof zeros)) {
+    const ChipRow& row = currentchip(s);
+    const size_t size = isoriginal(row) ? blanksize : wholesize(row);
+    const std::vector<uint8_t> zeros(size, 0);
+    if (pwrite(out.fd, zeros.data(), size, 0) != static_cast<ssize_t>(size)) {
         abandon(out);
         return fileerror(f, "File error");
     }
@@ -299,12 +324,16 @@ bool save_hex(State& s, Frontend& f) {
     if (sink.error != 0) return fileerror(f, "File error!");
     f.statusAdd("Ok. Save successfull!");
 
+    const ChipRow& row = currentchip(s);
     std::vector<uint8_t> file1;
-    if (!readback(temp.fd, file1)) return fileerror(f, "File error!");
+    if (!readback(temp.fd, file1, isoriginal(row) ? readoutsize : wholesize(row)))
+        return fileerror(f, "File error!");
 
     Output out;
     if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error!");
-    if (!writeall(out.fd, hexrecords(s, file1, sink)) || !finish(out, s.dumpfile)) {
+    const std::string records =
+        isoriginal(row) ? hexrecords(s, file1, sink) : wholehexrecords(row, file1);
+    if (!writeall(out.fd, records) || !finish(out, s.dumpfile)) {
         abandon(out);
         return fileerror(f, "File error!");
     }

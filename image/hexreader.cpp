@@ -55,11 +55,11 @@ namespace {
 
 constexpr size_t quoted = 41;       // characters of a bad line shown in a box
 
-// The last word address these chips have (data memory 0x2100 + 63). Records
+// The last word address any chip has (data memory 0x2100 + 255). Records
 // far beyond it are refused here, before the address can overflow the 32-bit
 // arithmetic of the region map; nearer ones the map refuses itself, with the
 // same message.
-constexpr int64_t lastchipword = database + 63;
+constexpr int64_t lastchipword = database + 255;
 
 // Halving as the reader always has: an odd value's half goes to the even
 // neighbour (1 -> 0, 3 -> 2, 5 -> 2, 7 -> 4).

@@ -1,5 +1,7 @@
 #include "image.h"
 
+#include "devices/chiptable.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -18,10 +20,20 @@ void cleararrays(State& s) {
 }
 
 void clearwords(State& s) {
-    std::fill(std::begin(s.progmem), std::end(s.progmem), int16_t{0});
-    std::fill(std::begin(s.idmem), std::end(s.idmem), int16_t{0});
-    std::fill(std::begin(s.configmem) + 1, std::end(s.configmem), int16_t{0});
-    std::fill(std::begin(s.datamem), std::end(s.datamem), int16_t{0});
+    // The chips that are erased before a burn get their gaps burnt erased.
+    const bool erased = s.chip && !isoriginal(*s.chip);
+    const int16_t word = erased ? 0x3FFF : 0, byte = erased ? 0xFF : 0;
+    std::fill(std::begin(s.progmem), std::end(s.progmem), word);
+    std::fill(std::begin(s.idmem), std::end(s.idmem), word);
+    std::fill(std::begin(s.configmem) + 1, std::end(s.configmem), word);
+    std::fill(std::begin(s.datamem), std::end(s.datamem), byte);
+}
+
+void fillerased(State& s) {
+    for (auto& w : s.progmem) w = 0x3FFF;
+    for (auto& w : s.idmem) w = 0x3FFF;
+    for (auto& w : s.configmem) w = 0x3FFF;
+    for (auto& w : s.datamem) w = 0xFF;
 }
 
 int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,

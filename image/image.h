@@ -18,10 +18,16 @@ std::string hexupper(uint32_t value);
 // Sets the four counters to 0; the arrays keep their words.
 void cleararrays(State& s);
 
-// Puts every word of the four arrays back to its start-up value 0, except
+// Puts every word of the four arrays back to its start-up value (0; on the
+// chips erased before a burn their erased value, 0x3FFF or 0xFF), except
 // the configuration word itself (configmem[0]): that is the editor's word,
 // which the settings file or an edit may have chosen.
 void clearwords(State& s);
+
+// Fills every region with its erased value (0x3FFF, data 0xFF), so that the
+// words a file leaves out are burnt and verified as erased: the chips that
+// are erased before a burn.
+void fillerased(State& s);
 
 // Stores count words at word address `address` into the region whose array,
 // base, size (number of words the chip has) and counter are given. A record

@@ -4,6 +4,7 @@
 #include "core/protocol.h"
 #include "image/image.h"
 #include "operations/program.h"
+#include "operations/regionwalk.h"
 
 namespace {
 
@@ -27,10 +28,9 @@ bool erased(State& s, uint8_t readcommand, int16_t mask, int32_t address, BlankR
     return true;
 }
 
-bool regionerased(State& s, uint8_t readcommand, int16_t mask, int32_t base, int count,
-                  BlankResult& r) {
-    for (int i = 0; i < count; ++i)
-        if (!erased(s, readcommand, mask, base + i, r)) return false;
+bool regionerased(State& s, const Region& g, BlankResult& r) {
+    for (int i = 0; i < *g.count; ++i)
+        if (!erased(s, g.readcommand, g.mask, g.base + i, r)) return false;
     return true;
 }
 
@@ -41,19 +41,13 @@ BlankResult blankcheck(State& s) {
     const int16_t config = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
     if (codeprotected(s, config)) return BlankResult{false, true, configbase, config, 0};
 
-    vppreset(s);
-    bool ok = regionerased(s, s.cmdreadprog, 0x3FFF, progbase, s.progsize, r);
-    if (ok) {
-        toconfigspace(s);
-        ok = regionerased(s, s.cmdreadprog, 0x3FFF, idbase, s.idsize, r);
-    }
-    if (ok) {
-        for (int i = s.idsize; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-        ok = erased(s, s.cmdreadprog, s.configmask, configbase, r);
-    }
-    if (ok) {
-        vppreset(s);
-        regionerased(s, s.cmdreaddata, 0xFF, database, s.datasize, r);
+    Walk w;
+    blankwalk(s, w);
+    int32_t counter = 0;
+    for (const Region& g : w.regions) {
+        moveto(s, g, counter);
+        if (!regionerased(s, g, r)) break;
+        counter += *g.count;
     }
     allpinslow(s);
     return r;

@@ -15,6 +15,11 @@ int16_t readdeviceid(State& s);
 
 bool isf84a(int16_t id);  // 0x0560 to 0x057F
 
-// "PIC16F84A, revision 1", the line for a chip without an ID, or that the
-// word is no ID this program knows.
+// A chip this program knows by its device ID but cannot program (it is not
+// in the chip table): its name, or nullptr.
+const char* otherchipname(int16_t id);
+
+// "PIC16F84A, revision 1" (any chip of the table), the line for a chip
+// without an ID, a known chip the program cannot program, or that the word
+// is no ID this program knows.
 std::string describedeviceid(int16_t id);

@@ -2,6 +2,8 @@
 
 #include "core/lines.h"
 #include "core/protocol.h"
+#include "devices/select.h"
+#include "operations/erasefirst.h"
 #include "portcheck.h"
 
 namespace {
@@ -33,6 +35,18 @@ bool erasechip(State& s, Frontend& f) {
     if (f.message("Are you sure you want to erase the PIC?", "*ERASE*", Buttons::YesNo) !=
         Answer::Yes)
         return false;
+
+    if (!isoriginal(currentchip(s))) {
+        f.statusClear();
+        f.statusAdd("Commanding PIC to erase ID,");
+        say(f, "configuration, ");
+        say(f, "program,");
+        say(f, "data...");
+        erasewhole(s, currentchip(s));
+        f.statusAdd("DONE.");
+        noteunreachableport(s, f);
+        return true;
+    }
 
     vppreset(s);
     f.statusClear();

@@ -3,47 +3,68 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/stop.h"
+#include "devices/select.h"
 #include "image/image.h"
+#include "operations/erasefirst.h"
 #include "operations/program.h"
+#include "operations/regionwalk.h"
 
 namespace {
 
-struct Region {
-    int32_t base;
-    const int16_t* image;
-    int16_t count;
-    int16_t mask;
-    uint8_t writecommand;
-    uint8_t readcommand;
-};
+enum class Pass { done, failed, needserase };
 
 int16_t readword(State& s, uint8_t readcommand, int16_t mask) {
     sendcmd(s, readcommand);
     return static_cast<int16_t>(recvdata(s) & mask);
 }
 
+// The original chips erase each word as they program it. The others only
+// program: the word becomes old AND new, so a word that needs a bit set
+// again waits for an erase of the whole chip.
+bool writable(const Region& r, int16_t held, int16_t wanted) {
+    return r.cycle == nullptr || (wanted & ~held & r.mask) == 0;
+}
+
+void writechanged(State& s, const Region& r, int16_t word) {
+    if (r.cycle)
+        writeword(s, *r.cycle, r.writecommand, word);
+    else
+        progcycle(s, r.writecommand, word);
+}
+
 // The counter is left where a burn's region pass leaves it: base + count.
-bool changedregion(State& s, Frontend& f, const Region& r, ChangedCount& n) {
+Pass changedregion(State& s, Frontend& f, const Region& r, ChangedCount& n) {
     modeline(f, modeprogram);
     f.progressValue(0);
-    f.progressMax(r.count + 1);
-    for (int16_t i = 0; i < r.count; ++i) {
-        if (stop::requested()) return false;
+    f.progressMax(*r.count + 1);
+    for (int16_t i = 0; i < *r.count; ++i) {
+        if (stop::requested()) return Pass::failed;
         f.progressValue(i);
         const int16_t expected = static_cast<int16_t>(r.image[i] & r.mask);
         ++n.compared;
-        if (readword(s, r.readcommand, r.mask) != expected) {
-            progcycle(s, r.writecommand, expected);
+        const int16_t held = readword(s, r.readcommand, r.mask);
+        if (held != expected) {
+            if (!writable(r, held, expected)) {
+                n.erasedat = r.base + i;
+                return Pass::needserase;
+            }
+            writechanged(s, r, expected);
             ++n.programmed;
             const int16_t v = readword(s, r.readcommand, r.mask);
             if (v != expected) {
                 reportmismatch(f, r.base + i, expected, v);
-                return false;
+                return Pass::failed;
             }
         }
         sendcmd(s, s.cmdincaddr);
     }
-    return true;
+    return Pass::done;
+}
+
+int imagewords(const Walk& w) {
+    int total = 0;
+    for (const Region& r : w.regions) total += *r.count;
+    return total;
 }
 
 }  // namespace
@@ -52,32 +73,24 @@ bool changedregion(State& s, Frontend& f, const Region& r, ChangedCount& n) {
 // the configuration word still comes last.
 bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     n = ChangedCount{};
-    vppreset(s);
+    Walk w;
+    burnwalk(s, w);
     f.statusClear();
-    regionline(f, "Program memory: ");
-    bool ok = changedregion(s, f, {progbase, s.progmem, s.progused, 0x3FFF, s.cmdloadprog,
-                                   s.cmdreadprog}, n);
-    if (ok) {
-        toconfigspace(s);
-        regionline(f, "ID memory: ");
-        ok = changedregion(s, f, {idbase, s.idmem, s.idused, 0x3FFF, s.cmdloadprog,
-                                  s.cmdreadprog}, n);
+    Pass pass = Pass::done;
+    int32_t counter = 0;
+    for (const Region& r : w.regions) {
+        moveto(s, r, counter);
+        if (r.line) regionline(f, r.line);
+        pass = changedregion(s, f, r, n);
+        if (pass != Pass::done) break;
+        counter += *r.count;
     }
-    if (ok) {
-        vppreset(s);
-        regionline(f, "Data memory: ");
-        ok = changedregion(s, f, {database, s.datamem, s.dataused, 0xFF, s.cmdloaddata,
-                                  s.cmdreaddata}, n);
-    }
-    if (ok) {
-        vppreset(s);
-        toconfigspace(s);
-        for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-        regionline(f, "Configuration memory: ");
-        ok = changedregion(s, f, {configbase, s.configmem, s.configused, s.configmask,
-                                  s.cmdloadprog, s.cmdreadprog}, n);
-    }
-    if (ok) successlines(f, modeprogram);
     allpinslow(s);
-    return ok;
+    if (pass == Pass::needserase) {
+        const bool ok = burnerasefirst(s, f);
+        n.programmed = imagewords(w);
+        return ok;
+    }
+    if (pass == Pass::done) successlines(f, modeprogram);
+    return pass == Pass::done;
 }

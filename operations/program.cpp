@@ -4,7 +4,10 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/stop.h"
+#include "devices/select.h"
 #include "image/image.h"
+#include "operations/erasefirst.h"
+#include "operations/regionwalk.h"
 #include "portcheck.h"
 
 // The status list's line for what a region pass does to each word.
@@ -53,7 +56,9 @@ int16_t readconfigspace(State& s, int32_t address) {
 }
 
 bool codeprotected(const State& s, int16_t config) {
-    const int16_t cpbits = static_cast<int16_t>(s.configmask & 0x3FF0);
+    const ChipRow& row = currentchip(s);
+    const int16_t cpbits = isoriginal(row) ? static_cast<int16_t>(s.configmask & 0x3FF0)
+                                           : static_cast<int16_t>(row.cpbits | row.cpdbits);
     return (config & cpbits) != cpbits;
 }
 
@@ -75,13 +80,8 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
     modeline(f, mode);
     // A read-out covers the whole chip whatever file was loaded. The count
     // argument is one of these fields, so the pass below sees the full size.
-    if (mode == modereadout) {
-        s.progused = 1024;
-        s.idused = 4;
-        s.configused = 1;
-        s.dataused = 64;
-    }
-    s.dumppos = static_cast<int16_t>(base + 1);
+    if (mode == modereadout) readoutcounts(s);
+    s.dumppos = static_cast<int16_t>(dumpposition(s, base));
     f.progressValue(0);
     f.progressMax(count + 1);
     for (int16_t i = 0; i < count; ++i) {
@@ -118,44 +118,46 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
     return 1;
 }
 
+void readoutcounts(State& s) {
+    const ChipRow& row = currentchip(s);
+    // The original chips' read-out has always covered 1024 program words,
+    // the 16F83's wrapped half included.
+    s.progused = isoriginal(row) ? 1024 : row.progwords;
+    s.idused = row.idwords;
+    s.configused = row.configcount;
+    s.dataused = isoriginal(row) ? 64 : row.databytes;
+}
+
+// The original chips' read-out puts word i of a region at byte base + 2i;
+// the other chips' at the HEX file's byte address, 2 × (base + i).
+int32_t dumpposition(const State& s, int32_t base) {
+    return isoriginal(currentchip(s)) ? base + 1 : 2 * base + 1;
+}
+
 // The configuration word goes last: once its code-protection bits are
 // programmed, the next entry into programming mode closes the data memory to
 // the programmer, so the data memory must be done before that.
-bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
-    int16_t wordmask = 0x3FFF;
-    int16_t bytemask = 0xFF;
-    int16_t progbase16 = progbase;
-    int16_t idbase16 = idbase;
-    int16_t database16 = database;
-    int16_t configbase16 = configbase;
+bool walkpass(State& s, Frontend& f, int16_t mode, Walk& w, ByteSink* file1) {
+    int32_t counter = 0;
+    for (Region& r : w.regions) {
+        moveto(s, r, counter);
+        if (r.line) regionline(f, r.line);
+        int16_t base16 = static_cast<int16_t>(r.base);
+        if (programall(s, f, mode, r.mask, r.writecommand, r.readcommand, r.image, base16,
+                       *r.count, file1) == 0)
+            return false;
+        counter += *r.count;
+    }
+    return true;
+}
 
-    vppreset(s);
+bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1) {
+    if (mode == modeprogram && !isoriginal(currentchip(s))) return burnerasefirst(s, f);
+    if (mode == modereadout) readoutcounts(s);
+    Walk w;
+    burnwalk(s, w);
     f.statusClear();
-    regionline(f, "Program memory: ");
-    bool ok = programall(s, f, mode, wordmask, s.cmdloadprog, s.cmdreadprog, s.progmem,
-                         progbase16, s.progused, file1) != 0;
-    if (ok) {
-        toconfigspace(s);
-        regionline(f, "ID memory: ");
-        ok = programall(s, f, mode, wordmask, s.cmdloadprog, s.cmdreadprog, s.idmem,
-                        idbase16, s.idused, file1) != 0;
-    }
-    if (ok) {
-        vppreset(s);
-        regionline(f, "Data memory: ");
-        ok = programall(s, f, mode, bytemask, s.cmdloaddata, s.cmdreaddata, s.datamem,
-                        database16, s.dataused, file1) != 0;
-    }
-    if (ok) {
-        // Nothing was read in configuration space since this reset, so the
-        // counter walks the whole way from 0x2000 to the configuration word.
-        vppreset(s);
-        toconfigspace(s);
-        for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-        regionline(f, "Configuration memory: ");
-        ok = programall(s, f, mode, s.configmask, s.cmdloadprog, s.cmdreadprog, s.configmem,
-                        configbase16, s.configused, file1) != 0;
-    }
+    const bool ok = walkpass(s, f, mode, w, file1);
     if (ok) successlines(f, mode);
     allpinslow(s);
     // Even a pass that found every word can have read an empty bus (0x3FFF

@@ -26,6 +26,15 @@ int16_t programall(State& s, Frontend& f, int16_t& mode, int16_t& mask,
 // file1 is used in read-out mode only.
 bool program2(State& s, Frontend& f, int16_t mode, ByteSink* file1 = nullptr);
 
+struct Walk;
+// The regions of a walk in turn, each visited by programall in the given
+// mode; false at the first region that did not pass.
+bool walkpass(State& s, Frontend& f, int16_t mode, Walk& w, ByteSink* file1);
+// A read-out's counts: the whole chip.
+void readoutcounts(State& s);
+// The 1-based position in a read-out's file 1 of a region's first word.
+int32_t dumpposition(const State& s, int32_t base);
+
 // Pieces shared by the passes over the chip.
 void modeline(Frontend& f, int16_t mode);           // "Programming..." and the others
 void regionline(Frontend& f, const char* line);     // "Program memory: " and the others

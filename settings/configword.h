@@ -20,7 +20,9 @@ public:
     // Initial state of the controls: all boxes "0", cvalue "0000", "LP",
     // "Copy Protection" ticked, the other two clear.
     std::array<char, 14> C{'0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
-    int osc = 0;  // selected oscillator option: 0 LP, 1 XT, 2 HS, 3 RC
+    // Selected oscillator option: 0 LP, 1 XT, 2 HS, 3 RC; -1 none (a chip
+    // after the original ones in a mode that is none of the four).
+    int osc = 0;
     bool cCP = true;
     bool cPWRTE = false;
     bool cWDTE = false;
@@ -36,16 +38,27 @@ public:
     void cCP_Click(State& s, bool ticked);
 
     // Refresh from configmem[0], running the option and check-box handlers
-    // exactly when their state changes.
+    // exactly when their state changes. A chip after the original ones shows
+    // the word as it is, with no handler run.
     void updateC(State& s);
 
-    // Sets the bit boxes, each as a double-click would, so that the word
-    // becomes exactly `word` (bits 14 and 15 dropped) with configused 1, then
+    // Sets the bit boxes so that the word becomes exactly `word` (bits 14 and
+    // 15 dropped) with configused 1 (CONFIG2 kept where the chip has it), then
     // shows the matching oscillator option and check boxes without running
     // their handlers (which would rewrite the protection bits as a group).
     void setword(State& s, int16_t word);
 
+    // Sets one named field (configfields.h) to one of its choices: the
+    // configuration word's boxes, or CONFIG2 (configmem[1], starting from the
+    // chip's erased CONFIG2 when no file gave one). Marks the word as used.
+    void setfield(State& s, int word, uint16_t mask, uint16_t value);
+
+    // The oscillator option and the check boxes from the bit boxes, as the
+    // chosen chip reads them, without running their handlers.
+    void showflags(const State& s);
+
 private:
     void recompute(State& s);
     void setcvalue(State& s, const std::string& text);
+    void markused(State& s);
 };

@@ -224,6 +224,17 @@ bool profilewrite(const std::string& path, const std::string& section,
     return storeProfile(path, p);
 }
 
+bool profileremove(const std::string& path, const std::string& section,
+                   const std::string& key) {
+    Profile p;
+    if (!loadProfile(path, p)) return false;
+    const long sec = findSection(p, section);
+    const long line = sec < 0 ? -1 : findKey(p, sec, key);
+    if (line < 0) return true;
+    p.lines.erase(p.lines.begin() + line);
+    return storeProfile(path, p);
+}
+
 std::string settingsproblem(const std::string& path) {
     std::string text, why;
     return readbounded(path, text, why) ? "" : why;
@@ -299,7 +310,18 @@ bool save_ini(const State& s, const std::string& loadtext) {
     ok = profilewrite(path, "OPTIONS", "LPT", numprint(s.portaddr)) && ok;
     ok = profilewrite(path, "DIRECTORIES", "LOAD", loadtext) && ok;
     ok = profilewrite(path, "OPTIONS", "CWORD", numprint(s.configmem[0])) && ok;
+    // A file for the original board stays as it always was.
+    if (!isoriginal(s.wiring))
+        ok = profilewrite(path, "OPTIONS", "BOARD", s.wiring.name) && ok;
+    else if (!profileread(path, "OPTIONS", "BOARD", "", 4096).empty())
+        ok = profilewrite(path, "OPTIONS", "BOARD", originalwiring().name) && ok;
     return ok;
+}
+
+bool savechip(const State& s, const std::string& chip) {
+    const std::string path = inipath(s);
+    if (chip.empty()) return profileremove(path, "OPTIONS", "CHIP");
+    return profilewrite(path, "OPTIONS", "CHIP", chip);
 }
 
 IniValues readsettings(const State& s) {
@@ -309,6 +331,9 @@ IniValues readsettings(const State& s) {
     v.lpt = readIniValue(path, "OPTIONS", "LPT");
     v.cword = readIniValue(path, "OPTIONS", "CWORD");
     v.load = readIniValue(path, "DIRECTORIES", "LOAD");
+    // A board file's path may be long; the other values keep their cut.
+    v.board = cutAtNull(profileread(path, "OPTIONS", "BOARD", "", 4096));
+    v.chip = readIniValue(path, "OPTIONS", "CHIP");
     return v;
 }
 

@@ -27,6 +27,9 @@ std::string profileread(const std::string& path, const std::string& section,
                         std::size_t size);
 bool profilewrite(const std::string& path, const std::string& section,
                   const std::string& key, const std::string& value);
+// Removes the key's line; a file without it is not touched.
+bool profileremove(const std::string& path, const std::string& section,
+                   const std::string& key);
 
 // A settings file that is not a regular file, or is larger than 1 MiB, is
 // neither read nor written (it reads as absent). The reason, or empty when
@@ -55,12 +58,20 @@ int64_t readnumber(const std::string& text);
 std::optional<int16_t> readhex16(const std::string& text);
 
 // Writes PIC, LPT, LOAD, CWORD in that order; `loadtext` is the file name box.
+// Then BOARD (OPTIONS), the board's name or file, when the board is not the
+// original one, or when the file already names another board.
 // False when a value could not be stored (nothing is shown to the user).
 bool save_ini(const State& s, const std::string& loadtext);
 
-// The four values as read (each empty when absent).
+// The chip chosen beside the three device options: "CHIP" in "OPTIONS",
+// the chip's name ("16F628A") or "auto"; empty for the three options, whose
+// file stays as it always was (a CHIP key left from before is removed).
+bool savechip(const State& s, const std::string& chip);
+
+// The four values as read (each empty when absent), and CHIP.
 struct IniValues {
-    std::string pic, lpt, cword, load;
+    std::string pic, lpt, cword, load, board;
+    std::string chip;
 };
 IniValues readsettings(const State& s);
 

@@ -71,7 +71,7 @@ QT_QPA_PLATFORM=no-such-plugin "$prog" --simulate --port 0x278 detect >out.txt 2
 status=$?
 expect_status 0
 expect_no_err
-expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" \
+expect_out "quibb9x: looking for the board 'original' at port 0x278: vpp = !16 !2, clock = 1, dataout = 14, datadir = !17, datain = 11" "SUCCESS!: QUIBB H/W Successfully detected on port!" \
     "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
 run --simulate --port lpt1 detect
 expect_status 1
@@ -221,10 +221,10 @@ expect_err "ERROR!: Failed at 0x2007: Expecting 0x3FF1, found 0x3FF2."
 case="detect names the chip by its device ID"
 QUIBB9X_SIM_CHIP=16F84A QUIBB9X_SIM_FILE= sim detect
 expect_status 0
-expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" "quibb9x: word 0x2006 reads 0x0561: PIC16F84A, revision 1"
+expect_out "quibb9x: looking for the board 'original' at port 0x278: vpp = !16 !2, clock = 1, dataout = 14, datadir = !17, datain = 11" "SUCCESS!: QUIBB H/W Successfully detected on port!" "quibb9x: word 0x2006 reads 0x0561: PIC16F84A, revision 1"
 QUIBB9X_SIM_CHIP=none QUIBB9X_SIM_FILE= sim detect
 expect_status 0
-expect_out "SUCCESS!: QUIBB H/W Successfully detected on port!" \
+expect_out "quibb9x: looking for the board 'original' at port 0x278: vpp = !16 !2, clock = 1, dataout = 14, datadir = !17, datain = 11" "SUCCESS!: QUIBB H/W Successfully detected on port!" \
     "quibb9x: word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)"
 
 case="--device 16F84A refuses a chip without its ID, and burns one with it"

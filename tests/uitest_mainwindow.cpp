@@ -293,9 +293,15 @@ TEST_F(Window, EditorWidgetsFollowTheModel) {
         EXPECT_EQ(text(get<QLabel>(*w, ("C" + std::to_string(bit)).c_str())->text()), "0");
     get<QRadioButton>(*w, "OSC1")->click();
     EXPECT_EQ(w->state.configmem[0], 0x0001);
+    // On the 16F84 the power-up timer is on while bit 3 is 0: the box shows
+    // it ticked; clearing it sets bit 3, ticking it clears the bit again.
+    ASSERT_TRUE(get<QCheckBox>(*w, "cPWRTE")->isChecked());
     get<QCheckBox>(*w, "cPWRTE")->click();
     EXPECT_EQ(w->state.configmem[0], 0x0009);
     EXPECT_EQ(text(get<QLabel>(*w, "C3")->text()), "1");
+    get<QCheckBox>(*w, "cPWRTE")->click();
+    EXPECT_EQ(w->state.configmem[0], 0x0001);
+    EXPECT_EQ(text(get<QLabel>(*w, "C3")->text()), "0");
 
     // A refresh of 0x3FE3 with the box ticked: it clears, its handler runs
     // once and sets the protection bits as a group.
@@ -306,7 +312,7 @@ TEST_F(Window, EditorWidgetsFollowTheModel) {
     EXPECT_EQ(text(cvalue->text()), "3FF3");
     EXPECT_TRUE(get<QRadioButton>(*w, "OSC3")->isChecked());
     EXPECT_FALSE(get<QRadioButton>(*w, "OSC1")->isChecked());
-    EXPECT_FALSE(get<QCheckBox>(*w, "cPWRTE")->isChecked());
+    EXPECT_TRUE(get<QCheckBox>(*w, "cPWRTE")->isChecked());  // bit 3 clear: timer on
     EXPECT_EQ(text(get<QLabel>(*w, "C4")->text()), "1");
 }
 

@@ -35,20 +35,10 @@
 #include "operations/program.h"
 #include "operations/readiness.h"
 #include "ui/aboutwindow.h"
+#include "ui/bitbox.h"
+#include "settings/configfields.h"
 #include "settings/settings.h"
 
-// One bit of the configuration word: shows "0" or "1", cannot be typed
-// into, and toggles on a double-click.
-class BitBox : public QLabel {
-public:
-    using QLabel::QLabel;
-    std::function<void()> onDoubleClick;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && onDoubleClick) onDoubleClick();
-    }
-};
 
 namespace {
 
@@ -224,6 +214,7 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     connecthandlers();
     Form_Load();
     applyoverrides(overrides);
+    applyboard(overrides.board);
 
     // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
     // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
@@ -324,6 +315,7 @@ void MainWindow::buildwidgets() {
     Option1 = option(Frame2, "Option1", "PIC 16C84", twips(120, 240, 1215, 195));
     Option2 = option(Frame2, "Option2", "PIC 16F84", twips(120, 480, 1215, 195));
     Option3 = option(Frame2, "Option3", "PIC 16F83", twips(120, 720, 1215, 195));
+    buildchipwidgets();
 
     Frame8 = frame(Frame6, "Frame8", "Configuration &Word:", twips(120, 1920, 3615, 2415),
                    "Set up the configuration Word you wish to use when programming.");
@@ -334,8 +326,7 @@ void MainWindow::buildwidgets() {
     bitfont.setStretch(QFont::Unstretched);
     for (int bit = 0; bit < 14; ++bit) {
         const std::string name = "C" + std::to_string(bit);
-        const char* tip = bit == 0 ? "FOSC0" : bit == 1 ? "FOSC1" : bit == 2 ? "WDTE"
-                          : bit == 3 ? "PWRITE#" : "CP (protection)";
+        const char* tip = originalbittooltip(bit);
         C[bit] = place(new BitBox("0", Frame8), name.c_str(), twips(3240 - 240 * bit, 240, 240, 360), tip);
         C[bit]->setAlignment(Qt::AlignCenter);
         C[bit]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -393,6 +384,7 @@ void MainWindow::connecthandlers() {
     selected(Option5, &MainWindow::Option5_Click);
     selected(Option6, &MainWindow::Option6_Click);
     connect(text_port, &QLineEdit::textChanged, this, &MainWindow::text_port_Change);
+    connectchiphandlers();
 
     for (int bit = 0; bit < 14; ++bit) C[bit]->onDoubleClick = [this, bit] { C_DblClick(bit); };
     for (int i = 0; i < 4; ++i)
@@ -449,6 +441,8 @@ void MainWindow::onwindow(std::function<void()> call) {
 void MainWindow::statusClear() {
     flushprogress();
     onwindow([this] { List2->clear(); });
+    // The chip "Auto" found stays named over the operation's clearings.
+    if (!chipline.empty()) statusAdd(chipline);
 }
 void MainWindow::statusAdd(const std::string& line) {
     flushprogress();
@@ -564,9 +558,9 @@ void MainWindow::showpendingbox(const std::shared_ptr<PendingBox>& box) {
 
 // ---- Device and port ----
 
-void MainWindow::Option1_Click() { setdevice(state, 1); }
-void MainWindow::Option2_Click() { setdevice(state, 2); }
-void MainWindow::Option3_Click() { setdevice(state, 3); }
+void MainWindow::Option1_Click() { setoriginal(1); }
+void MainWindow::Option2_Click() { setoriginal(2); }
+void MainWindow::Option3_Click() { setoriginal(3); }
 
 void MainWindow::Option4_Click() {
     text_port->setEnabled(false);
@@ -634,7 +628,14 @@ void MainWindow::showeditor() {
     for (int bit = 0; bit < 14; ++bit) C[bit]->setText(QString(QChar(editor.C[bit])));
     cvalue->setText(qs(editor.cvalue));
     const QSignalBlocker o0(OSC[0]), o1(OSC[1]), o2(OSC[2]), o3(OSC[3]);
-    OSC[editor.osc]->setChecked(true);  // the others clear themselves
+    if (editor.osc >= 0) {
+        OSC[editor.osc]->setChecked(true);  // the others clear themselves
+    } else {
+        // A mode none of the four options stands for: none is selected.
+        for (QRadioButton* o : OSC) o->setAutoExclusive(false);
+        for (QRadioButton* o : OSC) o->setChecked(false);
+        for (QRadioButton* o : OSC) o->setAutoExclusive(true);
+    }
     const QSignalBlocker h1(cCP), h2(cPWRTE), h3(cWDTE);
     cCP->setChecked(editor.cCP);
     cPWRTE->setChecked(editor.cPWRTE);
@@ -679,12 +680,16 @@ void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Fronten
     dumped = false;
     runoperation(
         [this, writer, name = *name] {
+            if (autochip && !(boardanswers("No file was written.") &&
+                              rightchip("No file was written.")))
+                return;
             if (!chipreadable()) return;
             dumped = true;
             state.dumpfile = name;
             writer(state, *this);
         },
-        [this] {
+        [this, before = state.chip] {
+            chipchanged(before);
             if (dumped) enableburn(false);
         });
 }
@@ -758,20 +763,40 @@ bool MainWindow::chipreadable() {
     return false;
 }
 
+// Under "Auto" the image is measured against the chip the device ID names.
 void MainWindow::bProgramar_Click() {
-    if (!imagefits() || !confirmword()) return;
-    runoperation([this] {
-        if (boardanswers("Nothing was burnt.")) program2(state, *this, modeprogram);
-    });
+    if ((!autochip && !imagefits()) || !confirmword()) return;
+    const ChipRow* before = state.chip;
+    runoperation(
+        [this] {
+            if (boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
+                (!autochip || imagefits()))
+                program2(state, *this, modeprogram);
+        },
+        [this, before] { chipchanged(before); });
 }
 void MainWindow::bverificar_Click() {
-    if (!imagefits()) return;
-    runoperation([this] {
-        if (boardanswers("Nothing was verified.")) program2(state, *this, modeverify);
-    });
+    if (!autochip && !imagefits()) return;
+    const ChipRow* before = state.chip;
+    runoperation(
+        [this] {
+            if (boardanswers("Nothing was verified.") && rightchip("Nothing was verified.") &&
+                (!autochip || imagefits()))
+                program2(state, *this, modeverify);
+        },
+        [this, before] { chipchanged(before); });
 }
+// The original chips have no device ID: their erase starts as it always has.
 void MainWindow::bBorrar_Click() {
-    runoperation([this] { erasechip(state, *this); });
+    const ChipRow* before = state.chip;
+    runoperation(
+        [this] {
+            if (checksid() &&
+                (!boardanswers("Nothing was erased.") || !rightchip("Nothing was erased.")))
+                return;
+            erasechip(state, *this);
+        },
+        [this, before] { chipchanged(before); });
 }
 void MainWindow::bbuscar_Click() {
     runoperation([this] { checkhardware(state, *this); });
@@ -800,6 +825,7 @@ void MainWindow::runoperation(std::function<void()> work, std::function<void()> 
 // Runs after everything the operation showed: it was queued behind it.
 void MainWindow::finishoperation() {
     worker.join();
+    chipline.clear();
     unlockcontrols();
     // What the operation changes in the window's controls comes after they
     // are back as they were (a dump leaves Burn and Verify disabled).
@@ -819,8 +845,8 @@ void MainWindow::lockcontrols() {
     focusbefore = focusWidget();
     locked.clear();
     for (QWidget* w : std::initializer_list<QWidget*>{Frame4, Frame5, Frame2, Frame3, Frame8,
-                                                      bProgramar, bverificar, bBorrar, bbuscar,
-                                                      bTestear, Command1}) {
+                                                      bFields, bProgramar, bverificar, bBorrar,
+                                                      bbuscar, bTestear, Command1}) {
         if (!w->isEnabled()) continue;
         w->setEnabled(false);
         locked.push_back(w);
@@ -859,7 +885,10 @@ void MainWindow::babout_Click() {
     about->activateWindow();
 }
 
-void MainWindow::Command1_Click() { save_ini(state, filename(text_filename)); }
+void MainWindow::Command1_Click() {
+    save_ini(state, filename(text_filename));
+    savechip(state, chipsetting());
+}
 
 // ---- Settings and overrides ----
 
@@ -871,6 +900,8 @@ void MainWindow::load_ini() {
     if (state.picmodel == 2) Option2->setChecked(true);
     if (state.picmodel == 3) Option3->setChecked(true);
 
+    loadchip(v.chip);
+
     const PortChoice port = portchoice(v.lpt);
     (port.option == 4 ? Option4 : port.option == 5 ? Option5 : Option6)->setChecked(true);
     if (port.text) text_port->setText(qs(*port.text));
@@ -880,6 +911,7 @@ void MainWindow::load_ini() {
     updateC();
 
     setfilename(text_filename, v.load);
+    boardsetting = v.board;
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
@@ -895,6 +927,7 @@ void MainWindow::applyoverrides(const Overrides& o) {
         if (*o.device == 2) choose(Option2, &MainWindow::Option2_Click);
         if (*o.device == 3) choose(Option3, &MainWindow::Option3_Click);
     }
+    applychipoverrides(o);
     if (o.port) {
         if (*o.port == LPT1) {
             choose(Option4, &MainWindow::Option4_Click);
@@ -910,4 +943,5 @@ void MainWindow::applyoverrides(const Overrides& o) {
         editor.setword(state, *o.config);
         showeditor();
     }
+    if (o.config2) editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*o.config2));
 }

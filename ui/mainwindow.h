@@ -24,9 +24,11 @@
 #include "core/overrides.h"
 #include "core/state.h"
 #include "ui/aboutwindow.h"
+#include "ui/fieldsdialog.h"
 #include "settings/configword.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -35,6 +37,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class BitBox;
+struct ChipRow;
 
 // What a file dialog is asked for.
 struct FileRequest {
@@ -82,6 +85,18 @@ public:
     void Option6_Click();
     void GetPort();
     void text_port_Change();
+
+    // "Other:" and its list: every other chip of the table, then "Auto
+    // (device ID)". Choosing from the list selects "Other:".
+    void OptionOther_Click();
+    void comboChip_Change();
+    // Selects "Other:" with the chip (nullptr: "Auto (device ID)"); false
+    // when the list does not hold it.
+    bool chooseother(const ChipRow* row);
+    bool autodevice() const { return autochip; }
+    // The chip after the original ones set by name ("Bits by name...").
+    void bFields_Click();
+    FieldsDialog* fieldsDialog() const { return fields; }
 
     // The configuration editor: the model's handler, then the widgets.
     void C_DblClick(int index);
@@ -144,6 +159,18 @@ private:
     // why in a box when the operation cannot go on. `nothing` ends the box
     // ("Nothing was burnt.").
     bool boardanswers(const std::string& nothing);
+    // The chip in the socket is the chosen one (by its device ID), or under
+    // "Auto" becomes the chosen one; else a box, and false.
+    bool rightchip(const std::string& nothing);
+    // Whether Burn, Verify and Erase read the device ID first.
+    bool checksid() const;
+    // The device's controls after a change of chip: the editor's tooltips
+    // and which of its controls the chip has, "Bits by name...".
+    void chipchanged(const ChipRow* before);
+    void showchipcontrols();
+    // "Auto" loads a file of any chip of the table: the regions take the
+    // largest sizes until the device ID picks the chip.
+    void widenforauto();
     bool chipreadable();
     void dump(const FileRequest& request, bool (*writer)(State&, Frontend&));
 
@@ -153,6 +180,18 @@ private:
     void showeditor();  // the editor's widgets from the model, no handler runs
     void enableburn(bool on);
     void choose(QRadioButton* option, void (MainWindow::*handler)());
+    // The chip choice beside the three options (ui/chipchoice.cpp).
+    void buildchipwidgets();
+    void connectchiphandlers();
+    void setoriginal(int16_t model);  // a device option's handler
+    // The settings file's CHIP: what "Other:" holds, and choosing it again.
+    std::string chipsetting() const;
+    void loadchip(const std::string& chip);
+    void applychipoverrides(const Overrides& o);  // --device NAME or auto
+    // The board of --board, else of the settings file's BOARD; one status
+    // line names a board that is not the original one.
+    void applyboard(const std::optional<std::string>& given);
+    std::string boardsetting;
 
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6, *Frame7, *Frame8, *Frame9;
     QPushButton *bCargar, *Command2, *bhex, *bbin, *bProgramar, *bverificar, *bBorrar, *bbuscar,
@@ -165,6 +204,12 @@ private:
     std::array<BitBox*, 14> C{};
     std::array<QRadioButton*, 4> OSC{};
     QCheckBox *cCP, *cPWRTE, *cWDTE;
+    QRadioButton* OptionOther;
+    QComboBox* comboChip;
+    QPushButton* bFields;
+    QPointer<FieldsDialog> fields;
+    bool autochip = false;  // "Auto (device ID)" chosen
+    std::string chipline;   // the chip "Auto" found, kept during the operation
     QPointer<AboutWindow> about;
     std::string version;  // for the about window, without reaching into the record
 

@@ -1,0 +1,342 @@
+// The chips after the 16F84A, each on its simulated chip, through the command
+// line in-process: burn of a gpasm-made file, verify, both read-outs equal
+// to the file, erase, blank-check, --only-changed, a protected chip, the
+// device-ID checks and --device auto; never a timing fault or a command the
+// chip does not know. And the program's chip table against the simulated
+// board's own, field by field.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include <dlfcn.h>
+
+#include "cli/commands.h"
+#include "core/binding.h"
+#include "devices/chiptable.h"
+#include "support/scratchdir.h"
+#include "support/simboard.h"
+
+namespace {
+
+struct Family {
+    const char* name;
+    int32_t kind;
+    const char* blink;
+};
+const Family families[] = {{"16F628", ZAVSIM_16F628, "f628_blink_inhx32.hex"},
+                           {"16F628A", ZAVSIM_16F628A, "f628a_blink_inhx32.hex"},
+                           {"16F648A", ZAVSIM_16F648A, "f648a_blink_inhx32.hex"},
+                           {"16F819", ZAVSIM_16F819, "f819_blink_inhx32.hex"},
+                           {"16F88", ZAVSIM_16F88, "f88_blink_inhx32.hex"},
+                           {"16F716", ZAVSIM_16F716, "f716_blink_inhx32.hex"}};
+
+std::string fixture(const char* name) { return std::string(FIXTURE_DIR) + "/" + name; }
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome quibb9x(std::vector<std::string> args) {
+    args.insert(args.begin(), {"quibb9x", "--port", "0x278"});
+    cli::Options o;
+    std::string error;
+    EXPECT_TRUE(cli::parseoptions(args, o, error)) << error;
+    std::ostringstream out, err;
+    auto* oldout = std::cout.rdbuf(out.rdbuf());
+    auto* olderr = std::cerr.rdbuf(err.rdbuf());
+    const int status = cli::runcli(o);
+    std::cout.rdbuf(oldout);
+    std::cerr.rdbuf(olderr);
+    return {status, out.str(), err.str()};
+}
+
+// The words of a HEX file by word address (INHX32 as gpasm writes it).
+std::map<int32_t, int32_t> hexwords(const std::string& path) {
+    std::map<int32_t, int32_t> words;
+    std::ifstream in(path);
+    std::string line;
+    int32_t upper = 0;
+    while (std::getline(in, line)) {
+        if (line.size() < 11 || line[0] != ':') continue;
+        const int n = std::stoi(line.substr(1, 2), nullptr, 16);
+        const int32_t address = std::stoi(line.substr(3, 4), nullptr, 16);
+        const int type = std::stoi(line.substr(7, 2), nullptr, 16);
+        if (type == 4) upper = std::stoi(line.substr(9, 4), nullptr, 16) << 16;
+        if (type != 0) continue;
+        for (int i = 0; i + 1 < n; i += 2)
+            words[(upper + address + i) / 2] = std::stoi(line.substr(9 + 2 * i, 2), nullptr, 16) |
+                                               std::stoi(line.substr(11 + 2 * i, 2), nullptr, 16) << 8;
+    }
+    return words;
+}
+
+// A word of the simulated chip by its address.
+int32_t chipword(int32_t address) {
+    if (address >= 0x2100) return sim::board().read(3, address - 0x2100);
+    if (address >= 0x2007) return sim::board().read(2, address - 0x2007);
+    if (address >= 0x2000) return sim::board().read(1, address - 0x2000);
+    return sim::board().read(0, address);
+}
+
+// The simulated board's own table.
+std::vector<zavsim_chipinfo> simchips() {
+    sim::board();
+    auto count = reinterpret_cast<int32_t (*)()>(dlsym(binding::handle(), "zavsimChipCount"));
+    auto info = reinterpret_cast<int32_t (*)(int32_t, zavsim_chipinfo*)>(
+        dlsym(binding::handle(), "zavsimChipInfo"));
+    std::vector<zavsim_chipinfo> all;
+    if (!count || !info) return all;
+    for (int32_t i = 0; i < count(); ++i) {
+        zavsim_chipinfo c;
+        if (info(i, &c) == 1) all.push_back(c);
+    }
+    return all;
+}
+
+int faults() {
+    int n = 0;
+    for (const auto& e : sim::chipEvents()) n += e.kind == 4;
+    return n;
+}
+
+struct Families : ::testing::TestWithParam<Family> {
+    ScratchDir scratch{"families", true};
+    const Family& chip = GetParam();
+    const ChipRow& row = *findchip(chip.name);
+    void SetUp() override {
+        sim::useSimulatedBoard();
+        sim::board().setChip(chip.kind);
+    }
+    // The file's words as the chip keeps them, under each word's mask.
+    void expectchipholds(const std::string& file) {
+        for (const auto& [address, word] : hexwords(file)) {
+            int32_t mask = address >= 0x2100 ? 0xFF : 0x3FFF;
+            if (address == 0x2007) mask = row.config[0].implemented;
+            if (address == 0x2008) mask = row.config[1].implemented;
+            EXPECT_EQ(chipword(address), word & mask) << std::hex << address;
+        }
+    }
+};
+
+TEST_P(Families, BurnVerifyReadOutEraseAndBlankCheckEndToEnd) {
+    const std::string file = fixture(chip.blink);
+    const std::string dir = scratch.path().string();
+    EXPECT_EQ(quibb9x({"--device", chip.name, "burn", file}).status, 0);
+    expectchipholds(file);
+    EXPECT_EQ(chipword(0x0100), 0x3FFF);  // a word the file leaves out stays erased
+    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", file}).status, 0);
+    EXPECT_EQ(quibb9x({"--device", "auto", "read-hex", dir + "/out.hex"}).status, 0);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "read-bin", dir + "/out.bin"}).status, 0);
+    // The read-out holds every word of the file, and erased words elsewhere.
+    const auto back = hexwords(dir + "/out.hex");
+    for (const auto& [address, word] : hexwords(file))
+        if (address < 0x2007 || address >= 0x2100) {
+            EXPECT_EQ(back.at(address), word) << std::hex << address;
+        }
+    EXPECT_EQ(back.size(), static_cast<size_t>(row.progwords + 4 + row.configcount + row.databytes));
+    std::ifstream bin(dir + "/out.bin", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(bin)), {});
+    ASSERT_EQ(bytes.size(), 0x4200u + 2 * row.databytes);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8, chipword(0));
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0x4000]), chipword(0x2000) & 0xFF);
+
+    EXPECT_EQ(quibb9x({"--device", chip.name, "blank-check"}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "erase", "--yes"}).status, 0);
+    const Outcome blank = quibb9x({"--device", chip.name, "blank-check"});
+    EXPECT_EQ(blank.status, 0) << blank.err;
+    EXPECT_EQ(chipword(0), 0x3FFF);
+    EXPECT_EQ(faults(), 0);
+}
+
+// Only the words that differ are written; one that needs a bit set again
+// makes it a whole burn.
+TEST_P(Families, OnlyChangedWritesTheDifferingWordsOrErasesFirst) {
+    const std::string file = fixture(chip.blink);
+    ASSERT_EQ(quibb9x({"--device", chip.name, "burn", file}).status, 0);
+    sim::board().write(0, 1, 0x0000);  // bits cleared: only an erase sets them again
+    sim::board().eventClear();
+    Outcome r = quibb9x({"--device", chip.name, "burn", file, "--only-changed"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("needs bits set that only an erase sets"), std::string::npos) << r.out;
+    expectchipholds(file);
+    sim::board().write(0, 5, 0x3FFF);
+    r = quibb9x({"--device", chip.name, "burn", file, "--only-changed"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("programmed 1 of the"), std::string::npos) << r.out;
+    EXPECT_EQ(faults(), 0);
+}
+
+// CP and CPD: protected words read zeros, and the erase lifts protection.
+TEST_P(Families, AProtectedChipIsRefusedForReadOutAndErasedOpen) {
+    ASSERT_EQ(quibb9x({"--device", chip.name, "burn", fixture(chip.blink)}).status, 0);
+    sim::board().setProtected(1);
+    const Outcome r = quibb9x({"--device", chip.name, "read-hex", scratch.path().string() + "/p.hex"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("protect"), std::string::npos) << r.err;
+    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", fixture(chip.blink)}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "erase", "--yes"}).status, 0);
+    EXPECT_EQ(sim::board().isProtected(), 0);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "blank-check"}).status, 0);
+    EXPECT_EQ(faults(), 0);
+}
+
+// Another chip in the socket, or none, is refused before any word is written.
+TEST_P(Families, AnotherChipIsRefusedBeforeAnyWordIsWritten) {
+    sim::board().setChip(ZAVSIM_16F84);
+    Outcome r = quibb9x({"--device", chip.name, "burn", fixture(chip.blink)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
+    EXPECT_NE(r.err.find("did not answer in programming mode"), std::string::npos) << r.err;
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+    r = quibb9x({"--device", chip.name, "erase", "--yes"});
+    EXPECT_EQ(r.status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
+                         [](const auto& info) { return std::string("PIC") + info.param.name; });
+
+TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
+    sim::useSimulatedBoard();
+    for (const zavsim_chipinfo& c : simchips()) {
+        const ChipRow& row = *findchip(c.name);
+        if (row.deviceid == 0) continue;
+        sim::board().setChip(c.kind);
+        const Outcome r = quibb9x({"--device", "auto", "detect"});
+        EXPECT_NE(r.out.find(chiplabel(row) + ", revision 1"), std::string::npos) << r.out;
+        EXPECT_EQ(quibb9x({"--device", "auto", "blank-check"}).status, 0) << row.name;
+    }
+    sim::board().setChip(ZAVSIM_16F83);
+    Outcome r = quibb9x({"--device", "auto", "blank-check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quibb9x: --device auto: 0x2006 reads 0x3FFF: the chip has no device ID (a "
+                     "16C84, 16F84 or 16F83), or the socket is empty; name the chip with --device "
+                     "(e.g. --device 16F84)\n");
+    sim::board().setChip(ZAVSIM_EMPTY);
+    EXPECT_EQ(quibb9x({"--device", "auto", "erase", "--yes"}).status, 1);
+}
+
+TEST(ConfigOptions, UnimplementedBitsAndConfig2AreCheckedAgainstTheChip) {
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16F628A);
+    const std::string file = fixture("f628a_blink_inhx32.hex");
+    Outcome r = quibb9x({"--device", "16F628A", "--config", "0x3F18", "burn", file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "quibb9x: --config 0x3F18 sets bits the PIC16F628A does not implement (12, "
+                     "11, 10, 9; it implements 0x21FF); nothing was written\n");
+    r = quibb9x({"--device", "16F628A", "--config2", "0x3", "burn", file});
+    EXPECT_EQ(r.status, 2);
+    sim::board().setChip(ZAVSIM_16F88);
+    r = quibb9x({"--device", "16F88", "--config", "0x2F21", "--config2", "0x2", "burn",
+                 fixture("f88_blink_inhx32.hex")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sim::board().read(2, 0), 0x2F21);
+    EXPECT_EQ(sim::board().read(2, 1), 0x0002);
+}
+
+TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
+    const Outcome r = quibb9x({"devices"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("PIC16F84A            1024          64  0x2007         0x0560     real board\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PIC16F88             4096         256  0x2007, 0x2008 0x0760     simulated board\n"),
+              std::string::npos) << r.out;
+}
+
+// The simulated board's table is written from the chip documents on its own;
+// the program's rows must agree with it field by field.
+TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
+    sim::useSimulatedBoard();
+    const auto all = simchips();
+    ASSERT_EQ(all.size(), chiprows().size());
+    for (const zavsim_chipinfo& c : all) {
+        const ChipRow* row = findchip(c.name);
+        ASSERT_NE(row, nullptr) << c.name;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.program_words, row->progwords);
+        EXPECT_EQ(c.data_bytes, isoriginal(*row) ? 64 : row->databytes);
+        EXPECT_EQ(c.id_words, row->idwords);
+        EXPECT_EQ(c.config_words, row->configcount);
+        for (int k = 0; k < row->configcount; ++k) {
+            EXPECT_EQ(c.config_address[k], row->config[k].address);
+            EXPECT_EQ(c.config_mask[k], row->config[k].implemented);
+            EXPECT_EQ(c.config_blank[k] & row->config[k].implemented, row->config[k].erased);
+        }
+        EXPECT_EQ(c.device_id == 0x3FFF ? 0 : c.device_id, row->deviceid);
+        if (row->deviceid) {
+            EXPECT_EQ(c.device_id_mask, row->deviceidmask);
+        }
+        EXPECT_EQ(c.latches, row->latches);
+        EXPECT_EQ(c.refuses_vdd_first != 0, row->foscmask != 0);
+        // Every command the program sends is one the chip knows, and every
+        // wait the program makes is at least the least the chip accepts.
+        auto demand = [&](int code, bool data) -> int64_t {
+            for (int k = 0; k < c.command_count; ++k)
+                if (c.commands[k].code == code) return data ? c.commands[k].data_ns : c.commands[k].program_ns;
+            ADD_FAILURE() << "command " << code << " unknown";
+            return 0;
+        };
+        if (isoriginal(*row)) continue;
+        for (const WriteCycle* w : {&row->prog, &row->configw}) {
+            EXPECT_GE(int64_t{w->waitus} * 1000, demand(w->begin, false));
+            if (w->end) demand(w->end, false);
+        }
+        if (row->databytes) {
+            EXPECT_GE(int64_t{row->data.waitus} * 1000, demand(row->data.begin, true));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChipRows, NamesEntryRuleAndTheOriginalRowsAsTheyWere) {
+    EXPECT_EQ(findchip("pic 16f628a"), findchip("16F628A"));
+    EXPECT_EQ(findchip("PIC16F877"), nullptr);
+    EXPECT_EQ(chipbyid(0x1061), findchip("16F628A"));
+    EXPECT_EQ(chipbyid(0x04E3), findchip("16F819"));
+    EXPECT_EQ(chipbyid(0x3FFF), nullptr);
+    // Internal oscillator (FOSC 100 or 101) with MCLRE = 0 only.
+    const ChipRow& a = *findchip("16F628A");
+    EXPECT_TRUE(needsvppfirstentry(a, 0x2110));
+    EXPECT_TRUE(needsvppfirstentry(a, 0x2111));
+    EXPECT_FALSE(needsvppfirstentry(a, 0x2130));  // MCLRE = 1
+    EXPECT_FALSE(needsvppfirstentry(a, 0x2101));  // XT
+    EXPECT_FALSE(needsvppfirstentry(*findchip("16F716"), 0x0000));
+    EXPECT_TRUE(a.vppfirst);
+    EXPECT_FALSE(findchip("16F88")->vppfirst);
+    // Today's numbers for the original chips.
+    const ChipRow& c84 = *findchip("16C84");
+    EXPECT_EQ(c84.config[0].implemented, 0x1F);
+    EXPECT_EQ(c84.configdefault, 0x1B);
+    EXPECT_EQ(findchip("16F83")->progwords, 512);
+    EXPECT_EQ(findchip("16F84")->configdefault, 0x3FF3);
+    EXPECT_EQ(findchip("16F84A")->deviceid, 0x0560);
+    EXPECT_EQ(findchip("16F84A")->model, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsChip, TheSettingsFileNamesAnyChipForTheCommandLine) {
+    ScratchDir scratch{"settingschip", true};
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16F88);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=pic 16f88\n";
+    EXPECT_EQ(quibb9x({"erase", "--yes"}).status, 0);
+    sim::board().setChip(ZAVSIM_16F84);  // the 16F88's ID check refuses it
+    EXPECT_NE(quibb9x({"erase", "--yes"}).err.find("Put a PIC16F88 in the socket"), std::string::npos);
+    std::ofstream("quibb9x.ini") << "[OPTIONS]\nCHIP=16F877\n";
+    const Outcome r = quibb9x({"detect"});
+    EXPECT_NE(r.err.find("ignoring CHIP=16F877 in the settings file"), std::string::npos) << r.err;
+    std::filesystem::current_path(old);
+}
+
+}  // namespace
