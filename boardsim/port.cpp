@@ -60,3 +60,4 @@ EXPORT int32_t zavsimPhaseFaults(void) { return board().phaseFaults(); }
 
 EXPORT void zavsimUseClock(int64_t (*now_ns)(void)) { board().useClock(now_ns); }
 EXPORT void zavsimSave(void) { board().save(); }
+EXPORT int32_t zavsimSaveChip(void) { return board().save() ? 1 : 0; }

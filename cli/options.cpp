@@ -99,13 +99,14 @@ struct Definitions {
     }
 };
 
-// The argument exactly as given (file names are bytes, not text): the last
-// one that reads as the parsed text.
-std::string original(const std::vector<std::string>& args, const QString& parsed) {
-    for (auto it = args.rbegin(); it != args.rend(); ++it)
-        if (QString::fromLocal8Bit(it->c_str()) == parsed) return *it;
-    return parsed.toLocal8Bit().toStdString();
+// Arguments are bytes, not text: each byte goes into the parser as the one
+// character of that code (Latin-1), so every value comes back out byte for
+// byte, whatever its encoding, and two different names never become one.
+QString fromargument(const std::string& arg) {
+    return QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
 }
+
+std::string asgiven(const QString& value) { return value.toLatin1().toStdString(); }
 
 const Command* findcommand(const std::string& name) {
     for (const auto& c : commands())
@@ -164,10 +165,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     const QCommandLineOption version = parser.addVersionOption();
 
     QStringList list;
-    for (const auto& a : args) list << QString::fromLocal8Bit(a.c_str());
+    for (const auto& a : args) list << fromargument(a);
     if (list.isEmpty()) list << "quibb9x";
     if (!parser.parse(list)) {
-        error = parser.errorText().toStdString();
+        error = asgiven(parser.errorText());
         return false;
     }
 
@@ -184,7 +185,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.device)) {
-        const std::string v = parser.value(d.device).toStdString();
+        const std::string v = asgiven(parser.value(d.device));
         o.overrides.device = parsedevice(v, &o.overrides.requiref84a);
         if (!o.overrides.device) {
             error = "bad --device '" + v + "': use 16C84, 16F84, 16F84A or 16F83";
@@ -192,7 +193,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
     if (parser.isSet(d.port)) {
-        const std::string v = parser.value(d.port).toStdString();
+        const std::string v = asgiven(parser.value(d.port));
         o.overrides.port = parseport(v);
         if (!o.overrides.port) {
             error = "bad --port '" + v + "': use lpt1, lpt2 or a hexadecimal address up to FFFF";
@@ -200,7 +201,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
     if (parser.isSet(d.config)) {
-        const std::string v = parser.value(d.config).toStdString();
+        const std::string v = asgiven(parser.value(d.config));
         o.overrides.config = parseconfig(v);
         if (!o.overrides.config) {
             error = "bad --config '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
@@ -209,7 +210,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.vcd)) {
-        o.vcd = original(args, parser.value(d.vcd));
+        o.vcd = asgiven(parser.value(d.vcd));
         if (o.vcd.empty()) {
             error = "--vcd needs a file name";
             return false;
@@ -218,7 +219,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
 
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
-        o.command = rest[0].toStdString();
+        o.command = asgiven(rest[0]);
         const Command* c = findcommand(o.command);
         if (!c) {
             error = "unknown command '" + o.command + "'";
@@ -229,7 +230,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                 error = o.command + " needs a FILE";
                 return false;
             }
-            o.file = original(args, rest[1]);
+            o.file = asgiven(rest[1]);
             if (o.file.empty()) {
                 error = o.command + " needs a FILE";
                 return false;
@@ -238,7 +239,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         const qsizetype expected = c->needsFile ? 2 : 1;
         if (rest.size() > expected) {
             error = "too many arguments for " + o.command + ": '" +
-                    rest[expected].toStdString() + "'";
+                    asgiven(rest[expected]) + "'";
             return false;
         }
     }
