@@ -16,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "core/detect.h"
 #include "core/lines.h"
+#include "core/outputfile.h"
 #include "core/protocol.h"
 #include "core/stop.h"
 #include "image/hexreader.h"
@@ -183,23 +184,22 @@ int checkconfigword(const Options& o, const State& s, bool filehasone) {
 
 int checktarget(const std::string& path) {
     const std::string name = escaped(path);
+    if (path == "-") return exitok;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-        return refuse(exitfailed, "cannot write " + name + ": " +
-                                      (S_ISDIR(st.st_mode) ? "it is a directory"
-                                                           : "it is not a regular file") +
-                                      "; give a file name");
-    // The dump goes into a new file beside the target first: try one.
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string probe = dir + (dir.back() == '/' ? "" : "/") + ".quibb9x-XXXXXX";
-    const int fd = mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0)
-        return refuse(exitfailed, "cannot write " + name + ": " + std::strerror(errno) +
-                                      "; choose another place, nothing was read from the chip");
-    close(fd);
-    unlink(probe.c_str());
-    return exitok;
+    std::string why;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return refuse(exitfailed, "cannot write " + name + ": it is a directory; give a file name");
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A terminal, pipe or device is written as a stream.
+        if (access(path.c_str(), W_OK) == 0) return exitok;
+        why = std::strerror(errno);
+    } else {
+        // The dump goes into a new file beside the target first: try one.
+        output::File probe;
+        if (probe.open(path, why)) return exitok;
+    }
+    return refuse(exitfailed, "cannot write " + name + ": " + why +
+                                  "; choose another place, nothing was read from the chip");
 }
 
 int checkboard(State& s) {

@@ -26,8 +26,9 @@ int checkhexfile(const std::string& path, const State& s);
 // settings file (usage). `filehasone`: the loaded file had a record for it.
 int checkconfigword(const Options& o, const State& s, bool filehasone);
 
-// A dump's target can be written: not a directory or a device, and its
-// directory takes a new file.
+// A dump's target can be written: "-", a stream we may write, or a file
+// whose place (a link's target's) takes a new file beside it; never a
+// directory.
 int checktarget(const std::string& path);
 
 // A board answers at the port; else names the port and, on real hardware,
