@@ -206,8 +206,8 @@ int runcli(const Options& o) {
     State s;
     ConfigEditor editor;
     // A dump to standard output keeps it for the dump's own bytes.
-    ConsoleFrontend f(dumpstostdout(o) ? std::cerr : std::cout, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
-                      stdinTerminal ? &std::cin : nullptr);
+    ConsoleFrontend f(dumpstostdout(o) ? std::cerr : std::cout, std::cerr,
+                      isatty(STDERR_FILENO) == 1, o.yes, stdinTerminal ? &std::cin : nullptr);
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);

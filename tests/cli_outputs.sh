@@ -21,13 +21,20 @@ run() {
 }
 expect_status() { [ "$status" = "$1" ] || fail "exit status $status, expected $1 (stderr: $(cat err.txt))"; }
 expect_err() { printf '%s\n' "$@" | diff -u - err.txt >&2 || fail "standard error differs"; }
-# A VCD file a reader takes: vcd2fst where installed, else sigrok-cli.
+# A VCD file a reader takes: vcd2fst where installed; else every line after
+# the definitions is a rising time mark or a change of a declared wire
+# (sigrok-cli reads anything without complaint).
 readable_vcd() {
     if command -v vcd2fst >/dev/null; then
         vcd2fst "$1" "$1.fst" >/dev/null 2>&1
-    else
-        sigrok-cli -I vcd:downsample=1000 -i "$1" -O bits >/dev/null 2>&1
+        return
     fi
+    awk 'BEGIN { last = -1 }
+         !defs { if ($0 ~ /^\$var wire 1 [vkdoi] /) wires++; if ($0 ~ /^\$enddefinitions/) defs = 1; next }
+         /^#[0-9]+$/ { t = substr($0, 2) + 0; if (t <= last) exit 1; last = t; next }
+         /^[01x][vkdoi]$/ || /^\$dumpvars$/ || /^\$end$/ { next }
+         { exit 1 }
+         END { if (!defs || wires != 5 || last < 0) exit 1 }' "$1"
 }
 
 sim burn "$blink" >/dev/null 2>&1 || fail "the burn before the dumps failed"
