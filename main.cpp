@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 
     if (o.command.empty() && !o.help && !o.version) {
         if (o.simulate) binding::chooseSimulated();
-        if (!o.vcd.empty() && !cli::startcapture(o.vcd)) return cli::exitfailed;
+        if (!o.vcd.empty() && !cli::startcapture(o.vcd, cli::runfiles())) return cli::exitfailed;
         const int status = runwindow(argc, argv, o.overrides, o.quitAfterStart);
         return cli::finishcapture(o.vcd) ? status : cli::exitfailed;
     }

@@ -1,6 +1,9 @@
 #include "board.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -126,6 +129,7 @@ Board::Board() {
     reset();
     if (const char* env = std::getenv("QUIBB9X_SIM_FILE")) path_ = env;
     if (!path_.empty() && chip_->present()) {
+        lockFile();
         loadFile();
         if (setup_.protect) chip_->setProtected(true);
         chip_->dirty = false;
@@ -135,6 +139,7 @@ Board::Board() {
 Board::~Board() {
     // A cycle still running at exit is lost, as when the power goes.
     if (chip_->dirty) save();
+    if (lockFd_ >= 0) ::close(lockFd_);  // the next run may have the chip
 }
 
 void Board::reset() {
@@ -292,8 +297,28 @@ void Board::loadFile() {
                  path_.c_str(), why.c_str(), path_.c_str());
 }
 
-void Board::save() {
-    if (path_.empty() || !chip_->present()) return;
+// Two runs on one chip file would each keep their own chip and the last to
+// save would win: a second run waits for the first to end.
+void Board::lockFile() {
+    const std::string lock = path_ + ".lock";
+    lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (lockFd_ < 0) {
+        std::fprintf(stderr, "zavbit2sim: cannot lock the chip file with %s (%s); another run "
+                             "may use the same chip at once\n", lock.c_str(), std::strerror(errno));
+        return;
+    }
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return;
+    std::fprintf(stderr, "zavbit2sim: another run is using the simulated chip in %s; waiting "
+                         "until it ends\n", path_.c_str());
+    if (::flock(lockFd_, LOCK_EX) == 0) return;
+    // Interrupted while waiting (Ctrl-C): this run keeps no chip at all.
+    ::close(lockFd_);
+    lockFd_ = -1;
+    path_.clear();
+}
+
+bool Board::save() {
+    if (path_.empty() || !chip_->present()) return true;
     chip_->settle(now());
     if (keepAside_) {
         const std::string aside = path_ + ".bad";
@@ -302,7 +327,7 @@ void Board::save() {
                 std::fprintf(stderr, "zavbit2sim: cannot keep %s as %s (%s); the chip is not saved\n",
                              path_.c_str(), aside.c_str(), std::strerror(errno));
             saveFailed_ = true;
-            return;
+            return false;
         }
         keepAside_ = false;
     }
@@ -310,10 +335,11 @@ void Board::save() {
     if (writeFileAtomically(path_, formatChipFile(chip_->kind(), chip_->cells(), chip_->isProtected()),
                             why)) {
         chip_->dirty = false;
-        return;
+        return true;
     }
     if (!saveFailed_) std::fprintf(stderr, "zavbit2sim: the chip is not saved: %s\n", why.c_str());
     saveFailed_ = true;
+    return false;
 }
 
 }  // namespace boardsim

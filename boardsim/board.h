@@ -73,7 +73,8 @@ public:
     int32_t phaseFaults() const { return phaseFaults_; }
 
     // Write the chip file (when there is one).
-    void save();
+    // True when the chip is in its file now (or none is kept).
+    bool save();
 
     void chipEvent(int64_t now, int kind, int value) override;
 
@@ -92,6 +93,7 @@ private:
     void log(int64_t now, uint16_t port, uint8_t value, bool read);
     void newChip(int kind);
     void loadFile();
+    void lockFile();
 
     Setup setup_;
     bool present_ = true;
@@ -111,6 +113,7 @@ private:
     std::string path_;          // the chip file; empty: none
     bool keepAside_ = false;    // the file was unusable: keep it before overwriting
     bool saveFailed_ = false;   // said once that the file cannot be written
+    int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
 };
 
 }  // namespace boardsim

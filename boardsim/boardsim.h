@@ -153,6 +153,9 @@ int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out);  // 1 when i is valid
 
 // Write the chip file now (also done when programming mode ends and at exit).
 void zavsimSave(void);
+// The same, with the outcome: 1 when the chip is in its file now (or no file
+// is kept), 0 when it could not be written (said on standard error).
+int32_t zavsimSaveChip(void);
 
 #ifdef __cplusplus
 }

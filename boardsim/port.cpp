@@ -70,3 +70,4 @@ EXPORT int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out) {
     boardsim::describe(boardsim::modelAt(i), *out);
     return 1;
 }
+EXPORT int32_t zavsimSaveChip(void) { return board().save() ? 1 : 0; }

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "core/detect.h"
 #include "core/lines.h"
+#include "core/outputfile.h"
 #include "core/protocol.h"
 #include "core/stop.h"
 #include "image/hexreader.h"
@@ -59,6 +62,16 @@ std::string badrecord(const std::string& line) {
         return "record cut short: its byte count " + hex2(n) + " needs " +
                std::to_string(needed) + " characters, the line has " +
                std::to_string(line.size());
+    // The reader skips blanks in a field and stops at another character, so
+    // such a field could still fit the checksum and give a word the file
+    // does not hold: every character of a record is a hexadecimal digit.
+    for (size_t at = 1; at < needed; ++at) {
+        const auto c = static_cast<unsigned char>(line[at]);
+        if (std::isxdigit(c)) continue;
+        const std::string shown = c == ' ' ? "a blank" : c == '\t' ? "a tab" : "'" + escaped(line.substr(at, 1)) + "'";
+        return shown + " at column " + std::to_string(at + 1) +
+               " where the record needs a hexadecimal digit";
+    }
     int32_t sum = n;
     for (int32_t k = 1; k <= n + 3; ++k) sum = (sum + readfield(line, 2 * k + 2, 2)) % 256;
     const int32_t found = readfield(line, 2 * n + 10, 2);
@@ -66,6 +79,38 @@ std::string badrecord(const std::string& line) {
     if (found != wanted)
         return "checksum " + hex2(found) + " is wrong, the record needs " + hex2(wanted);
     return {};
+}
+
+struct Region {
+    const char* name;
+    int32_t base;
+    int16_t size;
+};
+
+// The first word of a record at `first` (of `count` words) that the chosen
+// chip does not have, or -1: the reader would refuse the record.
+int64_t beyondchip(const State& s, int64_t first, int32_t count, Region& region) {
+    const Region regions[] = {{"data byte", database, s.datasize},
+                              {"configuration word", configbase, s.configsize},
+                              {"ID location", idbase, s.idsize},
+                              {"program word", progbase, s.progsize}};
+    for (const Region& r : regions) {
+        if (first < r.base) continue;
+        region = r;
+        const int64_t end = static_cast<int64_t>(r.base) + r.size;  // one past the last word
+        if (first + count <= end || count == 0) return -1;
+        return std::max<int64_t>(first, end);
+    }
+    return -1;
+}
+
+std::string wordsbeyond(int64_t word, const Region& r) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "word 0x%04llX is beyond the chosen chip, which has %d %s%s (0x%04X to 0x%04X)",
+                  static_cast<long long>(word), r.size, r.name, r.size == 1 ? "" : "s", r.base,
+                  r.base + r.size - 1);
+    return text;
 }
 
 }  // namespace
@@ -79,7 +124,7 @@ int checkport(const Options& o, const State& s) {
     return refuse(exitusage, "no port chosen (no --port, and the settings file gives none); " + how);
 }
 
-int checkhexfile(const std::string& path) {
+int checkhexfile(const std::string& path, const State& s) {
     const std::string name = escaped(path);
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
@@ -103,6 +148,7 @@ int checkhexfile(const std::string& path) {
     std::string line;
     long long number = 0;
     int datarecords = 0;
+    int64_t upper = 0;
     while (readitem(fp.get(), line)) {
         if (stop::requested()) throw Interrupted{};
         ++number;
@@ -111,6 +157,15 @@ int checkhexfile(const std::string& path) {
                                           "; mend the file, nothing was sent to the chip");
         const int32_t type = readfield(line, 8, 2);
         if (type == 1) break;  // the reader stops here too
+        int64_t first = 0;
+        int32_t count = 0;
+        Region region{};
+        if (recordwords(line, upper, first, count))
+            if (const int64_t word = beyondchip(s, first, count, region); word >= 0)
+                return refuse(exitfailed, name + " line " + std::to_string(number) + ": " +
+                                              wordsbeyond(word, region) +
+                                              "; give the chip's own --device or mend the file, "
+                                              "nothing was sent to the chip");
         // Types 02 to 05 carry addresses, not words.
         if ((type < 2 || type > 5) && readfield(line, 2, 2) >= 2) ++datarecords;
     }
@@ -130,23 +185,22 @@ int checkconfigword(const Options& o, const State& s, bool filehasone) {
 
 int checktarget(const std::string& path) {
     const std::string name = escaped(path);
+    if (path == "-") return exitok;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-        return refuse(exitfailed, "cannot write " + name + ": " +
-                                      (S_ISDIR(st.st_mode) ? "it is a directory"
-                                                           : "it is not a regular file") +
-                                      "; give a file name");
-    // The dump goes into a new file beside the target first: try one.
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string probe = dir + (dir.back() == '/' ? "" : "/") + ".quibb9x-XXXXXX";
-    const int fd = mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0)
-        return refuse(exitfailed, "cannot write " + name + ": " + std::strerror(errno) +
-                                      "; choose another place, nothing was read from the chip");
-    close(fd);
-    unlink(probe.c_str());
-    return exitok;
+    std::string why;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return refuse(exitfailed, "cannot write " + name + ": it is a directory; give a file name");
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // A terminal, pipe or device is written as a stream.
+        if (access(path.c_str(), W_OK) == 0) return exitok;
+        why = std::strerror(errno);
+    } else {
+        // The dump goes into a new file beside the target first: try one.
+        output::File probe;
+        if (probe.open(path, why)) return exitok;
+    }
+    return refuse(exitfailed, "cannot write " + name + ": " + why +
+                                  "; choose another place, nothing was read from the chip");
 }
 
 int checkboard(State& s) {

@@ -16,16 +16,19 @@ namespace cli {
 int checkport(const Options& o, const State& s);
 
 // The HEX file as the reader would read it: a regular file of at most
-// 16 MiB, every line a record (none skipped), none cut short, every checksum
-// right, at least one data record. Throws Interrupted at Ctrl-C.
-int checkhexfile(const std::string& path);
+// 16 MiB, every line a record (none skipped), none cut short, nothing but
+// hexadecimal digits in its fields, every checksum right, every word one the
+// chosen chip (`s`) has, at least one data record. Throws Interrupted at
+// Ctrl-C.
+int checkhexfile(const std::string& path, const State& s);
 
 // Burn and verify need a configuration word from the file, --config or the
 // settings file (usage). `filehasone`: the loaded file had a record for it.
 int checkconfigword(const Options& o, const State& s, bool filehasone);
 
-// A dump's target can be written: not a directory or a device, and its
-// directory takes a new file.
+// A dump's target can be written: "-", a stream we may write, or a file
+// whose place (a link's target's) takes a new file beside it; never a
+// directory.
 int checktarget(const std::string& path);
 
 // A board answers at the port; else names the port and, on real hardware,

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -170,9 +172,11 @@ int burnchanged(State& s, ConsoleFrontend& f) {
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
                  int16_t mode) {
-    if (const int refused = checkhexfile(o.file)) return refused;
+    // With --device auto the chip's own sizes bound the file, so the chip
+    // is asked first.
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(s)) return refused;
+    if (const int refused = checkhexfile(o.file, s)) return refused;
     const ChipRow& row = currentchip(s);
     if (!isoriginal(row)) fillerased(s);
     if (!loadhexfile(s, f, o.file)) return exitfailed;
@@ -299,10 +303,40 @@ int runboard(const Options& o, Wiring& w) {
     return missing && o.overrides.board ? exitusage : exitfailed;
 }
 
+// The files of this run that --vcd must not name.
+std::vector<RunFile> capturekeeps(const Options& o) {
+    std::vector<RunFile> keep = runfiles();
+    if (o.command == "burn" || o.command == "verify") keep.push_back({o.file, "the HEX file"});
+    if (o.command == "read-hex" || o.command == "read-bin")
+        keep.push_back({o.file, "the dump's target"});
+    return keep;
+}
+
+bool dumpstostdout(const Options& o) {
+    if (o.command != "read-hex" && o.command != "read-bin") return false;
+    if (o.file == "-") return true;
+    struct stat target, out;
+    return stat(o.file.c_str(), &target) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+           !S_ISREG(out.st_mode) && target.st_dev == out.st_dev && target.st_ino == out.st_ino;
+}
+
+// The simulated board keeps its chip in a file: a chip that could not be
+// saved there was not kept, so the command did not do all it was asked.
+bool simulatedchipsaved() {
+    if (!binding::simulatedboard()) return true;
+    using Saved = int32_t (*)();
+    const auto saved = reinterpret_cast<Saved>(dlsym(binding::handle(), "zavsimSaveChip"));
+    if (!saved || saved() == 1) return true;
+    std::cerr << programname << ": the simulated chip could not be saved (see the line above), "
+                                "so the next run will not find it; make room or fix the file's "
+                                "place\n";
+    return false;
+}
+
 }  // namespace
 
 int usage(const std::string& why) {
-    std::cerr << programname << ": " << why << " (see '" << programname << " --help')\n";
+    std::cerr << programname << ": " << escaped(why) << " (see '" << programname << " --help')\n";
     return exitusage;
 }
 
@@ -370,7 +404,7 @@ int runcli(const Options& o) {
     // Refuse before the port is touched: a script must say --yes itself.
     if (o.command == "erase" && !o.yes && !stdinTerminal)
         return usage("erase needs --yes when standard input is not a terminal");
-    if (!o.vcd.empty() && !startcapture(o.vcd)) return exitfailed;
+    if (!o.vcd.empty() && !startcapture(o.vcd, capturekeeps(o))) return exitfailed;
 
     installinterrupt();  // again for tests, which run commands without climain
     platform::Waits& previous = platform::waits();
@@ -383,8 +417,10 @@ int runcli(const Options& o) {
     State s;
     s.wiring = wiring;
     ConfigEditor editor;
-    ConsoleFrontend f(std::cout, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
-                      stdinTerminal ? &std::cin : nullptr, o.quiet);
+    // A dump to standard output keeps it for the dump's own bytes.
+    ConsoleFrontend f(dumpstostdout(o) ? std::cerr : std::cout, std::cerr,
+                      isatty(STDERR_FILENO) == 1, o.yes, stdinTerminal ? &std::cin : nullptr,
+                      o.quiet);
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);
@@ -408,6 +444,7 @@ int runcli(const Options& o) {
         std::cerr << programname << ": interrupted; the board is idle (programming voltage off)\n";
         status = stop::exitstatus();  // 130, or 128 + n for a hang-up, quit or closed output
     }
+    if (!simulatedchipsaved() && status == exitok) status = exitfailed;
     if (!finishcapture(o.vcd) && status == exitok) status = exitfailed;
     return status;
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <istream>
 #include <ostream>
 
@@ -25,19 +26,55 @@ constexpr int barWidth = 30;
 
 }  // namespace
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0.
+size_t utf8length(const std::string& text, size_t at, uint32_t& code) {
+    const auto u = static_cast<unsigned char>(text[at]);
+    const size_t n = u >= 0xF0 ? (u <= 0xF4 ? 4 : 0) : u >= 0xE0 ? 3 : u >= 0xC2 ? 2 : 0;
+    if (n == 0 || at + n > text.size()) return 0;
+    code = u & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(text[at + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        code = code << 6 | (c & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return n;
+}
+
+}  // namespace
+
 std::string escaped(const std::string& text) {
     static const char digits[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
-            out += c;
-            continue;
-        }
+    auto escape = [&](unsigned char u) {
         out += "\\x";
         out += digits[u >> 4];
         out += digits[u & 15];
+    };
+    for (size_t at = 0; at < text.size();) {
+        const auto u = static_cast<unsigned char>(text[at]);
+        if (u < 0x80) {
+            if (u >= 0x20 && u != 0x7F) out += text[at];
+            else escape(u);
+            ++at;
+            continue;
+        }
+        // A C1 control (U+0080 to U+009F) acts on a terminal like a C0 one,
+        // and so does a lone byte 0x80 to 0x9F on a terminal that is not
+        // UTF-8: both are escaped, as is every byte that is not UTF-8.
+        uint32_t code = 0;
+        const size_t n = utf8length(text, at, code);
+        if (n > 0 && code >= 0xA0) {
+            out.append(text, at, n);
+        } else {
+            for (size_t k = 0; k < std::max<size_t>(n, 1); ++k)
+                escape(static_cast<unsigned char>(text[at + k]));
+        }
+        at += std::max<size_t>(n, 1);
     }
     return out;
 }

@@ -13,8 +13,10 @@
 
 namespace cli {
 
-// Text from a file made safe for a terminal: control characters (and DEL)
-// become \xNN, so a crafted line cannot move the cursor or clear the screen.
+// Text from a file or an argument made safe for a terminal: control
+// characters (C0, DEL and C1, the last also as UTF-8) and bytes that are not
+// UTF-8 become \xNN, so a crafted line cannot move the cursor or clear the
+// screen.
 std::string escaped(const std::string& text);
 
 class ConsoleFrontend : public Frontend {

@@ -1,34 +1,26 @@
 #include "linecapture.h"
 
-#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
+#include "cli/console.h"
 #include "core/capture.h"
+#include "core/outputfile.h"
+#include "core/platform.h"
 
 namespace cli {
-namespace {
 
-// The path as typed, with control characters made visible.
-std::string shown(const std::string& path) {
-    std::string out;
-    for (unsigned char c : path) {
-        if (c < 0x20 || c == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\x%02X", c);
-            out += code;
-        } else {
-            out += static_cast<char>(c);
-        }
+bool startcapture(const std::string& path, const std::vector<RunFile>& keep) {
+    for (const auto& k : keep) {
+        if (!output::samefile(path, k.path)) continue;
+        std::cerr << "quibb9x: --vcd '" << escaped(path) << "' is " << k.what << " ("
+                  << escaped(k.path) << "), which the capture would replace; give --vcd "
+                  << "another path, nothing was touched\n";
+        return false;
     }
-    return out;
-}
-
-}  // namespace
-
-bool startcapture(const std::string& path) {
     std::string why;
     if (capture::open(path, why)) return true;
-    std::cerr << "quibb9x: cannot create the capture file '" << shown(path) << "': " << why
+    std::cerr << "quibb9x: cannot create the capture file '" << escaped(path) << "': " << why
               << "; give --vcd a path in a directory you can write to\n";
     return false;
 }
@@ -36,9 +28,16 @@ bool startcapture(const std::string& path) {
 bool finishcapture(const std::string& path) {
     std::string why;
     if (capture::close(why)) return true;
-    std::cerr << "quibb9x: the capture file '" << shown(path) << "' is incomplete: " << why
+    std::cerr << "quibb9x: the capture file '" << escaped(path) << "' is incomplete: " << why
               << "; make room or give --vcd another path\n";
     return false;
+}
+
+std::vector<RunFile> runfiles() {
+    std::vector<RunFile> files = {{platform::currentDirectory() + "/quibb9x.ini", "the settings file"}};
+    if (const char* chip = std::getenv("QUIBB9X_SIM_FILE"); chip && *chip)
+        files.push_back({chip, "the simulated chip's file"});
+    return files;
 }
 
 }  // namespace cli

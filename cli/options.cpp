@@ -120,13 +120,14 @@ struct Definitions {
     }
 };
 
-// The argument exactly as given (file names are bytes, not text): the last
-// one that reads as the parsed text.
-std::string original(const std::vector<std::string>& args, const QString& parsed) {
-    for (auto it = args.rbegin(); it != args.rend(); ++it)
-        if (QString::fromLocal8Bit(it->c_str()) == parsed) return *it;
-    return parsed.toLocal8Bit().toStdString();
+// Arguments are bytes, not text: each byte goes into the parser as the one
+// character of that code (Latin-1), so every value comes back out byte for
+// byte, whatever its encoding, and two different names never become one.
+QString fromargument(const std::string& arg) {
+    return QString::fromLatin1(arg.data(), static_cast<qsizetype>(arg.size()));
 }
+
+std::string asgiven(const QString& value) { return value.toLatin1().toStdString(); }
 
 const Command* findcommand(const std::string& name) {
     for (const auto& c : commands())
@@ -189,10 +190,10 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     const QCommandLineOption version = parser.addVersionOption();
 
     QStringList list;
-    for (const auto& a : args) list << QString::fromLocal8Bit(a.c_str());
+    for (const auto& a : args) list << fromargument(a);
     if (list.isEmpty()) list << "quibb9x";
     if (!parser.parse(list)) {
-        error = parser.errorText().toStdString();
+        error = asgiven(parser.errorText());
         return false;
     }
 
@@ -210,7 +211,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.device)) {
-        const std::string v = parser.value(d.device).toStdString();
+        const std::string v = asgiven(parser.value(d.device));
         o.overrides.device = parsedevice(v, &o.overrides.requiref84a);
         o.overrides.chip = parsechip(v);
         o.overrides.autodevice = lower(v) == "auto";
@@ -220,7 +221,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
     if (parser.isSet(d.port)) {
-        const std::string v = parser.value(d.port).toStdString();
+        const std::string v = asgiven(parser.value(d.port));
         o.overrides.port = parseport(v);
         if (!o.overrides.port) {
             error = "bad --port '" + v + "': use lpt1, lpt2 or a hexadecimal address up to FFFF";
@@ -228,7 +229,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
     if (parser.isSet(d.config)) {
-        const std::string v = parser.value(d.config).toStdString();
+        const std::string v = asgiven(parser.value(d.config));
         o.overrides.config = parseconfig(v);
         if (!o.overrides.config) {
             error = "bad --config '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
@@ -254,7 +255,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.vcd)) {
-        o.vcd = original(args, parser.value(d.vcd));
+        o.vcd = asgiven(parser.value(d.vcd));
         if (o.vcd.empty()) {
             error = "--vcd needs a file name";
             return false;
@@ -263,7 +264,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
 
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
-        o.command = rest[0].toStdString();
+        o.command = asgiven(rest[0]);
         const Command* c = findcommand(o.command);
         if (!c) {
             error = "unknown command '" + o.command + "'";
@@ -274,7 +275,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                 error = o.command + " needs a FILE";
                 return false;
             }
-            o.file = original(args, rest[1]);
+            o.file = asgiven(rest[1]);
             if (o.file.empty()) {
                 error = o.command + " needs a FILE";
                 return false;
@@ -283,7 +284,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         const qsizetype expected = c->needsFile ? 2 : 1;
         if (rest.size() > expected) {
             error = "too many arguments for " + o.command + ": '" +
-                    rest[expected].toStdString() + "'";
+                    asgiven(rest[expected]) + "'";
             return false;
         }
     }

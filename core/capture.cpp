@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "outputfile.h"
 #include "platform.h"
 #include "startup.h"
 
@@ -20,11 +21,15 @@ enum Wire { VPP, VDD, CLOCK, DATA, DATA_DIR, DATA_IN, PGM, WIRES };
 constexpr const char* names[WIRES] = {"vpp", "vdd", "clock", "data", "data_dir", "data_in", "pgm"};
 constexpr char ids[WIRES] = {'v', 'w', 'k', 'd', 'o', 'i', 'g'};
 
-// Written out whenever this much text has gathered: a few writes per burn.
+// Written out whenever this much text has gathered, when programming mode
+// ends, and at least every 100 ms: a run killed part-way leaves what it did
+// up to its last write.
 constexpr std::size_t BLOCK = 1 << 20;
+constexpr int64_t FLUSH_NS = 100'000'000;
 
 struct Dump {
-    std::FILE* file = nullptr;
+    bool open = false;
+    int64_t flushedNs = 0;  // when the text was last written out
     std::string text;
     std::string failure;  // the first write that failed
     int64_t startNs = 0;
@@ -42,14 +47,20 @@ bool declared(Wire w) {
     if (w == PGM) return wiring.has(LINE_PGM);
     return true;
 }
+output::File file;  // the capture's own file, or a stream
 bool exitHookSet = false;
 
-void flush() {
+void flush(int64_t now) {
+    dump.flushedNs = now;
     if (dump.text.empty()) return;
-    if (dump.failure.empty() &&
-        std::fwrite(dump.text.data(), 1, dump.text.size(), dump.file) != dump.text.size())
+    if (dump.failure.empty() && !file.write(dump.text.data(), dump.text.size()))
         dump.failure = std::strerror(errno);
     dump.text.clear();
+}
+
+void flushwhendue(int64_t now, bool programmingended) {
+    if (programmingended || dump.text.size() >= BLOCK || now - dump.flushedNs >= FLUSH_NS)
+        flush(now);
 }
 
 void stamp(int64_t now) {
@@ -114,33 +125,42 @@ void closeAtExit() {
 
 bool open(const std::string& path, std::string& why) {
     if (std::string earlier; active()) close(earlier);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        why = std::strerror(errno);
-        return false;
-    }
+    if (!file.open(path, why)) return false;
     dump = Dump{};
-    dump.file = f;
     dump.text.reserve(BLOCK + 4096);
     dump.startNs = platform::waits().nowNs();
     dump.stampNs = 0;
     header();
+    // The header goes out at once: a full disk or a dead pipe is found
+    // here, before the board is touched.
+    flush(dump.startNs);
+    if (!dump.failure.empty()) {
+        why = dump.failure;
+        file.abandon();
+        return false;
+    }
+    dump.open = true;
     if (!exitHookSet) exitHookSet = std::atexit(closeAtExit) == 0;
     return true;
 }
 
 bool close(std::string& why) {
-    if (!dump.file) return true;
+    if (!dump.open) return true;
     // A last time mark: viewers show the final levels up to it.
-    stamp(std::max(platform::waits().nowNs(), dump.startNs + dump.stampNs + 1));
-    flush();
-    if (std::fclose(dump.file) != 0 && dump.failure.empty()) dump.failure = std::strerror(errno);
-    dump.file = nullptr;
+    const int64_t now = std::max(platform::waits().nowNs(), dump.startNs + dump.stampNs + 1);
+    stamp(now);
+    flush(now);
+    dump.open = false;
+    // A capture that could not be written whole is not put in place.
+    if (dump.failure.empty())
+        file.commit(dump.failure);
+    else
+        file.abandon();
     why = dump.failure;
     return why.empty();
 }
 
-bool active() { return dump.file != nullptr; }
+bool active() { return dump.open; }
 
 void portbase(int32_t base) { dump.base = static_cast<uint16_t>(base); }
 
@@ -162,6 +182,7 @@ void written(int32_t port, int32_t value) {
     };
     const uint8_t data = static_cast<uint8_t>(std::max(dump.data, 0));
     const uint8_t control = static_cast<uint8_t>(std::max(dump.control, 0));
+    const bool vppwason = dump.levels[VPP] == '1';
     const auto level = [&](Line l) { return known(l) ? bit(lineon(wiring, l, data, control)) : 'x'; };
     set(VPP, level(LINE_VPP), now);
     set(VDD, level(LINE_VDD), now);
@@ -169,7 +190,7 @@ void written(int32_t port, int32_t value) {
     set(PGM, level(LINE_PGM), now);
     const Line dir = wiring.has(LINE_DATADIR) ? LINE_DATADIR : LINE_DATAOUT;
     if (!known(dir)) {
-        if (dump.text.size() >= BLOCK) flush();
+        flushwhendue(now, vppwason && dump.levels[VPP] == '0');
         return;
     }
     const bool pcDrives = pcdrives(wiring, data, control);
@@ -178,7 +199,7 @@ void written(int32_t port, int32_t value) {
     else if (dump.levels[DATA_DIR] != '0')
         set(DATA, 'x', now);  // let go: unknown until the PC reads it
     set(DATA_DIR, bit(pcDrives), now);
-    if (dump.text.size() >= BLOCK) flush();
+    flushwhendue(now, vppwason && dump.levels[VPP] == '0');
 }
 
 void read(int32_t port, int32_t value) {
@@ -187,6 +208,7 @@ void read(int32_t port, int32_t value) {
     const char level = bit(datainon(wiring, static_cast<uint8_t>(value)));
     set(DATA_IN, level, now);
     if (dump.levels[DATA_DIR] == '0') set(DATA, level, now);
+    flushwhendue(now, false);
 }
 
 }  // namespace capture

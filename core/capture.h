@@ -9,8 +9,12 @@
 //   data_dir  1 while the PC drives the data line (control bit 3 set)
 //   data_in   what the PC read back (status bit 7 clear), at each status read
 // Times are nanoseconds of the waits' clock (the monotonic clock) since the
-// capture was opened. The text is kept in memory and written in large
-// blocks, so a capture costs a burn next to nothing.
+// capture was opened. The text is kept in memory and written in blocks (at
+// most 100 ms apart, and whenever programming mode ends), so a capture costs
+// a burn next to nothing and a killed run leaves what it did up to its last
+// block. The file is written as the dumps write theirs (core/outputfile.h):
+// a new file beside the target, renamed into place when the capture is
+// closed; a pipe or device is written as a stream.
 //
 // One run captures from one thread at a time, like the lines themselves.
 #pragma once
@@ -25,11 +29,13 @@ namespace capture {
 // before open, which declares the wires it has.
 void board(const Wiring& w);
 
-// Creates (or empties) the file and starts capturing. False, with the
-// system's reason in `why`, when the file cannot be created.
+// Creates the capture's file, writes the header and starts capturing.
+// False, with the system's reason in `why`, when the file cannot be created
+// or the header cannot be written (a full disk is found here).
 bool open(const std::string& path, std::string& why);
-// Writes what is left and closes the file. False, with the reason in `why`,
-// when any part of the capture could not be written. Nothing to do (true)
+// Writes what is left and puts the file in place. False, with the reason in
+// `why`, when any part of the capture could not be written (the old file of
+// that name is then kept). Nothing to do (true)
 // when no capture is open. Also done at exit if nobody closed it.
 bool close(std::string& why);
 bool active();

@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include <atomic>
+
 #include <sched.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -87,7 +89,9 @@ public:
     }
 };
 
-Waits* installed = nullptr;
+// A test installs its waits on one thread while an operation's worker
+// thread reads them on another.
+std::atomic<Waits*> installed{nullptr};
 
 }  // namespace
 
@@ -96,8 +100,11 @@ Waits& realWaits() {
     return real;
 }
 
-Waits& waits() { return installed ? *installed : realWaits(); }
-void installWaits(Waits* w) { installed = w; }
+Waits& waits() {
+    Waits* w = installed.load(std::memory_order_acquire);
+    return w ? *w : realWaits();
+}
+void installWaits(Waits* w) { installed.store(w, std::memory_order_release); }
 
 std::string currentDirectory() {
     char buffer[4096];

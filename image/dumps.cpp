@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/binding.h"
+#include "core/outputfile.h"
 #include "devices/select.h"
 #include "image.h"
 #include "operations/program.h"
@@ -26,14 +27,17 @@ constexpr int32_t idoffset = 0x2000;
 constexpr int32_t configoffset = 0x2007;
 
 // File 1 of a read-out: every byte goes to its 1-based position in the open
-// file. The first error is kept for the writer to ask after the pass (later
-// bytes are not written). The ID area's bytes are also kept as first written:
-// the configuration word's low byte lands on the eighth of them, the high
-// byte of ID word 3, and the HEX dump needs that byte as the chip gave it.
-// The read-out always passes the ID locations before the configuration word.
+// file, or in memory when there is no file (a BIN dump, which may go to a
+// stream and so is written whole at the end). The first error is kept for
+// the writer to ask after the pass (later bytes are not written). The ID
+// area's bytes are also kept as first written: the configuration word's low
+// byte lands on the eighth of them, the high byte of ID word 3, and the HEX
+// dump needs that byte as the chip gave it. The read-out always passes the
+// ID locations before the configuration word.
 class DumpSink : public ByteSink {
 public:
     explicit DumpSink(int fd) : fd_(fd) {}
+    explicit DumpSink(std::vector<uint8_t>& memory) : memory_(&memory) {}
 
     void put(int32_t position, uint8_t byte) override {
         const int64_t offset = static_cast<int64_t>(position) - 1;
@@ -46,6 +50,11 @@ public:
             error = EINVAL;
             return;
         }
+        if (memory_) {
+            if (static_cast<size_t>(offset) >= memory_->size()) memory_->resize(offset + 1, 0);
+            (*memory_)[static_cast<size_t>(offset)] = byte;
+            return;
+        }
         if (pwrite(fd_, &byte, 1, offset) != 1) error = errno != 0 ? errno : EIO;
     }
 
@@ -54,7 +63,8 @@ public:
     bool idseen[8] = {};
 
 private:
-    int fd_;
+    int fd_ = -1;
+    std::vector<uint8_t>* memory_ = nullptr;
 };
 
 bool fileerror(Frontend& f, const char* text) {
@@ -62,77 +72,15 @@ bool fileerror(Frontend& f, const char* text) {
     return false;
 }
 
-// The finished dump is written beside the target under a name of its own
-// and renamed onto the target only once complete: a failure part-way never
-// leaves a half-written file under the target's name, and an earlier file
-// of that name is kept until the new one replaces it whole. Renaming, like
-// deleting first, replaces a link at the target rather than writing through
-// it.
-struct Output {
-    std::string name;
-    int fd = -1;
-
-    Output() = default;
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-    // An interruption that unwinds through a dump takes the unfinished file
-    // away with it.
-    ~Output();
-};
-
-bool createbeside(const std::string& target, Output& out) {
-    const size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = target.substr(dir.size());
-    if (base.empty()) return false;
-    struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        out.name = dir + "." + base + ".part" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        out.fd = open(out.name.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0666);
-        if (out.fd >= 0) return true;
-        if (errno != EEXIST) break;
-    }
-    out.name.clear();
-    return false;
-}
-
-void abandon(Output& out) {
-    if (out.fd >= 0) close(out.fd);
-    out.fd = -1;
-    if (!out.name.empty()) unlink(out.name.c_str());
-    out.name.clear();
-}
-
-Output::~Output() { abandon(*this); }
-
-// Makes the written bytes durable, then puts the file under the target name.
-// A file it replaces keeps its permission bits.
-bool finish(Output& out, const std::string& target) {
-    struct stat old;
-    bool ok = true;
-    if (lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ok = fchmod(out.fd, old.st_mode & 07777) == 0;
-    ok = ok && fsync(out.fd) == 0;
-    ok = close(out.fd) == 0 && ok;
-    out.fd = -1;
-    ok = ok && rename(out.name.c_str(), target.c_str()) == 0;
-    if (ok)
-        out.name.clear();
-    else
-        abandon(out);
-    return ok;
-}
-
-bool writeall(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+// The finished dump goes through the output file (core/outputfile.h): beside
+// the target under a name of its own, renamed onto it only once complete, so
+// a failure part-way never leaves a half-written file under the target's
+// name; a link's target is replaced and the link stays; a stream ("-", a
+// pipe, a terminal) is written directly.
+bool writedump(const std::string& target, const std::string& bytes) {
+    output::File out;
+    std::string why;
+    return out.open(target, why) && out.write(bytes.data(), bytes.size()) && out.commit(why);
 }
 
 // Reads file 1 back whole; bytes past its end read as 0.
@@ -284,23 +232,19 @@ bool save_bin(State& s, Frontend& f) {
     s.dumppos = 1;
     announce(s, f, false);
 
-    Output out;
-    if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error");
+    // A target that cannot take the file is found before the chip is read.
+    output::File out;
+    std::string why;
+    if (!out.open(s.dumpfile, why)) return fileerror(f, "File error");
     blanking(f);
     const ChipRow& row = currentchip(s);
-    const size_t size = isoriginal(row) ? blanksize : wholesize(row);
-    const std::vector<uint8_t> zeros(size, 0);
-    if (pwrite(out.fd, zeros.data(), size, 0) != static_cast<ssize_t>(size)) {
-        abandon(out);
-        return fileerror(f, "File error");
-    }
+    std::vector<uint8_t> image(isoriginal(row) ? blanksize : wholesize(row), 0);
 
-    DumpSink sink(out.fd);
+    DumpSink sink(image);
     if (!program2(s, f, modereadout, &sink)) return false;  // stopped: `out` goes away
-    if (sink.error != 0 || !finish(out, s.dumpfile)) {
-        abandon(out);
+    if (sink.error != 0 || !out.write(reinterpret_cast<const char*>(image.data()), image.size()) ||
+        !out.commit(why))
         return fileerror(f, "File error");
-    }
     f.statusAdd("Ok. Save successfull!");
     return true;
 }
@@ -329,13 +273,8 @@ bool save_hex(State& s, Frontend& f) {
     if (!readback(temp.fd, file1, isoriginal(row) ? readoutsize : wholesize(row)))
         return fileerror(f, "File error!");
 
-    Output out;
-    if (!createbeside(s.dumpfile, out)) return fileerror(f, "File error!");
     const std::string records =
         isoriginal(row) ? hexrecords(s, file1, sink) : wholehexrecords(row, file1);
-    if (!writeall(out.fd, records) || !finish(out, s.dumpfile)) {
-        abandon(out);
-        return fileerror(f, "File error!");
-    }
+    if (!writedump(s.dumpfile, records)) return fileerror(f, "File error!");
     return true;
 }

@@ -95,24 +95,13 @@ enum class Outcome { more, done, failed };
 
 // Acts on one valid record: ends the load (type 01), takes an upper address
 // (types 02 and 04), ignores a start address (03 and 05), or stores the data
-// of every other type.
+// of every other type where recordwords puts it.
 Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& upper) {
-    const int32_t n = readfield(line, 2, 2);
-    const int32_t address = readfield(line, 4, 4);
-    const int32_t type = readfield(line, 8, 2);
-    if (type == 1) return Outcome::done;
+    if (readfield(line, 8, 2) == 1) return Outcome::done;
+    int64_t w = 0;
+    int32_t words = 0;
+    if (!recordwords(line, upper, w, words)) return Outcome::more;
 
-    if (type == 2 || type == 4) {
-        // The address information is the first two data bytes, high first;
-        // bytes the record does not carry count as 0.
-        const int64_t hi = n >= 1 ? readfield(line, 10, 2) : 0;
-        const int64_t lo = n >= 2 ? readfield(line, 12, 2) : 0;
-        upper = (hi * 256 + lo) * (type == 2 ? 16 : 65536);
-        return Outcome::more;
-    }
-    if (type == 3 || type == 5) return Outcome::more;
-
-    const int32_t words = static_cast<int32_t>(halve(n));
     int16_t data[16];
     for (int32_t i = 0; i < words; ++i) {
         const int32_t low = readfield(line, 10 + 4 * i, 2);
@@ -120,7 +109,6 @@ Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& uppe
         data[i] = static_cast<int16_t>(binding::zavSL(high, 8) | low);
     }
 
-    const int64_t w = halve(upper + address);
     if (w > lastchipword + 1) {
         f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(w + words - 1)), "");
         return Outcome::failed;
@@ -130,6 +118,25 @@ Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& uppe
 }
 
 }  // namespace
+
+bool recordwords(const std::string& line, int64_t& upper, int64_t& first, int32_t& count) {
+    const int32_t n = readfield(line, 2, 2);
+    const int32_t address = readfield(line, 4, 4);
+    const int32_t type = readfield(line, 8, 2);
+    if (type == 1) return false;
+    if (type == 2 || type == 4) {
+        // The address information is the first two data bytes, high first;
+        // bytes the record does not carry count as 0.
+        const int64_t hi = n >= 1 ? readfield(line, 10, 2) : 0;
+        const int64_t lo = n >= 2 ? readfield(line, 12, 2) : 0;
+        upper = (hi * 256 + lo) * (type == 2 ? 16 : 65536);
+        return false;
+    }
+    if (type == 3 || type == 5) return false;
+    count = static_cast<int32_t>(halve(n));
+    first = halve(upper + address);
+    return true;
+}
 
 int16_t validhexline(const std::string& s) {
     if (s.empty() || s[0] != ':') return 0;

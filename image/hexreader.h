@@ -21,6 +21,12 @@ int32_t readfield(const std::string& s, size_t position, size_t length);
 // Returns false when the file has nothing more to read.
 bool readitem(FILE* fp, std::string& item);
 
+// Where a valid record's words go, as the reader stores them: true for a
+// data record, with its first word address and its number of words; false
+// for the end record and the address records (types 02 and 04 set `upper`,
+// the offset later records' addresses are added to; 0 at the start).
+bool recordwords(const std::string& line, int64_t& upper, int64_t& first, int32_t& count);
+
 // 1 when the line is a valid record (start code, byte count at most 32,
 // checksum), else 0.
 int16_t validhexline(const std::string& s);

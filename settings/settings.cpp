@@ -14,17 +14,21 @@
 #include <sstream>
 #include <vector>
 
+#include "core/outputfile.h"
 #include "core/startup.h"
 #include "image/image.h"
 
 namespace {
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
+// Around names and values a run of CRs (a line end written twice over) is a
+// blank too.
+bool edge(char c) { return blank(c) || c == '\r'; }
 
 std::string trim(const std::string& text) {
     size_t first = 0, last = text.size();
-    while (first < last && blank(text[first])) ++first;
-    while (last > first && blank(text[last - 1])) --last;
+    while (first < last && edge(text[first])) ++first;
+    while (last > first && edge(text[last - 1])) --last;
     return text.substr(first, last - first);
 }
 
@@ -137,43 +141,18 @@ long findKey(const Profile& p, long section, const std::string& key) {
     return -1;
 }
 
-mode_t newFileMode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// Writes the whole file beside the target and renames it over the target, so
-// a failure at any point leaves the old file as it was.
+// Writes the whole file through the output file (core/outputfile.h): beside
+// the file, renamed over it, so a failure at any point leaves the old file
+// as it was. A linked settings file has its target replaced (the link
+// stays), with the target's owner, group and permission bits.
 bool storeProfile(const std::string& path, const Profile& p) {
-    std::error_code ec;
-    std::string target = path;
-    if (std::filesystem::is_symlink(path, ec)) {
-        auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved.string();
-    }
-    struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-
     std::string text;
     const char* end = p.crlf ? "\r\n" : "\n";
     for (const auto& line : p.lines) text += line + end;
-
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    output::File out;
+    std::string why;
+    return out.open(path, why) && !out.stream() && out.write(text.data(), text.size()) &&
+           out.commit(why);
 }
 
 bool lineSafe(const std::string& text) {

@@ -206,8 +206,8 @@ expect_err "quibb9x: skipped.hex line 1: not a HEX record ('hello'); the reader 
 case="--device 16F83 and a file past word 0x1FF"
 sim --device 16F83 burn "$fixtures/f83_overflow_inhx32.hex"
 expect_status 1
-expect_err "Invalid address: 0x200" "ERROR!: Unable to load file."
-expect_out "No file loaded."
+expect_err "quibb9x: $fixtures/f83_overflow_inhx32.hex line 3: word 0x0200 is beyond the chosen chip, which has 512 program words (0x0000 to 0x01FF); give the chip's own --device or mend the file, nothing was sent to the chip"
+[ ! -s out.txt ] || fail "the file was loaded: $(cat out.txt)"
 cmp -s chip.txt chip.before || fail "the rejected file changed the chip"
 
 case="--config wins over the file's word"
@@ -326,7 +326,7 @@ run --simulate --port lpt2 detect
 expect_status 0
 run --simulate --port lpt2 burn "$fixtures/f83_overflow_inhx32.hex"  # the settings' 16F83
 expect_status 1
-expect_err "Invalid address: 0x200" "ERROR!: Unable to load file."
+expect_err "quibb9x: $fixtures/f83_overflow_inhx32.hex line 3: word 0x0200 is beyond the chosen chip, which has 512 program words (0x0000 to 0x01FF); give the chip's own --device or mend the file, nothing was sent to the chip"
 run --simulate --port lpt2 --device 16F84 burn "$fixtures/f83_overflow_inhx32.hex"
 expect_status 0
 expect_word program 512 2800

@@ -817,7 +817,8 @@ TEST_F(ChipFile, BoundedReadAndExclusiveCopy) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, std::vector<std::string>({"chip.txt", "chip.txt.tmp" + std::to_string(getpid()), "victim"}));
+    EXPECT_EQ(names, std::vector<std::string>({"chip.txt", "chip.txt.lock",
+                                               "chip.txt.tmp" + std::to_string(getpid()), "victim"}));
     FreshBoard again(dir);
     EXPECT_EQ(again.read(0, 0), 0x0055);
 }

@@ -17,6 +17,7 @@
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "core/stop.h"
+#include "operations/deviceid.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -415,8 +416,11 @@ TEST_F(Refusals, EveryRefusalComesBeforeProgrammingMode) {
         {"burn", blink, std::nullopt, 2,
          "quibb9x: no port chosen (no --port, and the settings file gives none); " + noport},
         {"read-hex", "out.hex", 0, 2, "quibb9x: --port 0 names no port; " + noport},
-        {"read-hex", "/dev/null", 0x278, 1,
-         "quibb9x: cannot write /dev/null: it is not a regular file; give a file name\n"},
+        {"read-hex", ".", 0x278, 1,
+         "quibb9x: cannot write .: it is a directory; give a file name\n"},
+        {"read-bin", "nowhere/out.bin", 0x278, 1,
+         "quibb9x: cannot write nowhere/out.bin: No such file or directory; choose another "
+         "place, nothing was read from the chip\n"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.command, c.file, c.port), c.status) << c.file;
@@ -466,4 +470,124 @@ TEST_F(Refusals, InterruptedWhileLoading) {
     signal(SIGTERM, SIG_DFL);
     EXPECT_FALSE(vppraised());
     EXPECT_TRUE(sim::chipEvents().empty());
+}
+
+namespace {
+
+// A whole command run in-process, as `quibb9x --port 0x278 [--device D] ARGS`
+// would: its exit status and standard output.
+struct EveryCommand : InTempDir {
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", "0x278", "--yes"});
+        if (!device.empty()) args.insert(args.begin(), {"--device", device});
+        Options o = parsed(args);
+        o.yes = true;
+        std::ostringstream captured, errors;
+        auto* oldout = std::cout.rdbuf(captured.rdbuf());
+        auto* olderr = std::cerr.rdbuf(errors.rdbuf());
+        sim::board().logClear();
+        const int status = runcli(o);
+        std::cout.rdbuf(oldout);
+        std::cerr.rdbuf(olderr);
+        out = captured.str();
+        err = errors.str();
+        return status;
+    }
+    // The board idle at the end: not in programming mode, the last control
+    // byte the idle one (Vpp off, clock and data low), no wait cut short.
+    void expectidle(const std::string& what) const {
+        EXPECT_EQ(sim::board().inProgrammingMode(), 0) << what;
+        int lastcontrol = -1;
+        for (const auto& w : sim::writes())
+            if (w.port == 0x27A) lastcontrol = w.value;
+        EXPECT_EQ(lastcontrol, 0x0F) << what;
+        EXPECT_EQ(sim::board().timingFaults(), 0) << what;
+        EXPECT_EQ(sim::board().phaseFaults(), 0) << what;
+    }
+    std::string device, out, err;
+};
+
+}  // namespace
+
+// Every command on every original chip ends with the board idle, and does
+// what it says: the burnt words read back, only-changed compares under the
+// chip's masks (a 16C84's configuration word holds five bits), the dumps and
+// the blank check see what the chip holds.
+TEST_F(EveryCommand, OnEachOriginalChipTheBoardEndsIdle) {
+    sim::useSimulatedBoard();
+    struct Chip {
+        int kind;
+        const char* device;
+        const char* file;
+    };
+    for (const Chip& c : {Chip{ZAVSIM_16C84, "16C84", "c84_blink_inhx32.hex"},
+                          Chip{ZAVSIM_16F84, "16F84", "f84_blink_inhx32.hex"},
+                          Chip{ZAVSIM_16F83, "16F83", "f83_blink_inhx32.hex"}}) {
+        sim::board().setChip(c.kind);
+        device = c.device;
+        const std::string hex = std::string(FIXTURE_DIR) + "/" + c.file;
+        EXPECT_EQ(run({"blank-check"}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " blank-check");
+        EXPECT_EQ(run({"burn", hex}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " burn");
+        EXPECT_NE(sim::board().read(0, 0), 0x3FFF) << c.device;
+        const int config = sim::board().read(2, 0);
+        EXPECT_EQ(run({"verify", hex}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " verify");
+        EXPECT_EQ(run({"burn", "--only-changed", hex}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " burn --only-changed");
+        EXPECT_NE(out.find("quibb9x: programmed 0 of the "), std::string::npos) << c.device << out;
+        EXPECT_EQ(sim::board().read(2, 0), config) << c.device;
+        EXPECT_EQ(run({"blank-check"}), exitfailed) << c.device;
+        expectidle(std::string(c.device) + " blank-check of a burnt chip");
+        for (const char* command : {"read-hex", "read-bin"}) {
+            EXPECT_EQ(run({command, "dump"}), exitok) << c.device << command << err;
+            expectidle(std::string(c.device) + " " + command);
+            EXPECT_TRUE(fs::is_regular_file("dump")) << c.device << command;
+            fs::remove("dump");
+        }
+        EXPECT_EQ(run({"detect"}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " detect");
+        EXPECT_EQ(run({"erase"}), exitok) << c.device << err;
+        expectidle(std::string(c.device) + " erase");
+        EXPECT_EQ(sim::board().read(0, 0), 0x3FFF) << c.device;
+        EXPECT_EQ(run({"blank-check"}), exitok) << c.device << err;
+    }
+}
+
+// Only-changed on a 16C84 with one configuration bit changed within its
+// mask: exactly that word is programmed; bits outside the mask never count.
+TEST_F(EveryCommand, OnlyChangedComparesUnderThe16C84sMask) {
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16C84);
+    device = "16C84";
+    const std::string hex = std::string(FIXTURE_DIR) + "/c84_blink_inhx32.hex";
+    ASSERT_EQ(run({"burn", hex}), exitok) << err;
+    const int config = sim::board().read(2, 0);
+    char word[8];
+    for (const int unused : {0x3FE0, 0x0000}) {  // only bits the chip lacks differ
+        std::snprintf(word, sizeof word, "0x%04X", (config & 0x1F) | unused);
+        ASSERT_EQ(run({"--config", word, "burn", "--only-changed", hex}), exitok) << err;
+        EXPECT_NE(out.find("quibb9x: programmed 0 of the "), std::string::npos) << word << out;
+    }
+    const int other = (config ^ 0x01) | 0x3FE0;  // bit 0 differs as well
+    std::snprintf(word, sizeof word, "0x%04X", other);
+    ASSERT_EQ(run({"--config", word, "burn", "--only-changed", hex}), exitok) << err;
+    EXPECT_NE(out.find("quibb9x: programmed 1 of the "), std::string::npos) << out;
+    EXPECT_EQ(sim::board().read(2, 0) & 0x1F, other & 0x1F);
+    expectidle("only-changed");
+}
+
+// Every revision the 16F84A's ID can carry reads as one; its neighbours do
+// not.
+TEST(DeviceId, EveryRevisionOfThe16F84A) {
+    for (int revision = 0; revision < 32; ++revision) {
+        const int16_t id = static_cast<int16_t>(0x0560 + revision);
+        EXPECT_TRUE(isf84a(id)) << revision;
+        EXPECT_EQ(describedeviceid(id), "PIC16F84A, revision " + std::to_string(revision));
+    }
+    for (const int16_t id : {0x055F, 0x0580, 0x0460, 0x1560, 0x0000})
+        EXPECT_FALSE(isf84a(id)) << id;
+    EXPECT_EQ(describedeviceid(0x3FFF),
+              "no device ID (a PIC16F84, PIC16C84 or PIC16F83, or an empty socket)");
 }

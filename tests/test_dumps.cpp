@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "core/startup.h"
@@ -295,7 +296,7 @@ TEST_F(Dumps, AnUnwoundDumpLeavesNoPartialFile) {
     EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
 }
 
-TEST_F(Dumps, LinksAreReplacedNeverWrittenThrough) {
+TEST_F(Dumps, TemporaryLinksAreNeverWrittenThroughADumpsLinkKeepsItsPlace) {
     const std::string victim = dir + "/victim";
     writefile(victim, "precious");
 
@@ -314,15 +315,48 @@ TEST_F(Dumps, LinksAreReplacedNeverWrittenThrough) {
     EXPECT_TRUE(ok);
     EXPECT_FALSE(fs::exists(absent));
 
-    // ...and a link at the dump's own name.
+    // A link at the dump's own name stays, and its target gets the dump
+    // (with the target's bits); a link to nothing is refused.
+    const std::string bin = dumpbin("plain.bin"), hex = dumphex("plain.hex");
     for (const char* name : {"link.hex", "link.bin"}) {
-        ASSERT_EQ(symlink(victim.c_str(), (dir + "/" + name).c_str()), 0);
+        const std::string target = dir + "/target-" + name;
+        writefile(target, "old");
+        chmod(target.c_str(), 0604);
+        ASSERT_EQ(symlink(target.c_str(), (dir + "/" + name).c_str()), 0);
         s.dumpfile = dir + "/" + name;
         r = Recorder();
         EXPECT_TRUE(name[5] == 'h' ? save_hex(s, r) : save_bin(s, r));
-        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(s.dumpfile)));
-        EXPECT_EQ(readfile(victim), "precious");
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(s.dumpfile)));
+        EXPECT_EQ(readfile(target), name[5] == 'h' ? hex : bin);
+        EXPECT_EQ(fs::status(target).permissions(), fs::perms(0604));
     }
+    for (const char* name : {"dangling.hex", "dangling.bin"}) {
+        ASSERT_EQ(symlink(absent.c_str(), (dir + "/" + name).c_str()), 0);
+        s.dumpfile = dir + "/" + name;
+        r = Recorder();
+        EXPECT_FALSE(name[9] == 'h' ? save_hex(s, r) : save_bin(s, r));
+        EXPECT_EQ(r.boxes.size(), 1u);
+        EXPECT_FALSE(fs::exists(absent));
+    }
+    EXPECT_EQ(readfile(victim), "precious");
+}
+
+// A pipe is written as a stream, never replaced by a file.
+TEST_F(Dumps, APipeGetsTheDumpAsAStream) {
+    const std::string bin = dumpbin("plain.bin");
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] { got = readfile(fifo); });
+    while (true) {  // the writer opens without waiting: wait for the reader
+        s.dumpfile = fifo;
+        r = Recorder();
+        if (save_bin(s, r) || r.boxes.empty()) break;
+        usleep(1000);
+    }
+    reader.join();
+    EXPECT_EQ(got, bin);
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
 }
 
 // The temporary file is the run's own: a file or link at the old fixed

@@ -206,6 +206,23 @@ TEST(Mapping, APortBelongsToTheBaseWithinTwoBelowIt) {
     EXPECT_FALSE(parport::portfor({}, 0x378).has_value());
 }
 
+// Two ports whose registers overlap (a card at 0x37A beside the main
+// board's 0x378): each register goes to the port with the nearest base below
+// it, whatever the order the kernel lists them in; the same base twice goes
+// to the lower-numbered port.
+TEST(Mapping, OverlappingPortsTakeTheNearestBase) {
+    for (const std::vector<Known>& ports : {std::vector<Known>{{0, 0x378}, {1, 0x37A}},
+                                            std::vector<Known>{{1, 0x37A}, {0, 0x378}}}) {
+        EXPECT_EQ(parport::portfor(ports, 0x378)->number, 0);
+        EXPECT_EQ(parport::portfor(ports, 0x379)->number, 0);
+        EXPECT_EQ(parport::portfor(ports, 0x37A)->number, 1);
+        EXPECT_EQ(parport::portfor(ports, 0x37B)->number, 1);
+        EXPECT_EQ(parport::portfor(ports, 0x37C)->number, 1);
+        EXPECT_FALSE(parport::portfor(ports, 0x37D).has_value());
+    }
+    EXPECT_EQ(parport::portfor({{3, 0x278}, {4, 0x278}}, 0x27A)->number, 3);
+}
+
 TEST_F(PortsTest, RegistersGoThroughOneClaimedDeviceAsRawBits) {
     {
         parport::Ports ports(config(), fakesys, sink());

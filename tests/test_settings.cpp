@@ -259,3 +259,53 @@ TEST_F(Settings, LargeOrSpecialFilesAreRefusedUnread) {
     EXPECT_EQ(fs::file_size(path()), 1u << 20);
     EXPECT_EQ(settingsproblem(path()), "");
 }
+
+namespace {
+
+// Lines ending in runs of CRs read as if the CRs were blanks, and what a save
+// writes into such a file reads back as saved, in the sections it had.
+TEST_F(Settings, CarriageReturnRunsAreBlanks) {
+    write("[OPTIONS]\r\r\nPIC= 3\r\r\r\nLPT= 888\r\r\n\r\r\n[DIRECTORIES]\r\r\nLOAD=/x.hex\r\r\n");
+    IniValues v = readsettings(s);
+    EXPECT_EQ(v.pic, "3");
+    EXPECT_EQ(v.lpt, "888");
+    EXPECT_EQ(v.load, "/x.hex");
+    s.picmodel = 1;
+    s.portaddr = 0x278;
+    s.configmem[0] = 0x1F;
+    ASSERT_TRUE(save_ini(s, "/y.hex"));
+    v = readsettings(s);
+    EXPECT_EQ(v.pic, "1");
+    EXPECT_EQ(v.lpt, "632");
+    EXPECT_EQ(v.cword, "31");
+    EXPECT_EQ(v.load, "/y.hex");
+    const std::string text = contents();
+    EXPECT_EQ(text.find("[DIRECTORIES]"), text.rfind("[DIRECTORIES]")) << text;
+    EXPECT_EQ(text.find("[OPTIONS]"), text.rfind("[OPTIONS]")) << text;
+}
+
+// A linked settings file: its target gets the settings, with its bits (and,
+// where the system lets us, its owner); the link stays.
+TEST_F(Settings, ALinkedFileIsWrittenAtItsTarget) {
+    fs::create_directory(dir / "shared");
+    const fs::path target = dir / "shared" / "team.ini";
+    std::ofstream(target) << "[OTHER]\nX=1\n";
+    chmod(target.c_str(), 0664);
+    const bool root = geteuid() == 0;
+    if (root) ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    fs::create_symlink(target, path());
+    s.picmodel = 2;
+    ASSERT_TRUE(save_ini(s, ""));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(path())));
+    std::ifstream in(target);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("[OTHER]\nX=1\n\n[OPTIONS]\nPIC= 2\n", 0), 0u) << text.str();
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    if (root) EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "shared"), fs::directory_iterator()), 1);
+}
+
+}  // namespace

@@ -24,12 +24,14 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <semaphore>
 #include <sstream>
+#include <thread>
 
 #include "support/recorder.h"
 #include "support/scratchdir.h"
@@ -613,15 +615,32 @@ struct Hold : platform::Waits {
     int left;  // counted down on the operation's thread
     std::atomic<bool> held{false};
     std::binary_semaphore go{0};
+    // Calls of the operation's thread still inside this object: it must not
+    // go away under them (the operation may have fetched the waits just
+    // before they were restored).
+    std::atomic<int> inside{0};
+    struct Inside {
+        std::atomic<int>& n;
+        explicit Inside(std::atomic<int>& count) : n(count) { ++n; }
+        ~Inside() { --n; }
+    };
 
     explicit Hold(int n) : left(n) { platform::installWaits(this); }
     ~Hold() override {
-        go.release();
         platform::installWaits(&inner);
+        go.release();
+        while (inside.load() != 0) QCoreApplication::processEvents();
     }
-    int64_t nowNs() override { return inner.nowNs(); }
-    void holdUntil(int64_t deadlineNs) override { inner.holdUntil(deadlineNs); }
+    int64_t nowNs() override {
+        Inside in(inside);
+        return inner.nowNs();
+    }
+    void holdUntil(int64_t deadlineNs) override {
+        Inside in(inside);
+        inner.holdUntil(deadlineNs);
+    }
     void sleepMs(int ms) override {
+        Inside in(inside);
         inner.sleepMs(ms);
         if (--left != 0) return;
         held = true;
@@ -736,6 +755,42 @@ TEST_F(Operations, ClosingOrDestroyingDuringABurnStopsItFirst) {
     }
     w.reset();
     expectidle();
+}
+
+// The window torn down while an operation waits on its question: the erase
+// question counts as No (nothing erased), a box after a failed word as seen;
+// either way the board ends idle.
+TEST_F(Operations, TornDownDuringEachQuestion) {
+    click("bProgramar");
+    settle(*w);
+    ASSERT_EQ(status(), burnsuccess);
+    const int word0 = sim::board().read(0, 0);
+    // The erase question: the worker is left waiting for it (no event is
+    // processed, so the box is never shown) and the window goes.
+    sim::board().logClear();
+    sim::board().eventClear();
+    click("bBorrar");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    w.reset();
+    // The question comes before the port is touched: Vpp never rose.
+    for (const auto& write : sim::writes())
+        if (write.port == 0x27A) EXPECT_EQ(write.value & 0x04, 0x04);
+    EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+    EXPECT_EQ(sim::board().read(0, 0), word0);
+    for (const int command : sim::commands()) EXPECT_NE(command, 9) << "an erase was sent";
+    EXPECT_TRUE(boxes.empty());
+
+    // The mismatch box of a burn into a protected chip.
+    w = open();
+    get<QRadioButton>(*w, "Option5")->click();
+    load(FIXTURE_DIR "/c84_full_inhx32.hex");
+    sim::board().setProtected(1);
+    boxes.clear();
+    click("bProgramar");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    w.reset();
+    expectidle();
+    EXPECT_EQ(sim::board().inProgrammingMode(), 0);
 }
 
 // SIGTERM or Ctrl-C closes the window as the person would: the burn stops at
