@@ -238,7 +238,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.config2)) {
-        const std::string v = parser.value(d.config2).toStdString();
+        const std::string v = asgiven(parser.value(d.config2));
         o.overrides.config2 = parseconfig(v);
         if (!o.overrides.config2) {
             error = "bad --config2 '" + v + "': use a hexadecimal word from 0 to 0x3FFF";
@@ -247,7 +247,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     }
 
     if (parser.isSet(d.board)) {
-        o.overrides.board = original(args, parser.value(d.board));
+        o.overrides.board = asgiven(parser.value(d.board));
         if (o.overrides.board->empty()) {
             error = "--board needs a board name or a file";
             return false;

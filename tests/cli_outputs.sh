@@ -148,7 +148,7 @@ expect_status 0
 [ -f "$(printf 'a\xae')" ] && [ -f "$(printf 'a\xad')" ] || fail "two names became one"
 run --device "$(printf '\e]0;x\a')" detect
 expect_status 2
-expect_err "quibb9x: bad --device '\\x1b]0;x\\x07': use 16C84, 16F84, 16F84A or 16F83 (see 'quibb9x --help')"
+expect_err "quibb9x: bad --device '\\x1b]0;x\\x07': use a chip 'quibb9x devices' lists (e.g. 16F628A) or auto (see 'quibb9x --help')"
 run "$(printf 'go\xc2\x9b2J')"
 expect_status 2
 expect_err "quibb9x: unknown command 'go\\xc2\\x9b2J' (see 'quibb9x --help')"

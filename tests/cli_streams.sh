@@ -46,6 +46,7 @@ completions() {
              echo "${COMPREPLY[*]}"' _ "$fixtures/../../data/bash-completion/quibb9x" "$prog" "$@"
 }
 touch mine.hex
-[ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --config 1 verify mi)" = \
-  "burn blank-check|--quiet|16F83 16F84 16F84A|mine.hex" ] || fail "$(completions --device 16F8)"
+[ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)" = \
+  "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88|epic+ epic|mine.hex" ] ||
+    fail "$(completions --device 16F8)|$(completions --board ep)"
 exit $((failures > 0))
