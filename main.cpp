@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's entry: the arguments choose the face. Without a command it
 // opens the window (ui/); with a command, --help or --version it runs the
 // command line (cli/), which needs no display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A full Burn on the simulated board with real waits, on the original board
 // and on one that switches VDD (tait-classic): wall time against the sleeps
 // the Burn asked for, which on the VDD board include each entry's power-off

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for the program as people run it: the command line's burn, verify,
 // read-hex and read-bin of a whole PIC16F84 on the simulated board with real
 // waits, loading a HEX file that fills every region, and the window's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for the chips after the 16F84A on the simulated board with real
 // waits: for one chip of each family, a full burn (every program word, the
 // IDs, the configuration word(s) and every data byte) through the command

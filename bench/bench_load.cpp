@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for a full burn of a PIC16F84 as people run it: the whole quibb9x
 // process on the simulated board with real waits, alone, beside two busy
 // processes, and with --vcd. For each, the median wall time against the

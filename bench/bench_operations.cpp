@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for a whole Burn and a whole Verify on the simulated board, with the
 // program's real waits: wall time against the fixed waits a full Burn must
 // spend (one 7 ms cycle per word, two per programming-mode entry), the

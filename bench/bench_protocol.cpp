@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for the serial protocol on the simulated board, with the program's
 // real waits: 1,000 programming steps against the 7 ms each of them must wait,
 // 1,000 read frames, and the process's peak memory. Prints; never judges.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for a full Burn pressed in the window (offscreen, simulated board,
 // real waits): the longest time the window's event loop goes without turning
 // while the burn runs, and the burn's wall time against the fixed waits it

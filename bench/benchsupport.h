@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the benchmarks share: the simulated board's extra exports, looked up in
 // the library the program itself bound, and a front end that shows nothing.
 #pragma once

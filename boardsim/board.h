@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The PC's parallel-port registers, the programming board wired to them, the
 // chip in its socket, and the logs of what went over the port.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Extra exports of the simulated board, for tests and benchmarks. The board
 // also exports the four port functions of portlib/zavbit2.h.
 #pragma once

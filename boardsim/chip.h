@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A PIC as seen from its programming pins: the cells, and the
 // programming-mode state machine that follows VDD, Vpp, the clock (RB6) and
 // the data line (RB7) edge by edge. The chip's sizes, command set and times

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The file that keeps the simulated chip between runs: a readable text.
 //
 //   quibb9x simulated chip, format 1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated chips' own table: one row per chip kind, with its family's
 // command set and times. Written from the chips' programming documents as
 // gathered for this board, independently of the program's chip table, so

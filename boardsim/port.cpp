@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The exports: the four port functions of the real library, over the
 // simulated board, and the extra ones of boardsim.h for tests.
 #include "board.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated board's own knowledge of how boards are wired: its table of
 // the well-known boards, its reading of a board file, and what the PC's port
 // puts on each connector pin. Written apart from the program's table, so a

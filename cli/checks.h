@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the command line checks before the chip enters programming mode, so a
 // command that cannot do what was asked refuses with a reason instead of
 // reporting a wrong chip as SUCCESS. Each check returns exitok when the run may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line: the same operations the window's buttons run, on the
 // same start-up, through the console front end.
 #pragma once

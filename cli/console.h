@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The front end of the command line: status lines and results on standard
 // output as they are added, errors (every message box but "SUCCESS!") on
 // standard error, the Yes/No question answered by --yes or by the person at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Ctrl-C, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE in the middle of an operation. The signal handler only
 // notes the signal; the waits, which every operation passes through at every
 // clock phase, notice it and unwind the operation by throwing

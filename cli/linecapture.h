@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The --vcd option: a capture of the board's lines for the whole run, opened
 // before the port is first touched and closed after the board is idle again.
 #pragma once

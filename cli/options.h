@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's arguments: an optional command with its file, and the options
 // that hold for the window as well as for the command line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Lazy binding to the port library. Nothing is loaded at program start: the
 // library file is opened, and each export looked up by name, at the first call
 // of that export; the address is remembered for later calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A logic-analyser capture of the board's lines, written as a Value Change
 // Dump (IEEE 1364) that GTKWave, PulseView and sigrok-cli open. The binding
 // hands every port access to it, so it records what any port library was

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The seam between the operations and the person using the program. The
 // operations never touch a widget: they speak only through this interface.
 // The main window implements it with widgets, the command line with standard

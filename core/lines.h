@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Control of the board's lines through the parallel port's registers: data at
 // portaddr, status at portaddr+1, control at portaddr+2 (16-bit arithmetic).
 // Every control change stores the new byte in ctrlshadow first and then writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where a file the program writes ends up, decided once for the dumps, the
 // capture and the settings file alike:
 //   "-"                        standard output, written as a stream;

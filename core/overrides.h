@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Choices given on the command line for one run. They win over the settings
 // file and are never saved.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The few services of the operating system the program needs: the clock, the
 // two waits and the directory queries. The clock and the waits are a seam:
 // tests may install their own (recording what was asked and advancing a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chips' serial programming protocol over the clock and data lines:
 // 6-bit commands and 16-clock data frames, least significant bit first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The record's start-up: directories, sizes, command codes, the port's idle
 // state, and the device and port defaults that the window's options apply.
 #pragma once

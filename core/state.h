@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one record that holds every field of a run. Widths follow the program's
 // own: 16-bit fields are int16_t so that they wrap as they always have, 8-bit
 // command codes and the control-register copy are uint8_t.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one "stop" flag of a run. Ctrl-C, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE,
 // Escape or closing the window set it; operations look at it between words
 // (and the command line's waits between clock phases) and end with the

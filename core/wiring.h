@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How a programming board's lines sit on the PC's 25-pin parallel-port
 // connector: for each line the pins it uses and the pin level that means "on"
 // (Vpp on, VDD on, clock high, data 1, the PC driving the data line, PGM

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How a person names a chip: "16F628A", "PIC16F628A", "pic 16f628a" and
 // "PIC 16F83" all mean one chip. The command line, the settings file and the
 // simulated board all read names through this one key, so that a name that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every chip the board can program, as data: one row per chip. The rows say
 // what the chip holds, how its configuration word reads, how it is
 // protected, identified, erased and written, and with which waits; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Selecting a chip: the state record takes the row's sizes, masks and
 // command codes.
 #pragma once

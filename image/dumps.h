@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The HEX and BIN dump writers: read the whole chip through the read-out pass
 // and save it to s.dumpfile.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Intel HEX reader: lists every line in the file list, validates and
 // decodes each record, stores the words region by region and reports each
 // region's word count in the status list.

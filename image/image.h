@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The memory image: four regions of the state record, their counters and the
 // map from the chip's word addresses to the regions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Does every word of the chip read as erased?
 #pragma once
 #include <cstdint>

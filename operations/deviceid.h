@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The device ID at word 0x2006: on the PIC16F84A 0x0560 plus the revision in
 // bits 4:0. The PIC16F84, PIC16C84 and PIC16F83 have none; the word reads
 // 0x3FFF there, as it does with an empty socket (the line is pulled high).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The burn of every chip that is not one of the original four: erase the
 // whole chip, program every region from the image, read every word back,
 // and only then write and read back the configuration word(s), so that code

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A burn that programs only the words the chip does not already hold.
 #pragma once
 #include "core/frontend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Why the chosen port cannot be reached, told to the person: the window has
 // no standard error to read, so the reason goes into the status list.
 #pragma once

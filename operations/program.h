@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Burn, verify and read-out: whole-device passes over the chip's regions.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What both faces check before the chip enters programming mode, so that an
 // operation that cannot do what was asked refuses instead of reporting a
 // wrong result: a board must answer at the port, and a read-out needs a chip

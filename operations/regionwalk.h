@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The order in which an operation visits the chip's regions, and how the
 // address counter gets from one region to the next. Burn, verify, the
 // read-outs, --only-changed and the blank check all walk the chip through

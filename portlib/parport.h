@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Inside the port library: which kernel device serves an I/O port, and the
 // access itself. Nothing here is exported from the library; the tests compile
 // parport.cpp into themselves to reach it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the kernel's parallel ports are and why one cannot be reached: the
 // one piece of code both the port library (to explain itself on standard
 // error) and the program (the `ports` command, the window's status line, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The four exports of libzavbit2.so. The shifts are pure; the port calls go
 // through one process-wide Ports, set up from the environment at the first
 // port access and released when the process ends.

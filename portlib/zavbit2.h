@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The four exports of the port library. Every call passes plain integers by
 // value; nothing is allocated across the library boundary.
 #pragma once

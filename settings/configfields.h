@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The named fields of each chip's configuration words, in words a person
 // understands: which bits a field takes, what each setting of them means,
 // and how the editor's three check boxes and four oscillator options map

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration word editor without widgets: the fourteen bit boxes, the
 // oscillator choice, the three check boxes and the hexadecimal display, with
 // every handler of the editor. The window mirrors this state in its widgets;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file quibb9x.ini in the start directory, read through small
 // profile-file functions of our own (no Qt here, so the command line can use
 // it too).

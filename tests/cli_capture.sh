@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # --vcd end to end: a capture of a burn from the command line and of the
 # window's start-up, the help naming it, and a capture file that cannot be
 # created refused before the board is touched.

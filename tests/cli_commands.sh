@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The command line end to end on the simulated board: each command's output,
 # exit status and effect on the chip, usage errors, the erase question, a
 # HEX file that does not load, and options against the settings file.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Files the command line makes beside others: two HEX dumps at once, each
 # with a temporary file of its own, past a file planted at the old fixed
 # name; and where --simulate keeps its chip when QUIBB9X_SIM_FILE is unset

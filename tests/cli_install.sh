@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the build into a temporary prefix and runs the installed program
 # from another directory: it must find its port libraries in the installed
 # library directory (not beside itself), and the desktop entry and icon must

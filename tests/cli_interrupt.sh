@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # SIGTERM, SIGINT, SIGHUP, SIGQUIT and a closed output in the middle of a burn
 # on the simulated board (real waits): the program exits with status 130 (128
 # + n for a hang-up, a quit or a closed pipe) after putting the board idle,

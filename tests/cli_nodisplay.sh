@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The window without a display: one line on standard error that points to the
 # command line, status 1, no abort. A platform named explicitly (the tests'
 # and benchmarks' offscreen one) still opens the window.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Where the command line's files go: dumps and captures through links, to
 # streams and to "-"; a --vcd path that is another file of the run refused
 # with that file unchanged; a capture on a full disk, of a killed run; file

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # `quibb9x ports` and the command line's word on an unreachable port, on a
 # fake /proc and /dev tree: two ports, one this user may not open, then an
 # address no port has, then no port at all.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Real HEX files made by gpasm, in both of its formats, for each chip: the
 # command line burns each into the simulated chip, verifies it, reads it back
 # with read-hex, and srec_cmp finds the dump equal to the original over every

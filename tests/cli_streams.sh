@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # --quiet keeps only the errors and the result line; the progress line shows
 # on a terminal (up to its total), never in a file; the real port library and
 # the refusal say the port chosen, each once; the bash completion's words.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Makes the Debian package in a fresh Release build and checks what it holds:
 # exactly the expected files, dependencies computed from the binaries, a man
 # page that renders cleanly and names every command, option and environment

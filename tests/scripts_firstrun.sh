@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # ./run on a fresh clone builds only the program (which brings its two port
 # libraries) and starts it on the simulated board: run from a copy of the
 # scripts with cmake and dpkg-query standing in, and the real build's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Every source file says its licence in its first comment: the SPDX line
 # within its first three lines (after a #! line). The HEX fixtures, the
 # golden traces, LICENSE and the texts in Markdown carry none.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The lazy binding to the port library: which file, when it is loaded, and
 // how a missing file or export ends the program. Tests that need a process in
 // which nothing was loaded yet run their body in a fresh child process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The board check and the voltage test on the simulated board: exact port
 // traffic, the verdict boxes, and what the status list shows while each box
 // is open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Other boards: the board file and its mistakes, the built-in boards against
 // the simulated board's own table, every board end to end with a PIC16F84,
 // the order of VDD and Vpp on boards that switch VDD, and the command line's

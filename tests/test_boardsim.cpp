@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated board and chip, driven through the program's own binding,
 // line operations and protocol, and at the level of single port writes where
 // a test needs traffic the program never sends.

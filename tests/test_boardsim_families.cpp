@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The newer simulated chips (16F627/628, 16F627A/628A/648A, 16F818/819,
 // 16F87/88, 16F716), driven with raw command sequences through the simulated
 // board as their programming documents give them; the chip model fed VDD and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The capture of the board's lines (--vcd) against the simulated board's own
 // log of port accesses, on the virtual clock both read; and read back by
 // sigrok-cli.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chips after the 16F84A, each on its simulated chip, through the command
 // line in-process: burn of a gpasm-made file, verify, both read-outs equal
 // to the file, erase, blank-check, --only-changed, a protected chip, the

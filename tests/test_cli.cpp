@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line's own parts: the option values and usage errors, the
 // console front end's output, the start-up with settings and overrides, and
 // an interrupted burn that must leave the board idle with Vpp off.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Each chip's configuration fields by name and the editor on the chips after
 // the original ones: a field changes exactly its bits, the fields cover every
 // bit the chip has, unimplemented bits cannot be set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration word editor's model: what each edit and each refresh
 // leaves in the word, the boxes, the display and the used counter.
 #include <gtest/gtest.h>

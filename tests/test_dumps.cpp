@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The HEX and BIN dumps end to end on the simulated board: the exact bytes of
 // the files, the status list, the boxes, what a dump restores when it is
 // loaded and burnt again, and the files a dump must never touch.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The erase on the simulated board: the question, the command stream the chip
 // decodes, the status lines, and a protected chip brought back to life.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Golden traces: the exact port traffic of every operation on the PIC16C84,
 // PIC16F84, PIC16F83 and PIC16F84A, as the command line runs them (burn,
 // verify, read-hex, read-bin, erase, blank-check, detect, burn --only-changed)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The HEX reader against files written for each case and against real
 // assembler output: what lands in the image, the counters, the file list, the
 // status list and every message box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The memory image: which records each region takes, what a refused record
 // leaves behind, and the counters' high-water rule.
 #include <gtest/gtest.h>

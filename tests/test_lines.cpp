@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Line control: the exact bytes each line operation puts on the port, the
 // composite sequences and their waits, and the data line read back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A burn of only the changed words on the simulated board: which words get a
 // programming cycle, what the chip holds afterwards, and a protected chip
 // failing exactly as a plain burn fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The real port library: its shifts and exports through the built file, and
 // the routing of I/O ports to kernel devices against a fake /proc and /dev and
 // a stand-in kernel.

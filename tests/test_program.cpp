@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Burn, verify and read-out end to end on the simulated board: what lands in
 // the chip, the order the regions are walked in, the status list, the boxes,
 // and the port traffic after a mismatch.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The serial protocol: the exact control bytes of bits and frames, what the
 // simulated chip decodes from them, and words programmed and read back end to
 // end through the real dlopen binding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file: the exact bytes written, what survives a rewrite, the
 // read limits and the absent-value rule, and the settings applied without
 // widgets.

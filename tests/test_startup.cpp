@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Start-up: the record it leaves, the port's idle state, the device rows, and
 // the directories it works out.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's choice of the chips after the three original ones, on Qt's
 // offscreen platform and the simulated board: "Other:" and its list, each
 // chip's editor, the PWRTE box against gpasm's files, the device ID before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window on Qt's offscreen platform, bound to the simulated board:
 // start-up with and without a settings file, the device and port options,
 // the editor's widgets, the about window, the layout, and a HEX load through

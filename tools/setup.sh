@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what the build needs (only what is missing), configures build/ and
 # builds. Run by ./test and ./run.
 # Usage: tools/setup.sh [TARGET...]

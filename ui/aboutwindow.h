@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The about window: modeless, filled once each time it is loaded; "&OK"
 // (or the close box) hides and unloads it, so the next "&About" loads it
 // afresh.

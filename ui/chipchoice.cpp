@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's choice of the chips after the three original ones: "Other:"
 // with its list, the editor following the chosen chip's own bits, the
 // fields by name, and the device ID read before Burn, Verify and Erase.

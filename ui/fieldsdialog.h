@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration bits of a chip after the original ones, by name: one
 // drop-down per named field (oscillator, watchdog, MCLRE, BOREN, LVP, CPD,
 // protection, CONFIG2 on the 16F87/88), each choice in words. A change goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's one working window. It owns the state record and the
 // configuration editor's model, speaks to the person through the Frontend
 // seam, and wires every button to its operation. Message boxes and file

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sourced by the command-line test scripts (arguments: the program, the
 # fixtures directory): a scratch directory that is also the current one and
 # holds the simulated chip and the temporary files, and nothing of the caller's

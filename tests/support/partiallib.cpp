@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A port library that lacks zavOUT, for the binding's missing-export path.
 // Its zavINP answers with the byte in PARTIALLIB_STATUS (default 0x5A), so a
 // test can present any status byte and tell this library from the others.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading the simulated board's port log the way the tests ask about it.
 #pragma once
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A Frontend for tests: records everything the operations show and answers
 // message boxes from a script (Ok, or the next scripted answer).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A directory of a test's own under /tmp, removed with everything in it when
 // the test ends. Entered, it is the current directory while it lives (the
 // settings file is looked for there).

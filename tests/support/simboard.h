@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Test access to the simulated board through the program's own binding: the
 // board library is loaded by the same dlopen the program uses, and its extra
 // exports are looked up in that handle. A virtual clock drives both the

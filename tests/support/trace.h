@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A whole operation's traffic on the simulated board as text that can be
 // kept in a file and compared line by line: a few summary lines (port
 // accesses, their hash, the waits), then the chip's decoded command stream.
