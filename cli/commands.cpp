@@ -63,13 +63,13 @@ bool isf84aorrefuse(State& s) {
 
 // Every word of a chip that did not enter programming mode reads as the
 // released data line, 0x3FFF: say why that happens on this board.
-std::string notinprogrammingmode(const ChipRow& row) {
+std::string notinprogrammingmode(const State& s, const ChipRow& row) {
     std::string why = "the chip did not answer in programming mode (every word reads the released "
                       "data line). Likely causes: an empty or wrongly seated socket";
     if (row.pgmpin)
         why += std::string("; LVP left on with the PGM pin ") + row.pgmpin +
                " floating high (hold it low through a resistor)";
-    if (row.foscmask != 0)
+    if (row.foscmask != 0 && !boardswitchesvdd(s.wiring))
         why += "; an internal oscillator with MCLR off in the chip's configuration, which needs "
                "Vpp before VDD, and this board cannot raise Vpp before VDD";
     return why;
@@ -82,7 +82,7 @@ bool chiporrefuse(State& s, const ChipRow& row) {
     const int16_t id = readdeviceid(s);
     if ((id & row.deviceidmask) == row.deviceid) return true;
     std::cerr << programname << ": --device " << row.name << ", but " << idline(id);
-    if (id == 0x3FFF) std::cerr << "; " << notinprogrammingmode(row);
+    if (id == 0x3FFF) std::cerr << "; " << notinprogrammingmode(s, row);
     std::cerr << "; nothing was written. Put a " << chiplabel(row)
               << " in the socket, or give the chip's own --device.\n";
     return false;
@@ -150,6 +150,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
 // written, but this board cannot enter such a chip again: say so before.
 void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
     if (s.configused == 0 || !needsvppfirstentry(row, static_cast<uint16_t>(s.configmem[0]))) return;
+    if (boardswitchesvdd(s.wiring)) return;  // it raises Vpp first for such a chip
     f.statusAdd(std::string(programname) + ": note: configuration " + hexfixed(s.configmem[0]) +
                 " selects an internal oscillator with MCLR off; a board that cannot raise Vpp "
                 "before VDD (this one) cannot enter programming mode on the chip afterwards");

@@ -17,6 +17,8 @@
 #include "core/protocol.h"
 #include "core/startup.h"
 #include "core/wiring.h"
+#include "devices/select.h"
+#include "image/image.h"
 #include "operations/erase.h"
 #include "operations/program.h"
 #include "settings/settings.h"
@@ -312,5 +314,23 @@ TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
         EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
         if (switches) EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
         allpinslow(s);
+        if (!switches) continue;
+        // Such a board burns, verifies and erases the chip in that order.
+        selectchip(s, *findchip("16F628A"));
+        fillerased(s);
+        for (int i = 0; i < 8; ++i) s.progmem[i] = static_cast<int16_t>(0x2A55 ^ (i * 0x111));
+        s.datamem[0] = 0xA5;
+        s.configmem[0] = internalNoMclr;
+        s.progused = 8;
+        s.dataused = s.configused = 1;
+        Recorder f;
+        ASSERT_TRUE(program2(s, f, modeprogram));
+        EXPECT_EQ(sim::board().read(0, 7), 0x2A55 ^ 0x777);
+        EXPECT_EQ(sim::board().read(3, 0), 0xA5);
+        EXPECT_TRUE(program2(s, f, modeverify));
+        f.answers.push_back(Answer::Yes);
+        EXPECT_TRUE(erasechip(s, f));
+        EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
+        EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
     }
 }
