@@ -24,6 +24,7 @@
 
 #include "bench/benchsupport.h"
 #include "cli/commands.h"
+#include "tests/support/runcli.h"
 #include "devices/chiptable.h"
 
 namespace fs = std::filesystem;
@@ -93,13 +94,7 @@ int runcli(const std::vector<std::string>& args) {
     cli::Options o;
     std::string error;
     if (!cli::parseoptions(args, o, error)) return 2;
-    std::ostringstream out, err;
-    auto* oldout = std::cout.rdbuf(out.rdbuf());
-    auto* olderr = std::cerr.rdbuf(err.rdbuf());
-    const int status = cli::runcli(o);
-    std::cout.rdbuf(oldout);
-    std::cerr.rdbuf(olderr);
-    return status;
+    return runcaptured(o).status;
 }
 
 double seconds(std::chrono::steady_clock::time_point since) {

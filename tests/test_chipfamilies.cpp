@@ -17,6 +17,7 @@
 #include "cli/commands.h"
 #include "core/binding.h"
 #include "devices/chiptable.h"
+#include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -46,13 +47,8 @@ Outcome quibb9x(std::vector<std::string> args) {
     cli::Options o;
     std::string error;
     EXPECT_TRUE(cli::parseoptions(args, o, error)) << error;
-    std::ostringstream out, err;
-    auto* oldout = std::cout.rdbuf(out.rdbuf());
-    auto* olderr = std::cerr.rdbuf(err.rdbuf());
-    const int status = cli::runcli(o);
-    std::cout.rdbuf(oldout);
-    std::cerr.rdbuf(olderr);
-    return {status, out.str(), err.str()};
+    const CliRun r = runcaptured(o);
+    return {r.status, r.out, r.err};
 }
 
 // The words of a HEX file by word address (INHX32 as gpasm writes it).

@@ -26,6 +26,7 @@
 #include "cli/commands.h"
 #include "operations/boardcheck.h"
 #include "support/recorder.h"
+#include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/trace.h"
 
@@ -56,13 +57,7 @@ int runquibb9x(const Chip& chip, const std::string& command, const std::string& 
     cli::Options o;
     std::string error;
     EXPECT_TRUE(cli::parseoptions(args, o, error)) << error;
-    std::ostringstream out, err;
-    auto* oldout = std::cout.rdbuf(out.rdbuf());
-    auto* olderr = std::cerr.rdbuf(err.rdbuf());
-    const int status = cli::runcli(o);
-    std::cout.rdbuf(oldout);
-    std::cerr.rdbuf(olderr);
-    return status;
+    return runcaptured(o).status;
 }
 
 // The window's handlers after its start-up, with the message boxes answered.
