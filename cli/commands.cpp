@@ -222,7 +222,7 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = checkboard(s)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(s)) return refused;
-    const BlankResult r = blankcheck(s);
+    const BlankResult r = blankcheck(s, &f);
     if (r.blank) {
         f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
                     " words read as erased");

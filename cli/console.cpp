@@ -139,6 +139,15 @@ void ConsoleFrontend::progressValue(int value) {
     if (progressLine_) drawProgress(value);
 }
 
+// An erase or a blank check: the bar shows from its first step, 0 % included,
+// since an erase is only a few waits long.
+void ConsoleFrontend::stepsDone(const std::string& label, int done, int total) {
+    if (done <= 0) passStart_ = now_();
+    label_ = label;
+    maximum_ = total;
+    drawProgress(std::min(done, total));
+}
+
 void ConsoleFrontend::drawProgress(int value) {
     if (!progressLine_) return;
     const int percent = maximum_ > 0 ? std::clamp(value * 100 / maximum_, 0, 100) : 0;
@@ -148,7 +157,7 @@ void ConsoleFrontend::drawProgress(int value) {
          << std::string(barWidth - filled, '.') << "] " << percent << '%';
     // The time left, from the pace of the pass so far.
     const double elapsed = now_() - passStart_;
-    if (value < maximum_ && elapsed > 0)
+    if (value > 0 && value < maximum_ && elapsed > 0)
         err_ << ", " << static_cast<long>(std::ceil(elapsed * (maximum_ - value) / value))
              << " s left";
     err_ << "\x1b[K" << std::flush;

@@ -34,6 +34,7 @@ public:
     void fileListAdd(const std::string& line) override;
     void progressMax(int maximum) override;
     void progressValue(int value) override;
+    void stepsDone(const std::string& label, int done, int total) override;
     Answer message(const std::string& text, const std::string& title, Buttons buttons) override;
 
     // A command's own result line: shown quiet or not.

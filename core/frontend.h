@@ -25,6 +25,13 @@ public:
     virtual void progressMax(int maximum) = 0;
     virtual void progressValue(int value) = 0;
 
+    // How far along an erase or a blank check is: `done` of `total` steps.
+    // The progress bar stays Burn's and Verify's, so the window shows
+    // nothing of these; the command line draws them on a terminal.
+    virtual void stepsDone(const std::string& label, int done, int total) {
+        (void)label, (void)done, (void)total;
+    }
+
     // A modal message box. An empty title means the program's own title.
     virtual Answer message(const std::string& text, const std::string& title,
                            Buttons buttons = Buttons::Ok) = 0;

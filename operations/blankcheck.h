@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/frontend.h"
 #include "core/state.h"
 
 struct BlankResult {
@@ -16,5 +17,5 @@ struct BlankResult {
 // Erased is 0x3FFF under the device's mask for program, ID and configuration
 // words, 0xFF for data bytes. The configuration word is read first: a
 // code-protected chip reads zeros and is not blank whatever it holds.
-// Ends with allpinslow.
-BlankResult blankcheck(State& s);
+// Ends with allpinslow. A front end given is told of each word read.
+BlankResult blankcheck(State& s, Frontend* f = nullptr);

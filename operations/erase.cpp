@@ -19,6 +19,10 @@ void say(Frontend& f, const char* line) {
     f.statusRepaint();
 }
 
+// The whole chip, then program memory, then data memory.
+constexpr int erasesteps = 3;
+void step(Frontend& f, int done) { f.stepsDone("Erasing", done, erasesteps); }
+
 // A bulk erase takes no data of its own: the word is loaded first (the chip
 // erases to the latched value), then the erase command alone, then the
 // programming cycle that carries it out.
@@ -43,7 +47,7 @@ bool erasechip(State& s, Frontend& f) {
         say(f, "configuration, ");
         say(f, "program,");
         say(f, "data...");
-        erasewhole(s, currentchip(s));
+        erasewhole(s, currentchip(s), &f);
         f.statusAdd("DONE.");
         noteunreachableport(s, f);
         return true;
@@ -53,6 +57,7 @@ bool erasechip(State& s, Frontend& f) {
     f.statusClear();
     f.statusAdd("Commanding PIC to erase ID,");
     say(f, "configuration, ");
+    step(f, 0);
 
     // With the counter on the configuration word, this erases the whole chip
     // and lifts code protection.
@@ -67,9 +72,12 @@ bool erasechip(State& s, Frontend& f) {
     sendcmd(s, erasesetup2);
 
     say(f, "program,");
+    step(f, 1);
     bulkerase(s, s.cmdloadprog, s.cmderaseprog);
     say(f, "data...");
+    step(f, 2);
     bulkerase(s, s.cmdloaddata, s.cmderasedata);
+    step(f, erasesteps);
 
     allpinslow(s);
     f.statusAdd("DONE.");

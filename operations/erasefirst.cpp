@@ -115,7 +115,34 @@ void writeword(State& s, const WriteCycle& c, uint8_t loadcommand, int16_t word)
     writecycle(s, c);
 }
 
-void erasewhole(State& s, const ChipRow& row) {
+namespace {
+
+// How many waits each way of erasing takes.
+int erasewaits(EraseMethod m) {
+    switch (m) {
+    case EraseMethod::cpsequence84:
+    case EraseMethod::cpsequence62x: return 3;
+    case EraseMethod::bulk62xa: return 2;
+    case EraseMethod::chiperase81x:
+    case EraseMethod::bulk716: return 1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void erasewhole(State& s, const ChipRow& row, Frontend* f) {
+    const int total = erasewaits(row.erase);
+    int done = 0;
+    // Before each wait, and once all are over.
+    const auto step = [&] {
+        if (f) f->stepsDone("Erasing", done, total);
+        ++done;
+    };
+    const auto erasewait = [&] {
+        step();
+        waitmicro(row.erasewaitus);
+    };
     vppreset(s);
     switch (row.erase) {
     case EraseMethod::cpsequence84:
@@ -127,12 +154,14 @@ void erasewhole(State& s, const ChipRow& row) {
         sendcmd(s, erasesetup1);
         sendcmd(s, erasesetup2);
         sendcmd(s, 8);
-        waitmicro(row.erasewaitus);
+        erasewait();
         sendcmd(s, erasesetup1);
         sendcmd(s, erasesetup2);
         writeword(s, {s.cmderaseprog, 0, 0, 0}, s.cmdloadprog, 0x3FFF);
+        step();
         writecycle(s, {8, 0, row.erasewaitus, 0});
         writeword(s, {s.cmderasedata, 0, 0, 0}, s.cmdloaddata, 0x3FFF);
+        step();
         writecycle(s, {8, 0, row.erasewaitus, 0});
         break;
     case EraseMethod::bulk62xa:
@@ -140,22 +169,23 @@ void erasewhole(State& s, const ChipRow& row) {
         // configuration word go too, which lifts CP and CPD.
         loadconfig(s);
         sendcmd(s, s.cmderaseprog);
-        waitmicro(row.erasewaitus);
+        erasewait();
         sendcmd(s, s.cmderasedata);
-        waitmicro(row.erasewaitus);
+        erasewait();
         break;
     case EraseMethod::chiperase81x:
         loadconfig(s);
         sendcmd(s, chiperase);
-        waitmicro(row.erasewaitus);
+        erasewait();
         break;
     case EraseMethod::bulk716:
         loadconfig(s);
         sendcmd(s, s.cmderaseprog);
-        waitmicro(row.erasewaitus);
+        erasewait();
         break;
     }
     allpinslow(s);
+    step();
 }
 
 bool burnerasefirst(State& s, Frontend& f) {

@@ -24,8 +24,8 @@ void writecycle(State& s, const WriteCycle& c);
 void writeword(State& s, const WriteCycle& c, uint8_t loadcommand, int16_t word);
 
 // Erases the whole chip the row's way, code and data protection included,
-// and leaves programming mode.
-void erasewhole(State& s, const ChipRow& row);
+// and leaves programming mode. A front end given is told of each wait.
+void erasewhole(State& s, const ChipRow& row, Frontend* f = nullptr);
 
 // The whole burn; true when every word read back as written. Ends with
 // allpinslow.

@@ -40,6 +40,13 @@ for region in "Program memory" "ID memory" "Data memory" "Configuration memory";
     grep -qF "$region: Programming... [##############################] 100%" tty.txt || fail "$region: no total"
 done
 grep -qE "Program memory: Programming\.\.\. \[#*\.+\] [0-9]+%, [0-9]+ s left" tty.txt || fail "no time left"
+# Erase and blank check show theirs too, from 0 % to the whole.
+script -qec "'$prog' --simulate erase --yes && '$prog' --simulate blank-check" /dev/null </dev/null >tty.txt 2>&1 ||
+    fail "erase and blank check on a terminal failed"
+for bar in "Erasing [......" "Erasing [##############################] 100%" \
+           "Blank check [##############################] 100%"; do
+    grep -qF "$bar" tty.txt || fail "no '$bar'"
+done
 
 case="completion"
 completions() {

@@ -211,6 +211,30 @@ TEST(CliConsole, ProgressIsOneRedrawnLineClearedBeforeOtherOutput) {
     EXPECT_EQ(out.str(), "Program memory: \nProgramming...\nSUCCESS!\n");
 }
 
+TEST(CliConsole, EraseAndBlankCheckStepsShowFromZeroAndReachTheirTotal) {
+    std::ostringstream out, err;
+    ConsoleFrontend f(out, err, true, false, nullptr);
+    double now = 0;
+    f.setclock([&] { return now; });
+    f.statusAdd("configuration, ");
+    f.stepsDone("Erasing", 0, 3);  // no pace yet: no time left
+    now = 2;
+    f.stepsDone("Erasing", 1, 3);
+    f.statusAdd("program,");  // a line takes the bar off first
+    f.stepsDone("Erasing", 3, 3);
+    f.finish();
+    EXPECT_EQ(err.str(),
+              "\rErasing [..............................] 0%\x1b[K"
+              "\rErasing [#########.....................] 33%, 4 s left\x1b[K\r\x1b[K"
+              "\rErasing [##############################] 100%\x1b[K\r\x1b[K");
+    EXPECT_EQ(out.str(), "configuration, \nprogram,\n");
+
+    std::ostringstream qout, qerr;
+    ConsoleFrontend quiet(qout, qerr, true, false, nullptr, true);
+    quiet.stepsDone("Blank check", 5, 10);
+    EXPECT_EQ(qerr.str(), "");
+}
+
 TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
     std::ostringstream out, err;
     ConsoleFrontend q(out, err, true, true, nullptr, true);

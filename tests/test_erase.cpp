@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/startup.h"
+#include "devices/select.h"
+#include "operations/blankcheck.h"
 #include "operations/erase.h"
 #include "operations/program.h"
 #include "support/recorder.h"
@@ -83,9 +85,10 @@ TEST_F(Erase, ConfirmedEraseWipesAProtectedChipWithLoadEraseBeginForEachBulkEras
     EXPECT_EQ(rec.events, (std::vector<std::string>{
                               "box *ERASE*: Are you sure you want to erase the PIC?",
                               "status clear", "status add Commanding PIC to erase ID,",
-                              "status add configuration, ", "status repaint",
-                              "status add program,", "status repaint",
-                              "status add data...", "status repaint", "status add DONE."}));
+                              "status add configuration, ", "status repaint", "Erasing 0/3",
+                              "status add program,", "status repaint", "Erasing 1/3",
+                              "status add data...", "status repaint", "Erasing 2/3",
+                              "Erasing 3/3", "status add DONE."}));
     EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7, 7, 7, 7}));
     EXPECT_EQ(b.timingFaults(), 0);
     EXPECT_EQ(b.inProgrammingMode(), 0);
@@ -136,6 +139,40 @@ TEST_F(Erase, ProtectedChipFailsAtZeroUntilErased) {
     EXPECT_EQ(sim::board().read(0, 15), 0x280F);
     EXPECT_EQ(sim::board().read(3, 0), 0x5A);
     EXPECT_EQ(sim::board().read(2, 0), 0x000D);
+}
+
+// Each way of erasing tells its steps, one before each wait and one at the
+// end; the blank check after it, one a word.
+TEST_F(Erase, EveryWayOfErasingCountsItsWaitsAndTheBlankCheckItsWords) {
+    const struct {
+        const char* chip;
+        int kind, waits;
+    } chips[] = {{"16F628", ZAVSIM_16F628, 3}, {"16F628A", ZAVSIM_16F628A, 2},
+                 {"16F88", ZAVSIM_16F88, 1}, {"16F716", ZAVSIM_16F716, 1}};
+    for (const auto& c : chips) {
+        sim::board().setChip(c.kind);
+        sim::board().write(0, 5, 0x1234);
+        selectchip(s, *findchip(c.chip));
+        rec = Recorder{};
+        ASSERT_TRUE(erase(Answer::Yes)) << c.chip;
+        std::vector<std::string> steps;
+        for (const auto& e : rec.events)
+            if (e.rfind("Erasing ", 0) == 0) steps.push_back(e);
+        std::vector<std::string> expected;
+        for (int i = 0; i <= c.waits; ++i)
+            expected.push_back("Erasing " + std::to_string(i) + "/" + std::to_string(c.waits));
+        EXPECT_EQ(steps, expected) << c.chip;
+        EXPECT_EQ(rec.events.back(), "status add DONE.") << c.chip;
+
+        rec = Recorder{};
+        const BlankResult r = blankcheck(s, &rec);
+        EXPECT_TRUE(r.blank) << c.chip;
+        const std::string all = std::to_string(r.words);
+        EXPECT_EQ(rec.events.front(), "Blank check 0/" + all) << c.chip;
+        EXPECT_EQ(rec.events.back(), "Blank check " + all + "/" + all) << c.chip;
+        EXPECT_EQ(rec.events.size(), static_cast<size_t>(r.words) + 1) << c.chip;
+    }
+    sim::board().setChip(ZAVSIM_16F84);
 }
 
 }  // namespace

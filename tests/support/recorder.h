@@ -40,6 +40,9 @@ public:
         progressValues.push_back(value);
         if (onProgress) onProgress(value);
     }
+    void stepsDone(const std::string& label, int done, int total) override {
+        events.push_back(label + " " + std::to_string(done) + "/" + std::to_string(total));
+    }
     Answer message(const std::string& text, const std::string& title, Buttons buttons) override {
         boxes.push_back({text, title, buttons});
         events.push_back("box " + title + ": " + text);
