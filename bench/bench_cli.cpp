@@ -35,6 +35,7 @@
 #include "core/startup.h"
 #include "image/hexreader.h"
 #include "bench/benchsupport.h"
+#include "bench/maxhex.h"
 
 namespace fs = std::filesystem;
 
@@ -43,51 +44,11 @@ namespace {
 using bench::Quiet;
 using bench::simexport;
 
-// The image of the maximal file, the same in the file and in the chip.
-int16_t programword(int i) { return static_cast<int16_t>((i * 7 + 3) & 0x3FFF); }
-int16_t idword(int i) { return static_cast<int16_t>(i + 1); }
-constexpr int16_t configword = 0x3FF1;
-int16_t databyte(int k) { return static_cast<int16_t>((k * 13 + 5) & 0xFF); }
-
-std::string hex2(int v) {
-    char b[3];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
-
-std::string record(int address, const std::vector<int16_t>& words) {
-    std::vector<int> bytes = {static_cast<int>(words.size() * 2), address >> 8, address & 0xFF, 0};
-    for (int16_t w : words) {
-        bytes.push_back(w & 0xFF);
-        bytes.push_back((w >> 8) & 0xFF);
-    }
-    int sum = 0;
-    std::string line = ":";
-    for (int b : bytes) {
-        sum += b;
-        line += hex2(b);
-    }
-    return line + hex2(-sum) + "\n";
-}
-
-// Every region full, in 16-byte records as gpasm writes them.
-void writemaxhex(const std::string& path) {
-    std::ofstream out(path);
-    out << ":020000040000FA\n";
-    for (int a = 0; a < 1024; a += 8) {
-        std::vector<int16_t> w;
-        for (int i = a; i < a + 8; ++i) w.push_back(programword(i));
-        out << record(a * 2, w);
-    }
-    out << record(0x4000, {idword(0), idword(1), idword(2), idword(3)});
-    out << record(0x400E, {configword});
-    for (int k = 0; k < 64; k += 8) {
-        std::vector<int16_t> w;
-        for (int i = k; i < k + 8; ++i) w.push_back(databyte(i));
-        out << record(0x4200 + k * 2, w);
-    }
-    out << ":00000001FF\n";
-}
+using bench::configword;
+using bench::databyte;
+using bench::idword;
+using bench::programword;
+using bench::writemaxhex;
 
 struct Sample {
     double wallMs = 0;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/benchsupport.h"
+#include "bench/maxhex.h"
 #include "cli/commands.h"
 #include "tests/support/runcli.h"
 #include "devices/chiptable.h"
@@ -41,28 +42,8 @@ const Chip chips[] = {{"16F628", ZAVSIM_16F628}, {"16F648A", ZAVSIM_16F648A},
                       {"16F819", ZAVSIM_16F819}, {"16F88", ZAVSIM_16F88},
                       {"16F716", ZAVSIM_16F716}};
 
-std::string hex2(int v) {
-    char b[3];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
-
-std::string record(int address, const std::vector<int>& words) {
-    std::vector<int> bytes = {static_cast<int>(words.size() * 2), address >> 8, address & 0xFF, 0};
-    for (int w : words) {
-        bytes.push_back(w & 0xFF);
-        bytes.push_back(w >> 8);
-    }
-    int sum = 0;
-    std::string line = ":";
-    for (int b : bytes) {
-        sum += b;
-        line += hex2(b);
-    }
-    return line + hex2(-sum) + "\n";
-}
-
-int programword(int i) { return (i * 7 + 3) & 0x3FFF; }
+using bench::programword;
+const auto record = bench::hexrecord;
 
 // Every word of the chip in use; the configuration leaves protection off.
 std::string fullfile(const ChipRow& row) {

@@ -24,45 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/maxhex.h"
+
 namespace {
 
 constexpr double FIXED_WAITS_MS = 1093 * 7 + 3 * 14;
 
-// One Intel HEX data record.
-std::string record(int address, const std::vector<int>& words) {
-    std::vector<int> bytes = {static_cast<int>(words.size() * 2), address >> 8, address & 0xFF, 0};
-    for (int w : words) {
-        bytes.push_back(w & 0xFF);
-        bytes.push_back((w >> 8) & 0xFF);
-    }
-    int sum = 0;
-    std::string line = ":";
-    char hex[3];
-    for (int b : bytes) {
-        sum += b;
-        std::snprintf(hex, sizeof hex, "%02X", b & 0xFF);
-        line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", -sum & 0xFF);
-    return line + hex + "\n";
-}
-
-// Every word of every region, each different.
-void writemaxhex(const std::string& path) {
-    std::ofstream out(path);
-    for (int a = 0; a < 1024; a += 8) {
-        std::vector<int> w;
-        for (int i = a; i < a + 8; ++i) w.push_back((i * 7 + 3) & 0x3FFF);
-        out << record(a * 2, w);
-    }
-    out << record(0x4000, {1, 2, 3, 4}) << record(0x400E, {0x3FF1});
-    for (int k = 0; k < 64; k += 8) {
-        std::vector<int> w;
-        for (int i = k; i < k + 8; ++i) w.push_back((i * 13 + 5) & 0xFF);
-        out << record(0x4200 + k * 2, w);
-    }
-    out << ":00000001FF\n";
-}
+using bench::writemaxhex;
 
 // Processes that keep a processor each busy while they live.
 class Busy {

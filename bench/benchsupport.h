@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/maxhex.h"
 #include "boardsim/boardsim.h"
 #include "core/binding.h"
 #include "core/frontend.h"
@@ -47,12 +48,12 @@ public:
     }
 };
 
-// Every word of every region in use, different from its neighbours.
+// The maximal file's image, as if it had been loaded.
 inline void fillimage(State& s) {
-    for (int i = 0; i < 1024; ++i) s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + 1) & 0x3FFF);
-    for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x100 + i);
-    for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>(i * 37 & 0xFF);
-    s.configmem[0] = 0x3FF1;
+    for (int i = 0; i < 1024; ++i) s.progmem[i] = programword(i);
+    for (int i = 0; i < 4; ++i) s.idmem[i] = idword(i);
+    for (int i = 0; i < 64; ++i) s.datamem[i] = databyte(i);
+    s.configmem[0] = configword;
     s.progused = 1024;
     s.idused = 4;
     s.configused = 1;

@@ -240,7 +240,9 @@ TEST_F(SimBoardReset, TheCaptureHasAVddWireWhereTheBoardSwitchesIt) {
         const std::string text{std::istreambuf_iterator<char>(in), {}};
         EXPECT_EQ(text.find("$var wire 1 w vdd $end") != std::string::npos, std::string(name) != "original");
         // Power down: VDD falls before Vpp, both after the clock and data.
-        if (std::string(name) == "tait-classic") EXPECT_LT(text.rfind("\n0w\n"), text.rfind("\n0v\n"));
+        if (std::string(name) == "tait-classic") {
+            EXPECT_LT(text.rfind("\n0w\n"), text.rfind("\n0v\n"));
+        }
     }
     capture::board(originalwiring());
 }
@@ -312,7 +314,9 @@ TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
         s.vppfirst = true;
         vppreset(s);
         EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
-        if (switches) EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
+        if (switches) {
+            EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
+        }
         allpinslow(s);
         if (!switches) continue;
         // Such a board burns, verifies and erases the chip in that order.

@@ -774,8 +774,11 @@ TEST_F(Operations, TornDownDuringEachQuestion) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     w.reset();
     // The question comes before the port is touched: Vpp never rose.
-    for (const auto& write : sim::writes())
-        if (write.port == 0x27A) EXPECT_EQ(write.value & 0x04, 0x04);
+    for (const auto& write : sim::writes()) {
+        if (write.port == 0x27A) {
+            EXPECT_EQ(write.value & 0x04, 0x04);
+        }
+    }
     EXPECT_EQ(sim::board().inProgrammingMode(), 0);
     EXPECT_EQ(sim::board().read(0, 0), word0);
     for (const int command : sim::commands()) EXPECT_NE(command, 9) << "an erase was sent";
