@@ -46,6 +46,10 @@ public:
         sleptMs += ms;
         platform::realWaits().sleepMs(ms);
     }
+    void sleepMsSince(int64_t sinceNs, int ms) override {
+        sleptMs += ms;
+        platform::realWaits().sleepMsSince(sinceNs, ms);
+    }
 };
 
 // The maximal file's image, as if it had been loaded.

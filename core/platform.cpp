@@ -73,14 +73,15 @@ public:
     void holdUntil(int64_t deadlineNs) override {
         while (nowNs() < deadlineNs) relax();
     }
-    void sleepMs(int milliseconds) override {
+    void sleepMs(int milliseconds) override { sleepMsSince(nowNs(), milliseconds); }
+    void sleepMsSince(int64_t sinceNs, int milliseconds) override {
         static thread_local const bool prompt = wakepromptly();  // once per thread
         (void)prompt;
         // An absolute deadline, so a signal that interrupts the sleep does not
         // shorten the chip's programming cycle. Waking takes the system about
         // 0.1 ms (more on a busy machine), a thousand times in a burn: the
         // sleep ends a little early and the clock is watched for the rest.
-        const int64_t deadline = nowNs() + milliseconds * 1'000'000LL;
+        const int64_t deadline = sinceNs + milliseconds * 1'000'000LL;
         const int64_t wake = deadline - WAKE_EARLY_NS;
         const timespec until{static_cast<time_t>(wake / 1'000'000'000),
                              static_cast<long>(wake % 1'000'000'000)};

@@ -18,6 +18,14 @@ struct Waits {
     // time slice a sleep or a yield may cost under load.
     virtual void holdUntil(int64_t deadlineNs) = 0;
     virtual void sleepMs(int milliseconds) = 0;  // at least that long
+    // Sleep until `milliseconds` have passed since `sinceNs`, a reading of
+    // nowNs(): what the thread did after that reading (handing the window
+    // its progress, say) falls inside the sleep instead of lengthening it.
+    // Waits that keep no clock of their own sleep the whole time from now.
+    virtual void sleepMsSince(int64_t sinceNs, int milliseconds) {
+        (void)sinceNs;
+        sleepMs(milliseconds);
+    }
 };
 
 // The real waits: CLOCK_MONOTONIC, a busy wait on it, and a sleep on it that

@@ -7,6 +7,7 @@
 
 #include "core/binding.h"
 #include "core/lines.h"
+#include "core/platform.h"
 #include "support/portlog.h"
 #include "support/simboard.h"
 
@@ -117,6 +118,24 @@ TEST_F(Lines, DelayHoldsUntilAMicrosecondAfterTheLastLineChange) {
     delay(10);
     EXPECT_EQ(sim::nowNs(), next + 6000);
     EXPECT_EQ(sim::holds(), 4);
+}
+
+// The real sleep lasts its full length from the moment given, and no longer
+// from the call: a programming cycle whose sleep the window's hand-over
+// delayed does not last that much longer.
+TEST(RealWaits, ASleepCountsFromTheMomentGiven) {
+    platform::Waits& real = platform::realWaits();
+    int64_t start = real.nowNs();
+    real.sleepMs(3);
+    EXPECT_GE(real.nowNs() - start, 3'000'000);
+
+    start = real.nowNs() - 2'000'000;  // 2 ms ago
+    real.sleepMsSince(start, 5);
+    EXPECT_GE(real.nowNs() - start, 5'000'000);
+
+    start = real.nowNs();
+    real.sleepMsSince(start - 10'000'000'000, 2000);  // over long ago
+    EXPECT_LT(real.nowNs() - start, 1'000'000'000);   // not two seconds from now
 }
 
 TEST_F(Lines, DatainReadsStatusAtBasePlusOne) {

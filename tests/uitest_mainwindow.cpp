@@ -728,6 +728,41 @@ TEST_F(Operations, DuringABurnTheWindowLivesAndKeepsNoInputForLater) {
     for (const char* name : locked) EXPECT_TRUE(get<QWidget>(*w, name)->isEnabled()) << name;
 }
 
+// The window's bar steps are handed over as a sleep begins, and waking the
+// window's thread may cost the worker the processor: each sleep counts from
+// a clock reading taken before the hand-over (the hand-over reads the clock
+// too). The clock here runs one nanosecond further at each reading, so a
+// reading taken after the hand-over would be the last one.
+TEST_F(Operations, EachWordsSleepCountsFromBeforeTheBarStepIsHandedOver) {
+    struct Readings : platform::Waits {
+        platform::Waits& inner = platform::waits();
+        std::atomic<int64_t> reads{0}, last{0};
+        std::atomic<int> plain{0}, beforehandover{0};
+        Readings() { platform::installWaits(this); }
+        ~Readings() override { platform::installWaits(&inner); }
+        int64_t nowNs() override { return last = inner.nowNs() + ++reads; }
+        void holdUntil(int64_t deadlineNs) override { inner.holdUntil(deadlineNs - reads); }
+        void sleepMs(int ms) override {
+            ++plain;
+            inner.sleepMs(ms);
+        }
+        void sleepMsSince(int64_t sinceNs, int ms) override {
+            if (sinceNs < last) ++beforehandover;
+            inner.sleepMs(ms);
+        }
+    };
+    {
+        Readings readings;
+        click("bProgramar");
+        settle(*w);
+        EXPECT_EQ(readings.plain, 0);
+        EXPECT_GE(readings.beforehandover, 1024);
+    }
+    EXPECT_EQ(status(), burnsuccess);
+    expectburnt(1024);
+    EXPECT_EQ(sim::board().timingFaults(), 0);
+}
+
 TEST_F(Operations, EscapeStopsABurnAtTheNextWordAndTheNextBurnCompletes) {
     during("bProgramar", 100, [&] { escape(); });  // in word 97's programming cycle
     expectidle();
