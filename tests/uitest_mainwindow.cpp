@@ -742,22 +742,16 @@ TEST_F(Operations, EachWordsSleepCountsFromBeforeTheBarStepIsHandedOver) {
         ~Readings() override { platform::installWaits(&inner); }
         int64_t nowNs() override { return last = inner.nowNs() + ++reads; }
         void holdUntil(int64_t deadlineNs) override { inner.holdUntil(deadlineNs - reads); }
-        void sleepMs(int ms) override {
-            ++plain;
-            inner.sleepMs(ms);
-        }
+        void sleepMs(int ms) override { ++plain; inner.sleepMs(ms); }
         void sleepMsSince(int64_t sinceNs, int ms) override {
-            if (sinceNs < last) ++beforehandover;
+            beforehandover += sinceNs < last;
             inner.sleepMs(ms);
         }
-    };
-    {
-        Readings readings;
-        click("bProgramar");
-        settle(*w);
-        EXPECT_EQ(readings.plain, 0);
-        EXPECT_GE(readings.beforehandover, 1024);
-    }
+    } readings;
+    click("bProgramar");
+    settle(*w);
+    EXPECT_EQ(readings.plain, 0);
+    EXPECT_GE(readings.beforehandover, 1024);
     EXPECT_EQ(status(), burnsuccess);
     expectburnt(1024);
     EXPECT_EQ(sim::board().timingFaults(), 0);
