@@ -472,11 +472,8 @@ void MainWindow::windowRepaint() {
 // would wake the window's thread in the middle of the word's bit traffic,
 // and the repaint would take the processor from the worker (the scheduler
 // puts a thread it wakes beside the one that woke it): about 1 % of a burn.
-// So the steps wait for the worker's next sleep, which counts from before
-// the hand-over and which the window's thread may then fill (the woken
-// thread still preempts the worker there, so without that the sleep would
-// start the repaint's length late, 1 % again), or for the operation's next
-// other call; only the latest
+// So the steps wait for the worker's next sleep, which the window's thread
+// may then fill, or for the operation's next other call; only the latest
 // maximum and value count. A pass without sleeps (Verify, a dump) still
 // sends them every 20 ms.
 class MainWindow::ProgressWaits : public platform::Waits {
@@ -491,9 +488,10 @@ public:
     }
     int64_t nowNs() override { return inner_.nowNs(); }
     void holdUntil(int64_t deadlineNs) override { inner_.holdUntil(deadlineNs); }
-    // The sleep counts from before the hand-over: waking the window's thread
-    // may cost the worker the processor for the repaint's length (about
-    // 70 µs, a thousand times in a burn), and that time is the chip's too.
+    // The sleep counts from before the hand-over: the woken window's thread
+    // still takes the processor from the worker for the repaint's length
+    // (about 70 µs, a thousand times in a burn, 1 % again), and that time
+    // is part of the chip's programming cycle.
     void sleepMs(int milliseconds) override {
         const int64_t since = inner_.nowNs();
         w_.flushprogress();
