@@ -36,10 +36,13 @@
 #include "image/hexreader.h"
 #include "bench/benchsupport.h"
 #include "bench/maxhex.h"
+#include "bench/median.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using bench::median;
 
 using bench::Quiet;
 using bench::simexport;
@@ -177,12 +180,6 @@ Sample sample(const std::string& op, const std::string& dir, const std::string& 
     // 2 x 7 ms, and 7 ms per programmed word.
     if (onlychanged) s.waitMs = 3 * 14 + (op == "only-changed" ? 4 * 7 : 0);
     return s;
-}
-
-template <typename T>
-T median(std::vector<T> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace

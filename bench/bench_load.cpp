@@ -25,12 +25,14 @@
 #include <vector>
 
 #include "bench/maxhex.h"
+#include "bench/median.h"
 
 namespace {
 
-constexpr double FIXED_WAITS_MS = 1093 * 7 + 3 * 14;
-
+using bench::median;
 using bench::writemaxhex;
+
+constexpr double FIXED_WAITS_MS = 1093 * 7 + 3 * 14;
 
 // Processes that keep a processor each busy while they live.
 class Busy {
@@ -97,11 +99,6 @@ Run burn(const std::string& dir, bool vcd) {
               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return r;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace

@@ -33,6 +33,7 @@
 
 #include "bench/benchsupport.h"
 #include "bench/maxhex.h"
+#include "bench/median.h"
 #include "core/platform.h"
 #include "operations/program.h"
 #include "ui/mainwindow.h"
@@ -40,6 +41,8 @@
 extern char** environ;
 
 namespace {
+
+using bench::median;
 
 constexpr int base = 0x278;
 
@@ -155,12 +158,6 @@ Figures commandline(const std::string& hexfile, long long waitMs) {
     f.failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
     posix_spawn_file_actions_destroy(&quiet);
     return f;
-}
-
-template <typename T>
-T median(std::vector<T> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 void report(const char* label, const std::vector<Figures>& runs) {
