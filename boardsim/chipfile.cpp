@@ -95,7 +95,7 @@ bool region(Reader& r, const char* name, unsigned count, unsigned limit, uint16_
             std::string& why) {
     unsigned n = 0;
     if (!r.keyword(name, why)) return false;
-    if (!r.number(10, 4096, n, why)) return false;
+    if (!r.number(10, 8192, n, why)) return false;
     if (n != count) {
         why = r.where() + "'" + name + "' holds " + std::to_string(n) + " words, the chip has " +
               std::to_string(count);
@@ -118,7 +118,7 @@ const char* kindName(int kind) {
 
 std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     std::string out;
-    out.reserve(24576);
+    out.reserve(48 * 1024);
     out += HEADER;
     out += "\nchip ";
     out += kindName(kind);
@@ -131,6 +131,10 @@ std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     const uint16_t config[2] = {cells.config, cells.config2};
     out += "config " + std::to_string(configWords(kind)) + "\n";
     putWords(out, config, configWords(kind), 4);
+    if (hasCalibrationWord(kind)) {
+        out += "calibration 1\n";
+        putWords(out, &cells.calibration, 1, 4);
+    }
     const int bytes = dataBytes(kind);
     out += "data " + std::to_string(bytes) + "\n";
     uint16_t data[256];
@@ -175,6 +179,7 @@ bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protec
     if (!region(r, "program", programWords(kind), 0x3FFF, c.program.data(), why) ||
         !region(r, "id", 4, 0x3FFF, c.id.data(), why) ||
         !region(r, "config", configWords(kind), 0x3FFF, config, why) ||
+        (hasCalibrationWord(kind) && !region(r, "calibration", 1, 0x3FFF, &c.calibration, why)) ||
         !region(r, "data", bytes, 0xFF, data, why) || !r.keyword("end", why))
         return false;
     if (!r.atEnd()) {

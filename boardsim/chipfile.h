@@ -15,7 +15,10 @@
 //   end
 //
 // Each chip has its own sizes: "program 2048", "config 2" (CONFIG2 after the
-// configuration word on the 16F87/88), "data 128", "data 0" (the 16F716).
+// configuration word on the 16F87/88 and 16F88x), "data 128", "data 0" (the
+// 16F716). A chip with a calibration word in configuration space has
+// "calibration 1" and the word between config and data; the 12F629's OSCCAL
+// and band-gap bits are in its program memory and configuration word.
 #pragma once
 #include <string>
 
