@@ -696,7 +696,9 @@ void Chip::writeNewer(uint32_t pc, uint16_t value, bool programOnly) {
                                                                            : nullptr;
         if (!cell) return;  // reserved or the device ID: ignored
         const uint16_t v = programOnly ? (*cell & value) : value;
-        *cell = off == 7 ? storedConfig(kind_, v) : off == 8 ? storedConfig2(kind_, v) : v;
+        *cell = cell == &cells_.config    ? storedConfig(kind_, v)
+                : cell == &cells_.config2 ? storedConfig2(kind_, v)
+                                          : v;
         dirty = true;
         event(EV_WRITTEN, static_cast<int>(0x2000 + off));
         return;
