@@ -6,6 +6,7 @@
 // the chips' documents again, not taken from the board's table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "boardsim/chip.h"
@@ -148,6 +149,273 @@ TEST_F(Midrange, EveryChipByItsOwnFigures) {
                   osccal ? Ints({0x3FFF, 3}) : Ints({r.calAt ? r.cal : -1, -1}));
         EXPECT_EQ(faults(), Ints{});
     }
+}
+
+// CP1:CP0 twice, bits 13:12 and 5:4, a 0 in either copy counting: only the
+// protected range reads 0. The 870-872 know no partial pattern.
+TEST_F(Midrange, F87xPartialProtectionReadsZeroOnlyInItsRange) {
+    const struct {
+        int kind, words, config, from;
+    } cases[] = {
+        {ZAVSIM_16F877, 8192, 0x1BDF, 0x1000}, {ZAVSIM_16F877, 8192, 0x3BEF, 0x1F00},
+        {ZAVSIM_16F877, 8192, 0x2BDF, 0},      {ZAVSIM_16F877, 8192, 0x0BCF, 0},
+        {ZAVSIM_16F877, 8192, 0x3BFF, 8192},   {ZAVSIM_16F873, 4096, 0x2BFF, 0x0F00},
+        {ZAVSIM_16F874, 4096, 0x1BFF, 0x0800}, {ZAVSIM_16F870, 2048, 0x1BDF, 0},
+        {ZAVSIM_16F872, 2048, 0x3BEF, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.config));
+        chip(c.kind, {{CONFIG, 0, c.config}});
+        for (int i = 0; i < c.words; ++i) b().write(PROGRAM, i, 0x0AAA);
+        if (c.from == c.words)
+            run("+ i" + std::to_string(c.words - 1) + " 4=0AAA -");
+        else if (c.from)
+            run("+ i" + std::to_string(c.from - 1) + " 4=0AAA i1 4=0000 -");
+        else
+            run("+ 4=0000 -");
+        EXPECT_EQ(b().isProtected(), c.from < c.words);
+    }
+    // Writes land below the range only; ID and configuration words and the
+    // program-space erase are refused while any protection holds; the data
+    // memory stays open without CPD. On the configuration word the 1/7
+    // sequence clears everything.
+    chip(ZAVSIM_16F877, {{CONFIG, 0, 0x1BDF}, {PROGRAM, 0x1000, 0x0BBB}, {DATA, 1, 0x11}});
+    run("+ i4095 2:0555 24 w4 4=0555 i1 2:0666 24 w4 4=0000 i1 5=11 3:22 8 w8 2:3FFF 1 7 8 w8 1 7");
+    run("- + 0:0123 8 w8 4=3FFF i7 2:3BFF 8 w8 4=1BDF -");
+    EXPECT_EQ(Ints({b().read(PROGRAM, 0x0FFF), b().read(PROGRAM, 0x1000), b().read(DATA, 1)}),
+              Ints({0x0555, 0x0BBB, 0x22}));
+    EXPECT_EQ(written(), Ints({0x0FFF, 0x2101}));
+    run("+ 0:3FFF i7 1 7 8 w8 1 7 -");
+    EXPECT_EQ(Ints({b().read(PROGRAM, 0x1000), b().read(CONFIG, 0), b().isProtected()}), Ints({0x3FFF, 0x3BFF, 0}));
+    EXPECT_EQ(written().back(), ZAVSIM_ERASED_CHIP);
+    // CPD alone closes data memory and its 1/7 erase.
+    chip(ZAVSIM_16F876, {{CONFIG, 0, 0x3AFF}, {DATA, 0, 0x44}, {PROGRAM, 0, 0x0100}});
+    run("+ 5=0000 3:3FFF 1 7 8 w8 1 7 4=0100 2:3FFF 1 7 8 w8 1 7 4=3FFF -");
+    EXPECT_EQ(b().read(DATA, 0), 0x44);
+    EXPECT_EQ(faults(), Ints{});
+}
+
+// A calibration word of the configuration space survives a bulk erase
+// issued from 0x2000 or from the word before it, even on a protected chip,
+// and goes with one issued on it; it can then be written back.
+TEST_F(Midrange, TheCalibrationWordFollowsTheCounterOfTheErase) {
+    const struct {
+        int kind, at, factory;
+        const char* write;
+    } cases[] = {{ZAVSIM_16F887, 0x2009, 0x2A57, "8 w3"},
+                 {ZAVSIM_12F683, 0x2008, 0x1FA6, "8 w3"},
+                 {ZAVSIM_16F610, 0x2008, 0x1E88, "24 w3 10 w0.1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.at));
+        const std::string onIt = " i" + std::to_string(c.at - 0x2000);
+        const std::string before = " i" + std::to_string(c.at - 0x2001);
+        chip(c.kind);
+        b().setProtected(1);
+        run("+ 0:3FFF 9 w6 - + 0:3FFF" + before + " 9 w6 -");
+        EXPECT_EQ(b().read(CALIBRATION, 0), c.factory);
+        const Ints spared = written();
+        EXPECT_EQ(std::count(spared.begin(), spared.end(), c.at), 0);
+        b().eventClear();
+        run("+ 0:3FFF" + onIt + " 4=" + hex(c.factory) + " 9 w6 4=3FFF");
+        EXPECT_EQ(written().back(), c.at);
+        EXPECT_EQ(b().read(CALIBRATION, 0), 0x3FFF);
+        run("2:" + hex(c.factory) + " " + c.write + " 4=" + hex(c.factory) + " -");
+        EXPECT_EQ(b().read(CALIBRATION, 0), c.factory);
+        b().write(CALIBRATION, 0, 0x1234);
+        run("+ 0:3FFF" + onIt + " 4=1234 -");
+    }
+    EXPECT_EQ(faults(), Ints{});
+}
+
+// OSCCAL (program word 0x3FF, a RETLW) goes with every bulk erase of
+// program memory; the band-gap bits go with the configuration word when the
+// erase is issued from 0x2000. Both can be written back, and a later
+// configuration with BG = 11 (as assemblers write it) cannot set them.
+TEST_F(Midrange, F629OsccalAndBandGapAreLostToABulkErase) {
+    chip(ZAVSIM_12F629);
+    EXPECT_EQ(Ints({b().read(CALIBRATION, 0), b().read(CALIBRATION, 1), b().read(CALIBRATION, 2)}),
+              Ints({0x3494, 2, -1}));
+    run("+ i1023 4=3494 9 w6 4=3FFF - + 0:3FFF i7 4=21FF -");  // from program space: BG stays
+    EXPECT_EQ(Ints({b().read(CALIBRATION, 0), b().read(CALIBRATION, 1)}), Ints({0x3FFF, 2}));
+    run("+ i1023 2:3494 8 w3 4=3494 - + 0:3FFF 9 w6 i7 4=31FF -");
+    EXPECT_EQ(Ints({b().read(PROGRAM, 0x3FF), b().read(CALIBRATION, 1), b().read(CONFIG, 0)}),
+              Ints({0x3FFF, 3, 0x31FF}));
+    run("+ 0:3FFF i7 2:21FF 8 w3 2:3184 8 w3 4=2184 -");
+    EXPECT_EQ(b().read(CALIBRATION, 1), 2);
+    b().write(CALIBRATION, 1, 1);
+    b().write(CALIBRATION, 0, 0x3480);
+    EXPECT_EQ(Ints({b().read(CONFIG, 0), b().read(PROGRAM, 0x3FF)}), Ints({0x1184, 0x3480}));
+    EXPECT_EQ(faults(), Ints{});
+}
+
+// Every timed cycle of the new families cut 10 µs short of the time its
+// chip demands is a timing fault and does nothing; given the time, it works.
+// Cycles that write begin at word or byte 0, erases find 0x0AAA there.
+TEST_F(Midrange, ACycleCutShortOfItsTimeIsATimingFault) {
+    const struct {
+        int kind;
+        const char* script;  // {t}: the wait
+        double ms;
+        int region;  // the cell the cycle changes; -1: the fault only (TDIS)
+        bool erases;
+    } cases[] = {
+        {ZAVSIM_16F877, "2:0000 24 w{t} 6", 4, PROGRAM, false},
+        {ZAVSIM_16F877, "2:0000 8 w{t} 6", 8, PROGRAM, false},
+        {ZAVSIM_16F877, "3:00 8 w{t} 6", 8, DATA, false},
+        {ZAVSIM_16F877, "3:00 24 w{t} 6", 4, DATA, false},
+        {ZAVSIM_16F877, "2:3FFF 1 7 8 w{t} 6", 8, PROGRAM, true},
+        {ZAVSIM_16F877A, "2:0000 24 w{t} 23", 1, PROGRAM, false},
+        {ZAVSIM_16F877A, "2:0000 8 w{t} 6", 10, PROGRAM, false},
+        {ZAVSIM_16F877A, "3:00 8 w{t} 6", 10, DATA, false},
+        {ZAVSIM_16F877A, "31 w{t} 6", 10, PROGRAM, true},
+        {ZAVSIM_16F877A, "9 w{t} 6", 10, PROGRAM, true},
+        {ZAVSIM_16F877A, "11 w{t} 6", 10, DATA, true},
+        {ZAVSIM_16F887, "2:0000 8 w{t} 6", 3, PROGRAM, false},
+        {ZAVSIM_16F887, "3:00 8 w{t} 6", 6, DATA, false},
+        {ZAVSIM_16F887, "2:0000 24 w{t} 10", 2.5, PROGRAM, false},
+        {ZAVSIM_16F887, "3:00 24 w{t} 10", 6, DATA, false},
+        {ZAVSIM_16F887, "2:0000 24 w2.5 10 w{t} 6", 0.1, -1, false},
+        {ZAVSIM_16F887, "9 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_16F887, "11 w{t} 6", 6, DATA, true},
+        {ZAVSIM_16F887, "17 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_12F675, "2:0000 8 w{t} 6", 3, PROGRAM, false},
+        {ZAVSIM_12F675, "3:00 8 w{t} 6", 6, DATA, false},
+        {ZAVSIM_12F675, "2:0000 24 w{t} 10", 2, PROGRAM, false},
+        {ZAVSIM_12F675, "9 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_12F675, "11 w{t} 6", 6, DATA, true},
+        {ZAVSIM_16F690, "2:0000 8 w{t} 6", 3, PROGRAM, false},
+        {ZAVSIM_16F690, "3:00 8 w{t} 6", 6, DATA, false},
+        {ZAVSIM_16F690, "2:0000 24 w{t} 10", 3, PROGRAM, false},
+        {ZAVSIM_16F690, "2:0000 24 w3 10 w{t} 6", 0.1, -1, false},
+        {ZAVSIM_16F690, "9 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_16F690, "11 w{t} 6", 6, DATA, true},
+        {ZAVSIM_16F690, "17 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_12F617, "2:0000 24 w{t} 10", 3, PROGRAM, false},
+        {ZAVSIM_12F617, "2:0000 24 w3 10 w{t} 6", 0.1, -1, false},
+        {ZAVSIM_12F617, "9 w{t} 6", 6, PROGRAM, true},
+        {ZAVSIM_12F617, "17 w{t} 6", 6, PROGRAM, true},
+    };
+    for (const auto& c : cases) {
+        for (const bool cut : {true, false}) {
+            std::string script = c.script;
+            const double wait = cut ? c.ms - 0.01 : c.ms;
+            script.replace(script.find("{t}"), 3, std::to_string(wait));
+            SCOPED_TRACE(script);
+            chip(c.kind);
+            if (c.erases) b().write(c.region, 0, 0x0AAA);
+            const int before = c.region < 0 ? 0 : b().read(c.region, 0);
+            run("+ " + script + " -");
+            EXPECT_EQ(faults(), cut ? Ints{TIMING} : Ints{});
+            if (c.region < 0) continue;
+            const int after = c.erases ? (c.region == DATA ? 0xFF : 0x3FFF) : 0;
+            EXPECT_EQ(b().read(c.region, 0), cut ? before : after);
+        }
+    }
+}
+
+// The board switches no VDD: every entry raises Vpp on a powered chip, and
+// one that runs from its internal oscillator with MCLR tied inside has
+// started its program by then. The 16F87x and 87xA have neither option.
+TEST_F(Midrange, VddFirstEntryIsRefusedWithTheInternalOscillatorAndMclrOff) {
+    const struct {
+        int kind, blank;
+    } chips[] = {{ZAVSIM_16F887, 0x3FFF}, {ZAVSIM_12F629, 0x31FF}, {ZAVSIM_16F684, 0x0FFF},
+                 {ZAVSIM_12F615, 0x03FF}, {ZAVSIM_16F877, 0}, {ZAVSIM_16F877A, 0}};
+    for (const auto& c : chips) {
+        // FOSC 2:0 and MCLRE (bit 5): internal with I/O or CLKOUT and MCLR
+        // off, internal with MCLR on, external RC with MCLR off.
+        const int internalOff = (c.blank & ~0x27) | 4, clkoutOff = (c.blank & ~0x27) | 5;
+        const int internalOn = (c.blank & ~0x07) | 4, externalOff = c.blank & ~0x20;
+        for (const auto& [config, refused] : {std::pair{internalOff, true}, {clkoutOff, true},
+                                              {internalOn, false}, {externalOff, false}}) {
+            SCOPED_TRACE(hex(config));
+            chip(c.kind, {{CONFIG, 0, config}});
+            run("+ 6");
+            const bool refuses = refused && c.blank;
+            EXPECT_EQ(b().inProgrammingMode(), refuses ? 0 : 1);
+            EXPECT_EQ(faults(), refuses ? Ints{BAD_ENTRY} : Ints{});
+            run("-");
+        }
+    }
+}
+
+// Fed VDD and PGM directly: Vpp before VDD always enters; PGM high with
+// LVP set is low-voltage programming, so high-voltage entry fails; chips
+// without LVP ignore PGM.
+TEST(MidrangeEntry, VppFirstAlwaysEntersAndPgmHighBlocksWhereThereIsLvp) {
+    struct Faults : boardsim::Events {
+        void chipEvent(int64_t, int kind, int) override { n += kind == 4; }
+        int n = 0;
+    };
+    const struct {
+        int kind, config;
+        bool vppFirst, pgm, enters;
+    } cases[] = {
+        {ZAVSIM_16F887, 0x3FDC, true, false, true},   {ZAVSIM_16F887, 0x3FDC, false, false, false},
+        {ZAVSIM_16F887, 0x3FFF, false, true, false},  {ZAVSIM_16F887, 0x2FFF, false, true, true},
+        {ZAVSIM_16F877, 0x3BFF, false, true, false},  {ZAVSIM_16F877, 0x3B7F, false, true, true},
+        {ZAVSIM_16F877A, 0x2FCF, false, true, false}, {ZAVSIM_12F675, 0x31DC, true, true, true},
+        {ZAVSIM_12F675, 0x31DC, false, false, false}, {ZAVSIM_16F616, 0x03FF, false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.config));
+        Faults f;
+        boardsim::Chip chip(c.kind, f);
+        chip.setCell(CONFIG, 0, c.config);
+        boardsim::Pins pins{false, false, false, true};
+        pins.vdd = false;
+        pins.pgm = c.pgm;
+        chip.seat(pins);
+        pins.vpp = c.vppFirst;
+        pins.vdd = !c.vppFirst;
+        chip.update(pins, 10'000);
+        pins.vdd = pins.vpp = true;
+        chip.update(pins, 20'000);
+        EXPECT_EQ(chip.inProgrammingMode(), c.enters);
+        EXPECT_EQ(f.n, c.enters ? 0 : 1);
+    }
+}
+
+// Commands a family does not have are unknown commands, and take no frame.
+TEST_F(Midrange, EachFamilyKnowsOnlyItsOwnCommands) {
+    const struct {
+        int kind;
+        const char* codes;
+        size_t count;
+    } cases[] = {{ZAVSIM_16F877, "9 11 10 17 23 31", 6}, {ZAVSIM_16F877A, "1 7 10 17 22", 5},
+                 {ZAVSIM_16F887, "1 7 14 22 23 31", 6},  {ZAVSIM_12F629, "1 7 17 23 31", 5},
+                 {ZAVSIM_16F688, "1 7 22 23 31", 5},     {ZAVSIM_12F615, "3 5 8 11 17", 5},
+                 {ZAVSIM_16F616, "3 5 8 11 23", 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codes);
+        chip(c.kind, {{PROGRAM, 0, 0x0123}});
+        run(std::string("+ ") + c.codes + " 4=0123 -");
+        EXPECT_EQ(faults(), Ints(c.count, UNKNOWN));
+    }
+}
+
+// The chip file keeps a configuration-space calibration word in a line of
+// its own, and 8192 program words; a file without the word is refused.
+TEST(MidrangeChipFile, TheCalibrationWordAndTheLargerMemoriesAreKept) {
+    using namespace boardsim;
+    Cells c = factoryCells(ZAVSIM_16F887);
+    c.program[8191] = 0x0FED;
+    const std::string text = formatChipFile(ZAVSIM_16F887, c, false);
+    EXPECT_EQ(text.find("quibb9x simulated chip, format 1\nchip PIC16F887\nprotected 0\nprogram 8192\n"), 0u);
+    EXPECT_NE(text.find(" 0FED\nid 4\n3FFF 3FFF 3FFF 3FFF\nconfig 2\n3FFF 0700\ncalibration 1\n2A57\ndata 256\n"),
+              std::string::npos);
+    Cells back{};
+    bool isProtected = true;
+    std::string why;
+    ASSERT_TRUE(parseChipFile(text, ZAVSIM_16F887, back, isProtected, why)) << why;
+    EXPECT_EQ(Ints({back.program[8191], back.calibration, back.config2, isProtected}), Ints({0x0FED, 0x2A57, 0x0700, 0}));
+    std::string without = text;
+    without.erase(without.find("calibration 1\n"), 19);
+    EXPECT_FALSE(parseChipFile(without, ZAVSIM_16F887, back, isProtected, why));
+    EXPECT_EQ(why, "line 521: expected 'calibration'");
+    // The 629's calibration lives in its program memory and configuration.
+    const std::string f629 = formatChipFile(ZAVSIM_12F629, factoryCells(ZAVSIM_12F629), false);
+    EXPECT_NE(f629.find(" 3494\nid 4\n3FFF 3FFF 3FFF 3FFF\nconfig 1\n21FF\ndata 128\n"), std::string::npos);
 }
 
 }  // namespace
