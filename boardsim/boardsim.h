@@ -197,6 +197,13 @@ int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out);  // 1 when i is valid
 
 // Write the chip file now (also done when programming mode ends and at exit).
 void zavsimSave(void);
+// Where the chip is kept between runs: 0 nowhere (it lasts this run), 1 in
+// its file, 2 nowhere because another run is using its file: the chip is a
+// copy of the one the file held at this run's start (QUIBB9X_SIM_SHARED=copy;
+// without it the second run waits for the first to end). The file's path,
+// up to size - 1 bytes and a NUL, goes to path when it is not null.
+enum { ZAVSIM_FILE_NONE = 0, ZAVSIM_FILE_OWN = 1, ZAVSIM_FILE_COPY = 2 };
+int32_t zavsimChipFile(char* path, int32_t size);
 // The same, with the outcome: 1 when the chip is in its file now (or no file
 // is kept), 0 when it could not be written (said on standard error).
 int32_t zavsimSaveChip(void);

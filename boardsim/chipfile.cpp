@@ -251,3 +251,60 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
 }
 
 }  // namespace boardsim
+
+namespace boardsim {
+
+std::string heldChip(const std::string& text) {
+    std::istringstream in(text);
+    std::string line, word, name;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line != HEADER || !std::getline(in, line)) return {};
+    std::istringstream words(line);
+    if (!(words >> word >> name) || word != "chip") return {};
+    return name;
+}
+
+std::string chipFileName(int kind) { return std::string("simulated-") + kindName(kind) + ".txt"; }
+
+// A hard link cannot replace a name; where the file system has none, the
+// check and the rename are apart, which the chip file's lock covers.
+int moveWithoutReplacing(const std::string& from, const std::string& to, std::string& why) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 1;
+    }
+    if (errno == EEXIST) return 0;
+    if (errno == ENOENT) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return 0;
+    if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    why = std::strerror(errno);
+    return -1;
+}
+
+bool moveAside(const std::string& from, const std::string& base, std::string& chosen, std::string& why) {
+    chosen.clear();
+    struct stat st;
+    if (::lstat(from.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;  // nothing to keep
+        why = std::strerror(errno);
+        return false;
+    }
+    for (int n = 0; n < 1000; ++n) {
+        const std::string to = n ? base + "." + std::to_string(n) : base;
+        const int moved = moveWithoutReplacing(from, to, why);
+        if (moved < 0) return false;
+        if (moved) {
+            chosen = to;
+            return true;
+        }
+    }
+    why = "every name from " + base + " to " + base + ".999 is taken";
+    return false;
+}
+
+}  // namespace boardsim

@@ -46,4 +46,20 @@ int readChipFile(const std::string& path, std::string& text, std::string& why);
 // half-written file. On failure returns false with the reason in `why`.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why);
 
+// The chip a file's text names on its second line ("PIC16F84"), or empty
+// when the text is not a simulated chip file.
+std::string heldChip(const std::string& text);
+
+// The name of a kind's own file in a folder of chip files:
+// "simulated-PIC16F628A.txt".
+std::string chipFileName(int kind);
+
+// Renames `from` to `to` unless `to` exists: 1 moved, 0 `to` exists (nothing
+// moved), -1 failed with the reason in `why`.
+int moveWithoutReplacing(const std::string& from, const std::string& to, std::string& why);
+
+// Moves `from` to `base`, or when that is taken to base.1, base.2, ...;
+// true with the name it chose (empty when `from` does not exist).
+bool moveAside(const std::string& from, const std::string& base, std::string& chosen, std::string& why);
+
 }  // namespace boardsim
