@@ -36,8 +36,8 @@
 //   eight on the 16F87xA and 16F88x); a programming cycle writes the latches
 //   of the counter's group, and a latch not loaded since the last cycle
 //   leaves its word unchanged (with a single latch, an erase-and-program
-//   cycle writes it all the same, as 0x3FFF). The 12F683 family writes one
-//   word a cycle in configuration space. "Program only" cycles leave old AND
+//   cycle writes it all the same, as 0x3FFF). The 16F87xA and the 12F683
+//   family write one word a cycle in configuration space. "Program only" cycles leave old AND
 //   new; data bytes are always replaced (the EEPROM erases its byte itself).
 // - Internally timed cycles (8 and 24 on the 627/628, 8 on the 62xA, the
 //   self-timed erases) end after their time; a clock edge before is a timing

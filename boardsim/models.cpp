@@ -314,7 +314,11 @@ constexpr Model f87x(int kind, const char* name, int words, int bytes, uint16_t 
 }
 
 // 16F873A-877A: configuration 0x2FCF (bits 12 and 5:4 unimplemented), CP bit
-// 13, CPD bit 8, LVP bit 7; four revision bits; eight latches.
+// 13, CPD bit 8, LVP bit 7; four revision bits; eight latches in program
+// memory. In configuration space one word a cycle (our reading, as the
+// 12F683 family's document says for its own, and as most programmers write
+// it): with eight latches there, the usual "Load Configuration, seven
+// increments, Load Data, 8" would erase ID 0 with the first load's data.
 constexpr Model f87xa(int kind, const char* name, int words, int bytes, uint16_t id) {
     return Model{.kind = kind,
                  .name = name,
@@ -326,6 +330,7 @@ constexpr Model f87xa(int kind, const char* name, int words, int bytes, uint16_t
                  .deviceId = id,
                  .deviceIdMask = 0x3FF0,
                  .latches = 8,
+                 .configLatches = 1,
                  .lvpBit = 0x80,
                  .cpdBit = 0x100,
                  .set = set(F87XA_SET)};
@@ -335,7 +340,7 @@ constexpr Model f87xa(int kind, const char* name, int words, int bytes, uint16_t
 // 2:0 (100 or 101 internal), MCLRE bit 5, CP bit 6, CPD bit 7, and a
 // factory calibration; they enter Vpp first by their documents.
 constexpr Model laterMidRange(int kind, const char* name, Family family, int words, int bytes,
-                              uint16_t config, uint16_t id, int latches, const Command* set, int count) {
+                              uint16_t config, uint16_t id, int latches, CommandSet commands) {
     return Model{.kind = kind,
                  .name = name,
                  .family = family,
@@ -353,7 +358,7 @@ constexpr Model laterMidRange(int kind, const char* name, Family family, int wor
                  .cpdBit = static_cast<uint16_t>(bytes ? 0x80 : 0),
                  .vppFirst = true,
                  .calibration = Calibration::Word,
-                 .set = CommandSet{set, count}};
+                 .set = commands};
 }
 
 // 16F882-887: CONFIG1 all bits (LVP is bit 12), CONFIG2 0x0700, and the
@@ -362,8 +367,7 @@ constexpr Model laterMidRange(int kind, const char* name, Family family, int wor
 // too. Rows of 16 words. The sources disagree on the entry order: Vpp
 // first, as most give it.
 constexpr Model f88x(int kind, const char* name, int words, int bytes, uint16_t id, uint16_t calibration) {
-    Model m = laterMidRange(kind, name, Family::F88X, words, bytes, 0x3FFF, id, 8, F88X_SET,
-                            sizeof F88X_SET / sizeof F88X_SET[0]);
+    Model m = laterMidRange(kind, name, Family::F88X, words, bytes, 0x3FFF, id, 8, set(F88X_SET));
     m.config2Mask = 0x0700;
     m.config2Blank = 0x0700;
     m.rowWords = 16;
@@ -404,8 +408,7 @@ constexpr Model f629(int kind, const char* name, uint16_t id, uint16_t osccal, u
 // and one a cycle elsewhere, rows of 16 words, the calibration word at
 // 0x2008, 256 data bytes.
 constexpr Model f683(int kind, const char* name, int words, uint16_t id, uint16_t calibration) {
-    Model m = laterMidRange(kind, name, Family::F683, words, 256, 0x0FFF, id, 4, F683_SET,
-                            sizeof F683_SET / sizeof F683_SET[0]);
+    Model m = laterMidRange(kind, name, Family::F683, words, 256, 0x0FFF, id, 4, set(F683_SET));
     m.configLatches = 1;
     m.rowWords = 16;
     m.calibrationAddress = 0x2008;
@@ -419,8 +422,7 @@ constexpr Model f683(int kind, const char* name, int words, uint16_t id, uint16_
 constexpr Model f609(int kind, const char* name, int words, uint16_t config, uint16_t id, bool rows,
                      uint16_t calibration) {
     Model m = laterMidRange(kind, name, Family::F609, words, 0, config, id, rows ? 4 : 1,
-                            rows ? F617_SET : F609_SET,
-                            rows ? sizeof F617_SET / sizeof F617_SET[0] : sizeof F609_SET / sizeof F609_SET[0]);
+                            rows ? set(F617_SET) : set(F609_SET));
     m.rowWords = rows ? 16 : 0;
     m.calibrationAddress = 0x2008;
     m.calibrationFactory = calibration;

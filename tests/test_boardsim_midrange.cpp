@@ -136,6 +136,10 @@ TEST_F(Midrange, EveryChipByItsOwnFigures) {
         Ints group;
         for (int i = 0; i < r.latches; ++i) group.push_back(8 + i);
         EXPECT_EQ(written(), group);
+        // Configuration space a word at a time: ID 0, then the configuration
+        // word after a Load Configuration of its own; ID 0 stays.
+        run("+ 0:0123 " + std::string(r.way.write) + " - + 0:3FFF i7 2:" + hex(config & ~8) + " " + r.way.write +
+            " - + 0:3FFF 4=0123 i7 4=" + hex(config & ~8) + " -");
 
         // From program space the erase leaves the IDs; from 0x2000 it takes
         // everything, protection included, and keeps a calibration word of
