@@ -418,11 +418,13 @@ constexpr Model f683(int kind, const char* name, int words, uint16_t id, uint16_
 
 // 12F609/615/617, 16F610/616: no data memory; configuration 0x03FF, or
 // 0x0FFF on the 617 (WRT1:0); the calibration word at 0x2008. The 617 and
-// 616 have four latches and the row erase, the others one latch and none.
+// 616 have four latches in program memory (one a cycle elsewhere, as the
+// 12F683 family) and the row erase, the others one latch and none.
 constexpr Model f609(int kind, const char* name, int words, uint16_t config, uint16_t id, bool rows,
                      uint16_t calibration) {
     Model m = laterMidRange(kind, name, Family::F609, words, 0, config, id, rows ? 4 : 1,
                             rows ? set(F617_SET) : set(F609_SET));
+    m.configLatches = 1;
     m.rowWords = rows ? 16 : 0;
     m.calibrationAddress = 0x2008;
     m.calibrationFactory = calibration;
