@@ -67,20 +67,20 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
     const auto fields = [&](int kind) {
         info(kind - 1, &c);
         return Ints({c.protected_from[0], c.protected_from[1], c.protected_from[2], c.protected_from[3],
-                     c.cp_bits, c.cpd_bit, c.vpp_first, c.config_latches, c.row_words, c.mclre_bit,
+                     c.cp_bits, c.cpd_bit, c.lvp_bit, c.vpp_first, c.config_latches, c.row_words, c.mclre_bit,
                      c.fosc_mask, c.fosc_internal, c.calibration, c.calibration_address,
                      c.calibration_factory, c.bandgap_mask, c.bandgap_factory});
     };
-    EXPECT_EQ(fields(ZAVSIM_16F628), Ints({0, 0x200, 0x400, 2048, 0x3C00, 0x100, 1, 1, 0, 0x20, 0x12, 0x10,
+    EXPECT_EQ(fields(ZAVSIM_16F628), Ints({0, 0x200, 0x400, 2048, 0x3C00, 0x100, 0x80, 1, 1, 0, 0x20, 0x12, 0x10,
                                            0, 0, 0, 0, 0}));
-    EXPECT_EQ(fields(ZAVSIM_16F877), Ints({0, 0x1000, 0x1F00, 8192, 0x3030, 0x100, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+    EXPECT_EQ(fields(ZAVSIM_16F877), Ints({0, 0x1000, 0x1F00, 8192, 0x3030, 0x100, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 0,
                                            0, 0}));
-    EXPECT_EQ(fields(ZAVSIM_16F877A), Ints({0, 0, 0, 8192, 0x2000, 0x100, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(fields(ZAVSIM_16F887), Ints({0, 0, 0, 8192, 0x40, 0x80, 1, 8, 16, 0x20, 0x06, 0x04,
+    EXPECT_EQ(fields(ZAVSIM_16F877A), Ints({0, 0, 0, 8192, 0x2000, 0x100, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(fields(ZAVSIM_16F887), Ints({0, 0, 0, 8192, 0x40, 0x80, 0x1000, 1, 8, 16, 0x20, 0x06, 0x04,
                                            ZAVSIM_CALIBRATION_WORD, 0x2009, 0x2A57, 0, 0}));
-    EXPECT_EQ(fields(ZAVSIM_12F629), Ints({0, 0, 0, 1024, 0x80, 0x100, 1, 1, 0, 0x20, 0x06, 0x04,
+    EXPECT_EQ(fields(ZAVSIM_12F629), Ints({0, 0, 0, 1024, 0x80, 0x100, 0, 1, 1, 0, 0x20, 0x06, 0x04,
                                            ZAVSIM_CALIBRATION_OSCCAL, 0x3FF, 0x3494, 0x3000, 0x2000}));
-    EXPECT_EQ(fields(ZAVSIM_16F616), Ints({0, 0, 0, 2048, 0x40, 0, 1, 1, 16, 0x20, 0x06, 0x04,
+    EXPECT_EQ(fields(ZAVSIM_16F616), Ints({0, 0, 0, 2048, 0x40, 0, 0, 1, 1, 16, 0x20, 0x06, 0x04,
                                            ZAVSIM_CALIBRATION_WORD, 0x2008, 0x1E70, 0, 0}));
 }
 
