@@ -96,6 +96,17 @@ uint16_t baseFromEnvironment() {
     return static_cast<uint16_t>(v);
 }
 
+// Whether a second run on a chip file in use takes a copy instead of waiting.
+bool copyWhenShared() {
+    static bool said = false;
+    const char* env = std::getenv("QUIBB9X_SIM_SHARED");
+    if (!env || !*env) return false;
+    const std::string v = lower(env);
+    if (v == "copy") return true;
+    if (v != "wait") complain(said, "QUIBB9X_SIM_SHARED", env, "a second run waits for the chip file");
+    return false;
+}
+
 bool protectFromEnvironment() {
     static bool said = false;
     const char* env = std::getenv("QUIBB9X_SIM_PROTECTED");
@@ -128,13 +139,63 @@ Board::Board() {
     accesses_.reserve(1 << 16);
     events_.reserve(1 << 12);
     reset();
-    if (const char* env = std::getenv("QUIBB9X_SIM_FILE")) path_ = env;
+    chooseFile();
     if (!path_.empty() && chip_->present()) {
+        if (!dir_.empty()) adoptOlderFiles();
         lockFile();
         loadFile();
         if (setup_.protect) chip_->setProtected(true);
         chip_->dirty = false;
     }
+}
+
+void Board::chooseFile() {
+    fileKind_ = chip_->kind();
+    if (const char* env = std::getenv("QUIBB9X_SIM_FILE")) {
+        path_ = env;
+        return;
+    }
+    const char* dir = std::getenv("QUIBB9X_SIM_DIR");
+    if (!dir || !*dir || !chip_->present()) return;
+    dir_ = dir;
+    path_ = dir_ + "/" + chipFileName(fileKind_);
+}
+
+// The folder once kept one file for every kind, simulated-chip.txt, and set
+// the last chip aside as simulated-chip.txt.bad when the kind changed. Each
+// goes to its kind's own file, unless that exists already or another run is
+// using it; then it is left where it is.
+void Board::adoptOlderFiles() {
+    for (const char* name : {"simulated-chip.txt", "simulated-chip.txt.bad"}) {
+        const std::string from = dir_ + "/" + name;
+        std::string text, why;
+        if (readChipFile(from, text, why) != 1) continue;
+        const std::string held = heldChip(text);
+        const int kind = held.empty() ? -1 : kindNamed(held.c_str());
+        if (kind <= EMPTY) continue;  // not a chip: none of ours to move
+        const std::string to = dir_ + "/" + chipFileName(kind);
+        const int lock = ::open((to + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (lock < 0) continue;
+        if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+            const int moved = moveWithoutReplacing(from, to, why);
+            if (moved > 0)
+                std::fprintf(stderr, "zavbit2sim: the %s in %s is kept in %s from now on (one file for each "
+                                     "kind of chip)\n", held.c_str(), from.c_str(), to.c_str());
+            else if (moved == 0)
+                std::fprintf(stderr, "zavbit2sim: %s holds a %s, but %s exists already: the older file "
+                                     "is left as it is; remove it, or keep it under another name\n",
+                             from.c_str(), held.c_str(), to.c_str());
+            else
+                std::fprintf(stderr, "zavbit2sim: cannot move %s to %s (%s); it is left as it is\n",
+                             from.c_str(), to.c_str(), why.c_str());
+        }
+        ::close(lock);
+    }
+}
+
+Board::FileUse Board::fileUse() const {
+    if (path_.empty()) return NO_FILE;
+    return copy_ ? COPY_OF_FILE : OWN_FILE;
 }
 
 Board::~Board() {
@@ -280,7 +341,7 @@ void Board::loadFile() {
     const int got = readChipFile(path_, content, why);
     if (got == 0) return;  // no chip kept yet: start blank
     if (got < 0) {
-        keepAside_ = true;
+        asideTo_ = path_ + ".bad";
         std::fprintf(stderr, "zavbit2sim: cannot read the chip file %s: %s; starting with a blank chip\n",
                      path_.c_str(), why.c_str());
         return;
@@ -291,11 +352,16 @@ void Board::loadFile() {
         chip_->setCells(cells, protectedNow);
         return;
     }
-    keepAside_ = true;
+    // Another kind of chip is set aside under its own name, a damaged file
+    // as .bad; never over an earlier one.
+    const std::string held = heldChip(content);
+    const bool otherChip = held != kindName(chip_->kind()) && kindNamed(held.c_str()) > EMPTY;
+    asideTo_ = path_ + (otherChip ? "." + held : ".bad");
     std::fprintf(stderr,
                  "zavbit2sim: the chip file %s cannot be used (%s); starting with a blank chip. "
-                 "Before the chip is saved the file is moved to %s.bad\n",
-                 path_.c_str(), why.c_str(), path_.c_str());
+                 "Before the chip is saved the file is moved to %s%s\n",
+                 path_.c_str(), why.c_str(), asideTo_.c_str(), copy_ ? " (not in this run, which "
+                 "keeps nothing)" : ", or beside it with a number added if that name is taken");
 }
 
 // Two runs on one chip file would each keep their own chip and the last to
@@ -309,6 +375,14 @@ void Board::lockFile() {
         return;
     }
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return;
+    if (copyWhenShared()) {  // the window: it must come up, and says so itself
+        ::close(lockFd_);
+        lockFd_ = -1;
+        copy_ = true;
+        std::fprintf(stderr, "zavbit2sim: another run is using the simulated chip in %s; this run "
+                             "works on a copy of it that is not kept\n", path_.c_str());
+        return;
+    }
     std::fprintf(stderr, "zavbit2sim: another run is using the simulated chip in %s; waiting "
                          "until it ends\n", path_.c_str());
     if (::flock(lockFd_, LOCK_EX) == 0) return;
@@ -318,20 +392,13 @@ void Board::lockFile() {
     path_.clear();
 }
 
+// A copy never writes; a chip of another kind than the file's (put in by a
+// test) is not written into the file of the kind it replaced.
 bool Board::save() {
-    if (path_.empty() || !chip_->present()) return true;
+    if (path_.empty() || !chip_->present() || copy_) return true;
+    if (!dir_.empty() && chip_->kind() != fileKind_) return true;
     chip_->settle(now());
-    if (keepAside_) {
-        const std::string aside = path_ + ".bad";
-        if (std::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
-            if (!saveFailed_)
-                std::fprintf(stderr, "zavbit2sim: cannot keep %s as %s (%s); the chip is not saved\n",
-                             path_.c_str(), aside.c_str(), std::strerror(errno));
-            saveFailed_ = true;
-            return false;
-        }
-        keepAside_ = false;
-    }
+    if (!keepAside()) return false;
     std::string why;
     if (writeFileAtomically(path_, formatChipFile(chip_->kind(), chip_->cells(), chip_->isProtected()),
                             why)) {
@@ -341,6 +408,23 @@ bool Board::save() {
     if (!saveFailed_) std::fprintf(stderr, "zavbit2sim: the chip is not saved: %s\n", why.c_str());
     saveFailed_ = true;
     return false;
+}
+
+bool Board::keepAside() {
+    if (asideTo_.empty()) return true;
+    std::string chosen, why;
+    if (!moveAside(path_, asideTo_, chosen, why)) {
+        if (!saveFailed_)
+            std::fprintf(stderr, "zavbit2sim: cannot keep %s as %s (%s); the chip is not saved\n",
+                         path_.c_str(), asideTo_.c_str(), why.c_str());
+        saveFailed_ = true;
+        return false;
+    }
+    if (!chosen.empty() && chosen != asideTo_)
+        std::fprintf(stderr, "zavbit2sim: %s is taken; %s is kept as %s\n", asideTo_.c_str(), path_.c_str(),
+                     chosen.c_str());
+    asideTo_.clear();
+    return true;
 }
 
 }  // namespace boardsim

@@ -14,6 +14,12 @@
 //
 // QUIBB9X_SIM_BOARD names the board's wiring (one of wirings.h's boards) or
 // a board file; 0 or none: nothing on the port.
+//
+// The chip is kept between runs in QUIBB9X_SIM_FILE when that is set (empty:
+// nowhere), otherwise in QUIBB9X_SIM_DIR, one file per kind of chip
+// (chipFileName). One run at a time has a chip file: a second run on it
+// waits for the first to end, or with QUIBB9X_SIM_SHARED=copy works on a copy
+// of the chip as last saved and keeps nothing.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -77,6 +83,11 @@ public:
     // True when the chip is in its file now (or none is kept).
     bool save();
 
+    // Where the chip is kept (zavsimChipFile).
+    enum FileUse { NO_FILE = 0, OWN_FILE = 1, COPY_OF_FILE = 2 };
+    FileUse fileUse() const;
+    const std::string& filePath() const { return path_; }
+
     void chipEvent(int64_t now, int kind, int value) override;
 
 private:
@@ -93,8 +104,11 @@ private:
     void feed(int64_t now);
     void log(int64_t now, uint16_t port, uint8_t value, bool read);
     void newChip(int kind);
+    void chooseFile();
+    void adoptOlderFiles();
     void loadFile();
     void lockFile();
+    bool keepAside();
 
     Setup setup_;
     bool present_ = true;
@@ -112,7 +126,10 @@ private:
     std::vector<zavsim_event> events_;
 
     std::string path_;          // the chip file; empty: none
-    bool keepAside_ = false;    // the file was unusable: keep it before overwriting
+    std::string dir_;           // the folder of one file per chip kind, or empty
+    int fileKind_ = EMPTY;      // the kind whose file path_ is
+    std::string asideTo_;       // the file was unusable: moved here before it is overwritten
+    bool copy_ = false;         // another run has the file: this chip is never saved
     bool saveFailed_ = false;   // said once that the file cannot be written
     int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
 };

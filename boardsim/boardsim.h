@@ -12,7 +12,19 @@ extern "C" {
 enum { ZAVSIM_EMPTY = 0, ZAVSIM_16C84 = 1, ZAVSIM_16F84 = 2, ZAVSIM_16F83 = 3, ZAVSIM_16F84A = 4,
        ZAVSIM_16F627 = 5, ZAVSIM_16F628 = 6, ZAVSIM_16F627A = 7, ZAVSIM_16F628A = 8,
        ZAVSIM_16F648A = 9, ZAVSIM_16F818 = 10, ZAVSIM_16F819 = 11, ZAVSIM_16F87 = 12,
-       ZAVSIM_16F88 = 13, ZAVSIM_16F716 = 14 };
+       ZAVSIM_16F88 = 13, ZAVSIM_16F716 = 14,
+       // 28- and 40-pin chips
+       ZAVSIM_16F870 = 15, ZAVSIM_16F871 = 16, ZAVSIM_16F872 = 17, ZAVSIM_16F873 = 18,
+       ZAVSIM_16F874 = 19, ZAVSIM_16F876 = 20, ZAVSIM_16F877 = 21,
+       ZAVSIM_16F873A = 22, ZAVSIM_16F874A = 23, ZAVSIM_16F876A = 24, ZAVSIM_16F877A = 25,
+       ZAVSIM_16F882 = 26, ZAVSIM_16F883 = 27, ZAVSIM_16F884 = 28, ZAVSIM_16F886 = 29,
+       ZAVSIM_16F887 = 30,
+       // 8-, 14- and 20-pin chips with a factory calibration
+       ZAVSIM_12F629 = 31, ZAVSIM_12F675 = 32, ZAVSIM_16F630 = 33, ZAVSIM_16F676 = 34,
+       ZAVSIM_12F683 = 35, ZAVSIM_16F684 = 36, ZAVSIM_16F685 = 37, ZAVSIM_16F687 = 38,
+       ZAVSIM_16F688 = 39, ZAVSIM_16F689 = 40, ZAVSIM_16F690 = 41,
+       ZAVSIM_12F609 = 42, ZAVSIM_12F615 = 43, ZAVSIM_12F617 = 44, ZAVSIM_16F610 = 45,
+       ZAVSIM_16F616 = 46 };
 
 // Back to the state the environment describes (chip kind, board present,
 // port base, protection), with a blank chip, an empty log and the real
@@ -29,9 +41,15 @@ void zavsimSetBase(int32_t base);
 int32_t zavsimBase(void);
 
 // The chip's cells. Region: 0 program (index 0 up to the chip's size, at
-// most 4095), 1 ID (0..3), 2 configuration (index 0; index 1 is CONFIG2 at
-// 0x2008 on the 16F87/88), 3 data (up to 255). Reads of cells the chip does
-// not have give -1; writes there are ignored.
+// most 8191), 1 ID (0..3), 2 configuration (index 0; index 1 is CONFIG2 at
+// 0x2008 on the 16F87/88 and 16F88x), 3 data (up to 255), 4 the factory's
+// calibration: on the 12F629/675 and 16F630/676 index 0 is OSCCAL (the
+// same cell as program word 0x3FF) and index 1 the band-gap bits BG1:BG0
+// (0..3, bits 13:12 of the configuration word); on the 16F88x, 12F683,
+// 16F684-690 and the 12F609 family index 0 is the calibration word in
+// configuration space (0x2009, or 0x2008). A chip comes blank from the
+// factory with its calibration set. Reads of cells the chip does not have
+// give -1; writes there are ignored.
 int32_t zavsimRead(int32_t region, int32_t index);
 void zavsimWrite(int32_t region, int32_t index, int32_t value);
 // Code protection: 1 while in effect (reads of program memory give 0; on the
@@ -70,10 +88,12 @@ void zavsimLogClear(void);
 enum { ZAVSIM_FAULT_TIMING = 1, ZAVSIM_FAULT_UNKNOWN_COMMAND = 2,
        ZAVSIM_FAULT_BAD_FRAME = 3, ZAVSIM_FAULT_BAD_ENTRY = 4,
        ZAVSIM_FAULT_SHORT_PHASE = 5 };
-// Addresses of kind 3: program word 0..1023 (up to 4095 on the larger
-// chips), ID 0x2000..0x2003, configuration 0x2007 (CONFIG2 0x2008), data
-// byte 0x2100 + k, or one of these for a whole region erased at once.
-// A row erase (16F818/819/87/88) gives one kind 3 event per word of the row.
+// Addresses of kind 3: program word 0..1023 (up to 8191 on the larger
+// chips), ID 0x2000..0x2003, configuration 0x2007 (CONFIG2 0x2008), the
+// calibration word (0x2008 or 0x2009), data byte 0x2100 + k, or one of these
+// for a whole region erased at once. A row erase (16F818/819/87/88, and
+// command 17 of the 16F88x, 12F683 family, 12F617 and 16F616) gives one
+// kind 3 event per word of the row.
 enum { ZAVSIM_ERASED_PROGRAM = -1, ZAVSIM_ERASED_DATA = -2, ZAVSIM_ERASED_CHIP = -3 };
 typedef struct {
     int64_t time_ns;
@@ -94,7 +114,9 @@ void zavsimUseClock(int64_t (*now_ns)(void));
 // The simulated chips, as the board knows them: one row per chip kind
 // (ZAVSIM_16C84 up), for comparing with the program's own chip table.
 enum { ZAVSIM_FAMILY_16F84 = 0, ZAVSIM_FAMILY_16F62X = 1, ZAVSIM_FAMILY_16F62XA = 2,
-       ZAVSIM_FAMILY_16F81X = 3, ZAVSIM_FAMILY_16F87_88 = 4, ZAVSIM_FAMILY_16F716 = 5 };
+       ZAVSIM_FAMILY_16F81X = 3, ZAVSIM_FAMILY_16F87_88 = 4, ZAVSIM_FAMILY_16F716 = 5,
+       ZAVSIM_FAMILY_16F87X = 6, ZAVSIM_FAMILY_16F87XA = 7, ZAVSIM_FAMILY_16F88X = 8,
+       ZAVSIM_FAMILY_12F629 = 9, ZAVSIM_FAMILY_12F683 = 10, ZAVSIM_FAMILY_12F609 = 11 };
 // What a command does.
 enum {
     ZAVSIM_DO_LOAD_CONFIG = 0,      // counter to 0x2000, data frame into the latch
@@ -112,7 +134,8 @@ enum {
     ZAVSIM_DO_BULK_ERASE_DATA = 12,
     ZAVSIM_DO_CHIP_ERASE = 13,      // internally timed
     ZAVSIM_DO_ERASE_SETUP1 = 14,    // 1 then 7 then 8 on the configuration word: the protection erase
-    ZAVSIM_DO_ERASE_SETUP2 = 15
+    ZAVSIM_DO_ERASE_SETUP2 = 15,
+    ZAVSIM_DO_ROW_ERASE = 16        // the row at the counter, self-timed
 };
 // One command of a chip's set. frame: 1 a data frame in follows, 2 the chip
 // sends one, 0 none. self_timed: the command starts a timed cycle of its own.
@@ -130,6 +153,10 @@ typedef struct {
     int64_t program_ns;
     int64_t data_ns;
 } zavsim_command;
+// How the factory's calibration is kept (zavsim_chipinfo.calibration).
+enum { ZAVSIM_CALIBRATION_NONE = 0,
+       ZAVSIM_CALIBRATION_OSCCAL = 1,  // OSCCAL in the last program word, BG1:BG0 in the configuration
+       ZAVSIM_CALIBRATION_WORD = 2 };  // a word of the configuration space
 typedef struct {
     char name[16];            // "PIC16F628A"
     int32_t kind;             // ZAVSIM_16*
@@ -148,12 +175,35 @@ typedef struct {
     int32_t refuses_vdd_first;  // 1: refuses VDD-first entry with an internal oscillator and MCLRE = 0
     int32_t command_count;
     zavsim_command commands[16];
+    // Added after the first chip families; zero where a chip has no such thing.
+    int32_t config_latches;   // latches a cycle writes in configuration space
+    int32_t row_words;        // words a row erase clears
+    int32_t vpp_first;        // 1: the chip's documents raise Vpp before VDD
+    int32_t mclre_bit;        // the MCLRE bit (1 = MCLR is a reset pin)
+    int32_t fosc_mask;        // FOSC bits other than the lowest one ...
+    int32_t fosc_internal;    // ... and their value for the internal oscillator
+    int32_t cp_bits;          // every bit that protects program memory when 0
+    int32_t cpd_bit;          // the bit that protects data memory when 0
+    int32_t protected_from[4];  // the first protected program word for CP1:CP0 = 0..3
+                                // (program_words: none); one-bit CP chips use 0 and 3
+    int32_t calibration;      // ZAVSIM_CALIBRATION_*
+    int32_t calibration_address;  // 0x3FF (OSCCAL) or 0x2008/0x2009
+    int32_t calibration_factory;  // the word a new chip carries there
+    int32_t bandgap_mask;     // 0x3000 where BG1:BG0 live in the configuration word
+    int32_t bandgap_factory;  // those bits as a new chip carries them
 } zavsim_chipinfo;
 int32_t zavsimChipCount(void);
 int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out);  // 1 when i is valid
 
 // Write the chip file now (also done when programming mode ends and at exit).
 void zavsimSave(void);
+// Where the chip is kept between runs: 0 nowhere (it lasts this run), 1 in
+// its file, 2 nowhere because another run is using its file: the chip is a
+// copy of the one the file held at this run's start (QUIBB9X_SIM_SHARED=copy;
+// without it the second run waits for the first to end). The file's path,
+// up to size - 1 bytes and a NUL, goes to path when it is not null.
+enum { ZAVSIM_FILE_NONE = 0, ZAVSIM_FILE_OWN = 1, ZAVSIM_FILE_COPY = 2 };
+int32_t zavsimChipFile(char* path, int32_t size);
 // The same, with the outcome: 1 when the chip is in its file now (or no file
 // is kept), 0 when it could not be written (said on standard error).
 int32_t zavsimSaveChip(void);

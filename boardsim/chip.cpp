@@ -20,6 +20,11 @@ int configWords(int kind) {
     return m && m->config2Mask ? 2 : 1;
 }
 
+bool hasCalibrationWord(int kind) {
+    const Model* m = modelOf(kind);
+    return m && m->calibration == Calibration::Word;
+}
+
 uint16_t deviceId(int kind, int revision) {
     const Model* m = modelOf(kind);
     if (!m || m->deviceId == 0x3FFF) return 0x3FFF;
@@ -61,12 +66,25 @@ Cells blankCells(int kind) {
     c.id.fill(0x3FFF);
     c.config = m && m->family != Family::F84 ? m->configBlank : storedConfig(kind, 0x3FFF);
     c.config2 = m && m->config2Mask ? m->config2Blank : 0x3FFF;
+    c.calibration = 0x3FFF;
     c.data.fill(0xFF);
     return c;
 }
 
+Cells factoryCells(int kind) {
+    Cells c = blankCells(kind);
+    const Model* m = modelOf(kind);
+    if (m && m->calibration == Calibration::OscCal) {
+        c.program[m->calibrationAddress] = m->calibrationFactory;
+        c.config = static_cast<uint16_t>((c.config & ~BANDGAP_BITS) | m->bandGapFactory);
+    } else if (m && m->calibration == Calibration::Word) {
+        c.calibration = m->calibrationFactory;
+    }
+    return c;
+}
+
 Chip::Chip(int kind, Events& events, int revision)
-    : kind_(kind), model_(modelOf(kind)), events_(events), cells_(blankCells(kind)), revision_(revision) {
+    : kind_(kind), model_(modelOf(kind)), events_(events), cells_(factoryCells(kind)), revision_(revision) {
     if (newer()) openGuard();
 }
 
@@ -323,8 +341,9 @@ void Chip::startRead(uint16_t word) {
 }
 
 // Configuration space repeats every 16 words: ID 0-3, reserved 4-6,
-// configuration 7, reserved 8-15 (CONFIG2 at 8 on the 16F87/88). Reserved
-// words read 0x3FFF, and so does the device ID at 6 on a chip without one.
+// configuration 7, reserved 8-15 (CONFIG2 at 8 on the 16F87/88 and 16F88x,
+// the calibration word at 8 or 9 where the chip has one). Reserved words
+// read 0x3FFF, and so does the device ID at 6 on a chip without one.
 uint16_t Chip::programRead() const {
     if (inConfigSpace()) {
         const unsigned off = pc_ & 0xF;
@@ -332,6 +351,7 @@ uint16_t Chip::programRead() const {
         if (off == 6) return deviceId(kind_, revision_);
         if (off == 7) return cells_.config;
         if (off == 8 && model_ && model_->config2Mask) return cells_.config2;
+        if (model_ && static_cast<int>(off) == calibrationOffset(*model_)) return cells_.calibration;
         return 0x3FFF;
     }
     const unsigned i = pc_ & (programWords(kind_) - 1);
@@ -458,7 +478,7 @@ void Chip::loadedNewer(uint16_t word) {
         lastLoad_ = Loaded::Program;
         break;
     case DO_LOAD_PROGRAM: {
-        const unsigned i = pc_ & (model_->latches - 1);
+        const unsigned i = pc_ & (latchesAt(*model_, pc_) - 1);
         latches_[i] = word;
         latchLoaded_ |= 1u << i;
         lastLoad_ = Loaded::Program;
@@ -491,10 +511,9 @@ void Chip::decodeNewer(const Command& c) {
     case DO_READ_PROGRAM: startRead(programRead()); break;
     case DO_READ_DATA: startRead(dataRead()); break;
     case DO_INCREMENT: increment(); break;
-    case DO_ERASE_PROGRAM:  // 627/628: 8
+    case DO_ERASE_PROGRAM:  // 627/628, 870-877, 873A-877A: 8
         if (armed) {
-            const bool onConfig = inConfigSpace() && (pc_ & 0xF) == 7;
-            startCycle(onConfig ? ERASE_CHIP : 0u, timeOf(*model_, DO_ERASE_SETUP2), false, false);
+            startCycle(armedEraseScope(), timeOf(*model_, DO_ERASE_SETUP2), false, false);
         } else if (eraseProgramArmed_ || eraseDataArmed_) {
             startArmedErase(false);
         } else {
@@ -521,13 +540,10 @@ void Chip::decodeNewer(const Command& c) {
             startCycle(ERASE_PROGRAM | ERASE_CONFIG | (idsInScope ? ERASE_IDS : 0u) | FORCED, c.programNs,
                        false, false);
         } else {
-            // 62xA: from configuration space, IDs and configuration word too
-            // (which lifts the protection); from program space only program
-            // memory, refused under CP.
-            startCycle(inConfigSpace() ? ERASE_PROGRAM | ERASE_IDS | ERASE_CONFIG | FORCED : ERASE_PROGRAM,
-                       c.programNs, false, false);
+            startCycle(bulkEraseScope(), c.programNs, false, false);
         }
         break;
+    case DO_ROW_ERASE: startCycle(ERASE_ROW, c.programNs, false, false); break;
     case DO_BULK_ERASE_DATA:
         if (!c.selfTimed)
             eraseDataArmed_ = true;
@@ -540,6 +556,25 @@ void Chip::decodeNewer(const Command& c) {
     case DO_ERASE_SETUP1: after1_ = true; break;
     case DO_ERASE_SETUP2: chipEraseArmed_ = was1; break;
     }
+}
+
+// The 1/7 sequence's 8: on the configuration word the whole chip; on the
+// 16F870-877 in program space the memory last loaded for (0x3FFF, by the
+// documents' sequence); elsewhere nothing.
+unsigned Chip::armedEraseScope() const {
+    if (inConfigSpace()) return (pc_ & 0xF) == 7 ? ERASE_CHIP : 0u;
+    if (model_->family != Family::F87X) return 0;
+    return lastLoad_ == Loaded::Data ? ERASE_DATA : lastLoad_ == Loaded::Program ? ERASE_PROGRAM : 0u;
+}
+
+// A self-timed bulk erase of program memory (62xA and after): from
+// configuration space the IDs and configuration words too, which lifts the
+// protection, and the calibration word when the counter is on it; from
+// program space only program memory, refused under CP.
+unsigned Chip::bulkEraseScope() const {
+    if (!inConfigSpace()) return ERASE_PROGRAM;
+    const bool onCalibration = static_cast<int>(pc_ & 0xF) == calibrationOffset(*model_);
+    return ERASE_PROGRAM | ERASE_IDS | ERASE_CONFIG | FORCED | (onCalibration ? ERASE_CALIBRATION : 0u);
 }
 
 // The bulk erases 9 and 11 armed for this begin command; both at once take
@@ -587,16 +622,12 @@ void Chip::completeNewer() {
         dirty = true;
         event(EV_WRITTEN, ERASED_DATA);
     }
-    if ((what & ERASE_ROW) && cycle_.pc < 0x2000) {
-        const unsigned first = cycle_.pc & (model_->programWords - 1) & ~31u;
-        if (programOpen(first)) {
-            for (unsigned i = first; i < first + 32; ++i) {
-                cells_.program[i] = 0x3FFF;
-                event(EV_WRITTEN, static_cast<int>(i));
-            }
-            dirty = true;
-        }
+    if (what & ERASE_CALIBRATION) {
+        cells_.calibration = 0x3FFF;
+        dirty = true;
+        event(EV_WRITTEN, model_->calibrationAddress);
     }
+    if (what & ERASE_ROW) eraseRow();
     if (what & WRITE_GROUP) writeGroup();
     if ((what & WRITE_BYTE) && !cpd_) {
         const unsigned i = cycle_.pc & (model_->dataBytes - 1);
@@ -604,6 +635,20 @@ void Chip::completeNewer() {
         dirty = true;
         event(EV_WRITTEN, static_cast<int>(0x2100 + i));
     }
+}
+
+// The row at the counter; in configuration space nothing (our reading),
+// under protection nothing.
+void Chip::eraseRow() {
+    if (cycle_.pc >= 0x2000 || !model_->rowWords) return;
+    const unsigned n = static_cast<unsigned>(model_->rowWords);
+    const unsigned first = cycle_.pc & (model_->programWords - 1) & ~(n - 1);
+    if (!programOpen(first)) return;
+    for (unsigned i = first; i < first + n; ++i) {
+        cells_.program[i] = 0x3FFF;
+        event(EV_WRITTEN, static_cast<int>(i));
+    }
+    dirty = true;
 }
 
 void Chip::eraseProgram() {
@@ -629,13 +674,14 @@ void Chip::eraseConfigSpace(bool ids) {
 }
 
 // The latches of the counter's group go to their words; with one latch the
-// group is the word at the counter. A cycle that erases first (the 627/628's
-// 8) writes its latch even when it still holds 0x3FFF.
+// group is the word at the counter. A one-latch cycle that erases first (the
+// 627/628's and 870-877's 8) writes its latch even when it still holds
+// 0x3FFF; with several latches only those loaded are written.
 void Chip::writeGroup() {
-    const unsigned n = static_cast<unsigned>(model_->latches);
+    const unsigned n = static_cast<unsigned>(latchesAt(*model_, cycle_.pc));
     const uint32_t first = cycle_.pc & ~(n - 1);
     for (unsigned i = 0; i < n; ++i)
-        if ((cycle_.loaded & (1u << i)) || !cycle_.programOnly)
+        if ((cycle_.loaded & (1u << i)) || (!cycle_.programOnly && n == 1))
             writeNewer(first + i, cycle_.latches[i], cycle_.programOnly);
 }
 
@@ -643,13 +689,16 @@ void Chip::writeNewer(uint32_t pc, uint16_t value, bool programOnly) {
     if (pc >= 0x2000) {
         if (codeProtected()) return;
         const unsigned off = pc & 0xF;
-        uint16_t* cell = off < 4                            ? &cells_.id[off]
-                         : off == 7                         ? &cells_.config
-                         : off == 8 && model_->config2Mask ? &cells_.config2
-                                                            : nullptr;
+        uint16_t* cell = off < 4                                           ? &cells_.id[off]
+                         : off == 7                                        ? &cells_.config
+                         : off == 8 && model_->config2Mask                 ? &cells_.config2
+                         : static_cast<int>(off) == calibrationOffset(*model_) ? &cells_.calibration
+                                                                           : nullptr;
         if (!cell) return;  // reserved or the device ID: ignored
         const uint16_t v = programOnly ? (*cell & value) : value;
-        *cell = off == 7 ? storedConfig(kind_, v) : off == 8 ? storedConfig2(kind_, v) : v;
+        *cell = cell == &cells_.config    ? storedConfig(kind_, v)
+                : cell == &cells_.config2 ? storedConfig2(kind_, v)
+                                          : v;
         dirty = true;
         event(EV_WRITTEN, static_cast<int>(0x2000 + off));
         return;
@@ -672,6 +721,10 @@ int32_t Chip::cell(int region, int index) const {
         if (index == 0) return cells_.config;
         return index == 1 && configWords(kind_) == 2 ? cells_.config2 : -1;
     case DATA: return index < dataBytes(kind_) ? cells_.data[index] : -1;
+    case CALIBRATION:
+        if (model_->calibration == Calibration::Word) return index == 0 ? cells_.calibration : -1;
+        if (model_->calibration != Calibration::OscCal || index > 1) return -1;
+        return index == 0 ? cells_.program[model_->calibrationAddress] : (cells_.config >> 12) & 3;
     default: return -1;
     }
 }
@@ -688,6 +741,14 @@ void Chip::setCell(int region, int index, int32_t value) {
             cells_.config2 = storedConfig2(kind_, value);
         break;
     case DATA: cells_.data[index] = static_cast<uint8_t>(value & 0xFF); break;
+    case CALIBRATION:
+        if (model_->calibration == Calibration::Word)
+            cells_.calibration = static_cast<uint16_t>(value & 0x3FFF);
+        else if (index == 0)
+            cells_.program[model_->calibrationAddress] = static_cast<uint16_t>(value & 0x3FFF);
+        else
+            cells_.config = static_cast<uint16_t>((cells_.config & ~BANDGAP_BITS) | (value & 3) << 12);
+        break;
     }
     dirty = true;
 }

@@ -26,23 +26,35 @@
 // - A clock edge less than 1 µs after the previous one, or after Vpp rose,
 //   is a short phase: recorded as a fault; the chip still takes the edge.
 //
-// The 16F627/628, 16F627A/628A/648A, 16F818/819, 16F87/88 and 16F716:
+// The 16F627/628, 16F627A/628A/648A, 16F818/819, 16F87/88, 16F716, and
+// the 28/40-pin and calibrated families after them:
 // - A command outside the chip's set is an unknown command. Frames are as
 //   above, except that the start and stop bits of a load frame are ignored
 //   (programmers send them as 0 or as 1).
 // - Latches: a load goes into the latch the counter's low bits choose (one
-//   latch, or four on the 818/819/87/88/716); a programming cycle writes the
-//   latches of the counter's group of four, and a latch not loaded since the
-//   last cycle holds 0x3FFF. "Program only" cycles leave old AND new; data
-//   bytes are always replaced (the EEPROM erases its byte itself).
+//   latch, four on the 818/819/87/88/716, 12F683 family, 12F617 and 16F616,
+//   eight on the 16F87xA and 16F88x); a programming cycle writes the latches
+//   of the counter's group, and a latch not loaded since the last cycle
+//   leaves its word unchanged (with a single latch, an erase-and-program
+//   cycle writes it all the same, as 0x3FFF). The 16F87xA and the 12F683
+//   family write one word a cycle in configuration space. "Program only" cycles leave old AND
+//   new; data bytes are always replaced (the EEPROM erases its byte itself).
 // - Internally timed cycles (8 and 24 on the 627/628, 8 on the 62xA, the
 //   self-timed erases) end after their time; a clock edge before is a timing
 //   fault and the cycle does nothing. Externally timed cycles (24 and 8 on
 //   the 818/819/87/88, 24 on the 716) need their end command (23, or 14), and
 //   the first clock edge after the begin no earlier than the cycle's time;
 //   too early, another command before the end, or Vpp going away is a timing
-//   fault and the cycle does nothing. After the 716's 14 the next clock edge
-//   must wait TDIS.
+//   fault and the cycle does nothing. After the 716's 14 (and the 10 of the
+//   later families) the next clock edge must wait TDIS.
+// - Bulk erase of program memory follows the counter: from program space
+//   program memory alone (refused under CP); from configuration space the
+//   IDs and configuration words too, whatever the protection, but not a
+//   calibration word in configuration space unless the counter is on it.
+//   OSCCAL, being program word 0x3FF, goes with program memory, and the
+//   band-gap bits with the configuration word. The 16F870-877's 1/7
+//   sequence clears the chip on the configuration word, and in program space
+//   the memory last loaded for (refused under CP, or CPD for data).
 // - Protection is taken from the configuration word at entry: protected
 //   program words (partly on the 627/628) read 0 and refuse writes, a
 //   CPD-protected data memory reads 0 and refuses writes and its bulk erase,
@@ -68,7 +80,7 @@ enum Kind {
     PIC16F84 = ZAVSIM_16F84,
     PIC16F83 = ZAVSIM_16F83,
     PIC16F84A = ZAVSIM_16F84A,
-    LAST_KIND = ZAVSIM_16F716
+    LAST_KIND = ZAVSIM_16F616
 };
 
 // The revision a chip with a device ID carries unless told otherwise.
@@ -79,27 +91,30 @@ constexpr int DEFAULT_REVISION = 1;
 uint16_t deviceId(int kind, int revision = DEFAULT_REVISION);
 
 // Region numbers of the board's exports.
-enum Region { PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3 };
+enum Region { PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3, CALIBRATION = 4 };
 
 // The chip's non-volatile contents, sized for the largest chip; a chip uses
 // only its first programWords / dataBytes, the rest stay blank and are never
 // reachable.
 struct Cells {
-    std::array<uint16_t, 4096> program;
+    std::array<uint16_t, 8192> program;
     std::array<uint16_t, 4> id;
     uint16_t config;
-    uint16_t config2;  // 0x2008 on the 16F87/88
+    uint16_t config2;  // 0x2008 on the 16F87/88 and 16F88x
+    uint16_t calibration;  // the calibration word in configuration space
     std::array<uint8_t, 256> data;
 };
 
 int programWords(int kind);         // 1024, or 512 on the 16F83, ...
 int dataBytes(int kind);            // 64, 128, 256, or 0
-int configWords(int kind);          // 1, or 2 on the 16F87/88
+int configWords(int kind);          // 1, or 2 on the 16F87/88 and 16F88x
+bool hasCalibrationWord(int kind);  // one in configuration space
 uint16_t storedConfig(int kind, int32_t value);  // the bits the chip keeps
 uint16_t storedConfig2(int kind, int32_t value);
 bool protectedBy(int kind, uint16_t config);    // CP bits say protected
 uint16_t withProtection(int kind, uint16_t config, bool on);
-Cells blankCells(int kind);
+Cells blankCells(int kind);    // every cell erased, calibration too
+Cells factoryCells(int kind);  // as the chip comes new: blank, with its calibration
 
 // The levels the chip sees on its pins, and whether the PC holds the data
 // line (then the chip cannot pull it).
@@ -185,7 +200,8 @@ private:
     enum What : unsigned {
         WRITE_WORD = 1, WRITE_BYTE = 2, ERASE_PROGRAM = 4, ERASE_DATA = 8, ERASE_CHIP = 16,
         ERASE_ROW = 32, ERASE_IDS = 64, ERASE_CONFIG = 128, WRITE_GROUP = 256,
-        FORCED = 512  // the erase works whatever the protection
+        FORCED = 512,  // the erase works whatever the protection
+        ERASE_CALIBRATION = 1024
     };
     enum class Loaded { None, Program, Data };
 
@@ -216,6 +232,9 @@ private:
     void writeNewer(uint32_t pc, uint16_t value, bool programOnly);
     void eraseProgram();
     void eraseConfigSpace(bool ids);
+    void eraseRow();
+    unsigned armedEraseScope() const;
+    unsigned bulkEraseScope() const;
     void guardFrom(uint16_t config);
     void openGuard();
     bool programOpen(unsigned index) const { return static_cast<int>(index) < cpFrom_; }
@@ -258,7 +277,7 @@ private:
     bool eraseDataArmed_ = false;
 
     // The newer families' latches, chosen by the counter's low bits.
-    std::array<uint16_t, 4> latches_{};
+    std::array<uint16_t, 8> latches_{};
     unsigned latchLoaded_ = 0;  // bit i: latch i loaded since the last cycle
     int64_t quietUntil_ = 0;    // after an end command: no clock edge before
 
@@ -272,7 +291,7 @@ private:
         bool external = false;     // waits for the end command
         bool timeKept = false;     // externally timed: the first edge came late enough
         bool programOnly = false;  // old AND new
-        std::array<uint16_t, 4> latches{};
+        std::array<uint16_t, 8> latches{};
         unsigned loaded = 0;
     } cycle_;
 };

@@ -95,7 +95,7 @@ bool region(Reader& r, const char* name, unsigned count, unsigned limit, uint16_
             std::string& why) {
     unsigned n = 0;
     if (!r.keyword(name, why)) return false;
-    if (!r.number(10, 4096, n, why)) return false;
+    if (!r.number(10, 8192, n, why)) return false;
     if (n != count) {
         why = r.where() + "'" + name + "' holds " + std::to_string(n) + " words, the chip has " +
               std::to_string(count);
@@ -118,7 +118,7 @@ const char* kindName(int kind) {
 
 std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     std::string out;
-    out.reserve(24576);
+    out.reserve(48 * 1024);
     out += HEADER;
     out += "\nchip ";
     out += kindName(kind);
@@ -131,6 +131,10 @@ std::string formatChipFile(int kind, const Cells& cells, bool protectedNow) {
     const uint16_t config[2] = {cells.config, cells.config2};
     out += "config " + std::to_string(configWords(kind)) + "\n";
     putWords(out, config, configWords(kind), 4);
+    if (hasCalibrationWord(kind)) {
+        out += "calibration 1\n";
+        putWords(out, &cells.calibration, 1, 4);
+    }
     const int bytes = dataBytes(kind);
     out += "data " + std::to_string(bytes) + "\n";
     uint16_t data[256];
@@ -175,6 +179,7 @@ bool parseChipFile(const std::string& text, int kind, Cells& cells, bool& protec
     if (!region(r, "program", programWords(kind), 0x3FFF, c.program.data(), why) ||
         !region(r, "id", 4, 0x3FFF, c.id.data(), why) ||
         !region(r, "config", configWords(kind), 0x3FFF, config, why) ||
+        (hasCalibrationWord(kind) && !region(r, "calibration", 1, 0x3FFF, &c.calibration, why)) ||
         !region(r, "data", bytes, 0xFF, data, why) || !r.keyword("end", why))
         return false;
     if (!r.atEnd()) {
@@ -243,6 +248,63 @@ bool writeFileAtomically(const std::string& path, const std::string& text, std::
         return false;
     }
     return true;
+}
+
+}  // namespace boardsim
+
+namespace boardsim {
+
+std::string heldChip(const std::string& text) {
+    std::istringstream in(text);
+    std::string line, word, name;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line != HEADER || !std::getline(in, line)) return {};
+    std::istringstream words(line);
+    if (!(words >> word >> name) || word != "chip") return {};
+    return name;
+}
+
+std::string chipFileName(int kind) { return std::string("simulated-") + kindName(kind) + ".txt"; }
+
+// A hard link cannot replace a name; where the file system has none, the
+// check and the rename are apart, which the chip file's lock covers.
+int moveWithoutReplacing(const std::string& from, const std::string& to, std::string& why) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 1;
+    }
+    if (errno == EEXIST) return 0;
+    if (errno == ENOENT) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) return 0;
+    if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+    why = std::strerror(errno);
+    return -1;
+}
+
+bool moveAside(const std::string& from, const std::string& base, std::string& chosen, std::string& why) {
+    chosen.clear();
+    struct stat st;
+    if (::lstat(from.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;  // nothing to keep
+        why = std::strerror(errno);
+        return false;
+    }
+    for (int n = 0; n < 1000; ++n) {
+        const std::string to = n ? base + "." + std::to_string(n) : base;
+        const int moved = moveWithoutReplacing(from, to, why);
+        if (moved < 0) return false;
+        if (moved) {
+            chosen = to;
+            return true;
+        }
+    }
+    why = "every name from " + base + " to " + base + ".999 is taken";
+    return false;
 }
 
 }  // namespace boardsim

@@ -15,7 +15,10 @@
 //   end
 //
 // Each chip has its own sizes: "program 2048", "config 2" (CONFIG2 after the
-// configuration word on the 16F87/88), "data 128", "data 0" (the 16F716).
+// configuration word on the 16F87/88 and 16F88x), "data 128", "data 0" (the
+// 16F716). A chip with a calibration word in configuration space has
+// "calibration 1" and the word between config and data; the 12F629's OSCCAL
+// and band-gap bits are in its program memory and configuration word.
 #pragma once
 #include <string>
 
@@ -42,5 +45,21 @@ int readChipFile(const std::string& path, std::string& text, std::string& why);
 // Writes beside the target and renames over it, so a reader never sees a
 // half-written file. On failure returns false with the reason in `why`.
 bool writeFileAtomically(const std::string& path, const std::string& text, std::string& why);
+
+// The chip a file's text names on its second line ("PIC16F84"), or empty
+// when the text is not a simulated chip file.
+std::string heldChip(const std::string& text);
+
+// The name of a kind's own file in a folder of chip files:
+// "simulated-PIC16F628A.txt".
+std::string chipFileName(int kind);
+
+// Renames `from` to `to` unless `to` exists: 1 moved, 0 `to` exists (nothing
+// moved), -1 failed with the reason in `why`.
+int moveWithoutReplacing(const std::string& from, const std::string& to, std::string& why);
+
+// Moves `from` to `base`, or when that is taken to base.1, base.2, ...;
+// true with the name it chose (empty when `from` does not exist).
+bool moveAside(const std::string& from, const std::string& base, std::string& chosen, std::string& why);
 
 }  // namespace boardsim

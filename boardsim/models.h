@@ -16,7 +16,13 @@ enum class Family {
     F62XA = ZAVSIM_FAMILY_16F62XA,   // 16F627A, 16F628A, 16F648A
     F81X = ZAVSIM_FAMILY_16F81X,     // 16F818, 16F819
     F87_88 = ZAVSIM_FAMILY_16F87_88, // 16F87, 16F88
-    F716 = ZAVSIM_FAMILY_16F716
+    F716 = ZAVSIM_FAMILY_16F716,
+    F87X = ZAVSIM_FAMILY_16F87X,     // 16F870-877
+    F87XA = ZAVSIM_FAMILY_16F87XA,   // 16F873A-877A
+    F88X = ZAVSIM_FAMILY_16F88X,     // 16F882-887
+    F629 = ZAVSIM_FAMILY_12F629,     // 12F629/675, 16F630/676
+    F683 = ZAVSIM_FAMILY_12F683,     // 12F683, 16F684-690
+    F609 = ZAVSIM_FAMILY_12F609      // 12F609/615/617, 16F610/616
 };
 
 // What a command does (ZAVSIM_DO_*).
@@ -36,7 +42,8 @@ enum Does {
     DO_BULK_ERASE_DATA = ZAVSIM_DO_BULK_ERASE_DATA,
     DO_CHIP_ERASE = ZAVSIM_DO_CHIP_ERASE,
     DO_ERASE_SETUP1 = ZAVSIM_DO_ERASE_SETUP1,
-    DO_ERASE_SETUP2 = ZAVSIM_DO_ERASE_SETUP2
+    DO_ERASE_SETUP2 = ZAVSIM_DO_ERASE_SETUP2,
+    DO_ROW_ERASE = ZAVSIM_DO_ROW_ERASE
 };
 
 struct Command {
@@ -52,23 +59,48 @@ struct CommandSet {
     int count;
 };
 
-struct Model {
-    int kind;
-    const char* name;  // "PIC16F628A"
-    Family family;
-    int programWords;  // a power of two: the counter's low bits select the word
-    int dataBytes;     // likewise; 0 without data memory
-    uint16_t configMask;  // implemented bits
-    uint16_t configBlank;
-    uint16_t config2Mask;  // CONFIG2 at 0x2008; 0 without one
-    uint16_t config2Blank;
-    uint16_t deviceId;    // revision bits 0; 0x3FFF without one
-    uint16_t deviceIdMask;
-    int latches;          // 1 or 4
-    uint16_t lvpBit;      // 0 without LVP
-    bool internalOscillator;  // FOSC can select it with MCLRE = 0
-    CommandSet set;
+// How the chip keeps the factory's calibration.
+enum class Calibration {
+    None = ZAVSIM_CALIBRATION_NONE,
+    OscCal = ZAVSIM_CALIBRATION_OSCCAL,  // RETLW 0x34kk at the last program word, BG1:BG0 in the configuration
+    Word = ZAVSIM_CALIBRATION_WORD       // a word of the configuration space
 };
+
+// One chip kind. The rows are written field by field (models.cpp).
+struct Model {
+    int kind = 0;
+    const char* name = "";  // "PIC16F628A"
+    Family family = Family::F84;
+    int programWords = 1024;  // a power of two: the counter's low bits select the word
+    int dataBytes = 0;        // likewise; 0 without data memory
+    uint16_t configMask = 0x3FFF;  // implemented bits
+    uint16_t configBlank = 0x3FFF;
+    uint16_t config2Mask = 0;  // CONFIG2 at 0x2008; 0 without one
+    uint16_t config2Blank = 0;
+    uint16_t deviceId = 0x3FFF;  // revision bits 0; 0x3FFF without one
+    uint16_t deviceIdMask = 0;
+    int latches = 1;        // 1, 4 or 8, chosen by the counter's low bits
+    int configLatches = 0;  // in configuration space; 0: as in program memory
+    int rowWords = 0;       // what a row erase clears; 0 without one
+    uint16_t lvpBit = 0;    // 0 without LVP
+    // VDD-first entry is refused when (config & foscMask) == foscInternal
+    // and the MCLRE bit is 0; foscMask 0 for chips without an internal
+    // oscillator.
+    uint16_t foscMask = 0;
+    uint16_t foscInternal = 0;
+    uint16_t mclreBit = 0;
+    uint16_t cpBits = 0x2000;  // 0 in any of them protects (see protectedFrom)
+    uint16_t cpdBit = 0;       // 0 without data protection
+    bool vppFirst = false;     // the documents' entry order (the chip takes either, see chip.h)
+    Calibration calibration = Calibration::None;
+    uint16_t calibrationAddress = 0;  // 0x3FF for OSCCAL, or 0x2008 / 0x2009
+    uint16_t calibrationFactory = 0;
+    uint16_t bandGapFactory = 0;      // BG1:BG0 in place (bits 13:12)
+    CommandSet set{};
+};
+
+// Where BG1:BG0 live in the configuration word of the 12F629 family.
+constexpr uint16_t BANDGAP_BITS = 0x3000;
 
 int modelCount();
 const Model& modelAt(int i);
@@ -89,6 +121,10 @@ bool dataProtectedBy(const Model& m, uint16_t config);
 uint16_t withProtectionBits(const Model& m, uint16_t config, bool on);
 // VDD-first entry is refused: internal oscillator and MCLR tied inside.
 bool refusesVddFirst(const Model& m, uint16_t config);
+// Latches a programming cycle at this counter address writes.
+int latchesAt(const Model& m, uint32_t pc);
+// The offset in configuration space of the calibration word; -1 without one.
+int calibrationOffset(const Model& m);
 
 void describe(const Model& m, zavsim_chipinfo& out);
 

@@ -2,6 +2,9 @@
 // The exports: the four port functions of the real library, over the
 // simulated board, and the extra ones of boardsim.h for tests.
 #include "board.h"
+
+#include <cstring>
+
 #include "boardsim.h"
 #include "models.h"
 #include "portlib/zavbit2.h"
@@ -72,3 +75,13 @@ EXPORT int32_t zavsimChipInfo(int32_t i, zavsim_chipinfo* out) {
     return 1;
 }
 EXPORT int32_t zavsimSaveChip(void) { return board().save() ? 1 : 0; }
+
+EXPORT int32_t zavsimChipFile(char* path, int32_t size) {
+    const std::string& file = board().filePath();
+    if (path && size > 0) {
+        const size_t n = std::min(file.size(), static_cast<size_t>(size - 1));
+        std::memcpy(path, file.data(), n);
+        path[n] = '\0';
+    }
+    return board().fileUse();
+}

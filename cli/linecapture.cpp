@@ -2,6 +2,7 @@
 #include "linecapture.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/console.h"
@@ -34,10 +35,21 @@ bool finishcapture(const std::string& path) {
     return false;
 }
 
+// With a folder of chip files, every chip kept there (simulated-*.txt).
 std::vector<RunFile> runfiles() {
     std::vector<RunFile> files = {{platform::currentDirectory() + "/quibb9x.ini", "the settings file"}};
-    if (const char* chip = std::getenv("QUIBB9X_SIM_FILE"); chip && *chip)
-        files.push_back({chip, "the simulated chip's file"});
+    if (const char* chip = std::getenv("QUIBB9X_SIM_FILE")) {
+        if (*chip) files.push_back({chip, "the simulated chip's file"});
+        return files;
+    }
+    const char* dir = std::getenv("QUIBB9X_SIM_DIR");
+    std::error_code ec;
+    if (!dir || !*dir) return files;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("simulated-", 0) == 0 && name.size() > 14 && name.substr(name.size() - 4) == ".txt")
+            files.push_back({e.path().string(), "a simulated chip's file"});
+    }
     return files;
 }
 

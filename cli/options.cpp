@@ -337,9 +337,9 @@ std::string helptext() {
         "\nChips: 'quibb9x devices' lists them; --device auto reads the device ID.\n"
         "The 16F627/628, 627A/628A/648A (PGM = RB4, pin 10) and 818/819/87/88 (PGM =\n"
         "RB3, pin 9) come with low-voltage programming on: hold PGM low while burning.\n"
-        "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset in\n"
-        "${XDG_STATE_HOME:-~/.local/state}/quibb9x/simulated-chip.txt; set but empty,\n"
-        "the chip lasts one run.\n"
+        "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset one\n"
+        "chip of each kind in ${XDG_STATE_HOME:-~/.local/state}/quibb9x/ (simulated-\n"
+        "PIC16F84.txt, ...); set but empty, the chip lasts one run.\n"
         "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
         "130 interrupted (the board is left with the programming voltage off); 129, 131\n"
         "and 141 stopped the same way by SIGHUP, SIGQUIT or a closed output (SIGPIPE).\n";

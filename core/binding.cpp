@@ -107,7 +107,7 @@ std::string executableDir() {
 namespace {
 
 void keepsimulatedchip() {
-    if (std::getenv("QUIBB9X_SIM_FILE")) return;
+    if (std::getenv("QUIBB9X_SIM_FILE") || std::getenv("QUIBB9X_SIM_DIR")) return;
     const std::string state = platform::stateDirectory();
     if (state.empty()) return;
     const std::filesystem::path dir = std::filesystem::path(state) / "quibb9x";
@@ -118,7 +118,7 @@ void keepsimulatedchip() {
                              "after this run\n", dir.c_str(), ec.message().c_str());
         return;
     }
-    setenv("QUIBB9X_SIM_FILE", (dir / "simulated-chip.txt").c_str(), 0);
+    setenv("QUIBB9X_SIM_DIR", dir.c_str(), 0);
 }
 
 }  // namespace
@@ -152,6 +152,16 @@ std::optional<uint16_t> simulatedbase() {
     const auto base = reinterpret_cast<Base>(dlsym(open(), "zavsimBase"));
     if (!base) return std::nullopt;
     return static_cast<uint16_t>(base());
+}
+
+void simulatedchipnowait() { setenv("QUIBB9X_SIM_SHARED", "copy", 1); }
+
+std::string simulatedchipcopy() {
+    using File = int32_t (*)(char*, int32_t);
+    const auto file = reinterpret_cast<File>(dlsym(open(), "zavsimChipFile"));
+    if (!file) return {};
+    std::vector<char> path(4096);
+    return file(path.data(), static_cast<int32_t>(path.size())) == 2 ? std::string(path.data()) : std::string();
 }
 
 int32_t zavSR(int32_t value, int32_t count) {

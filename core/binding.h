@@ -14,10 +14,11 @@ namespace binding {
 // the explicit choice (the --simulate option) when set, otherwise the path in
 // QUIBB9X_PORTLIB, otherwise libzavbit2.so beside the executable, otherwise the
 // system's library search.
-// libzavbit2sim.so beside the executable. When QUIBB9X_SIM_FILE is unset it
-// is set to <state directory>/quibb9x/simulated-chip.txt (the directory made
-// as needed), so the simulated chip is kept between runs; set but empty, the
-// chip lives only as long as the run.
+// libzavbit2sim.so beside the executable. When neither QUIBB9X_SIM_FILE nor
+// QUIBB9X_SIM_DIR is set, QUIBB9X_SIM_DIR is set to <state
+// directory>/quibb9x (made as needed), where the simulated board keeps one
+// chip of each kind between runs; QUIBB9X_SIM_FILE set names one file for
+// the chip, set but empty none: the chip lives only as long as the run.
 void chooseSimulated();
 void chooseLibrary(const std::string& path);  // an explicit file
 std::string libraryPath();              // the file that will be (or was) loaded
@@ -45,6 +46,14 @@ bool simulatedboard();
 // The base address the simulated board answers at, or nothing when the
 // loaded library is not the simulated board. Loads the library.
 std::optional<uint16_t> simulatedbase();
+
+// Before the first port access: a simulated chip whose file another run is
+// using is taken as a copy (kept by nobody) instead of waiting for that run
+// to end. For the window, which must come up.
+void simulatedchipnowait();
+// The chip file whose chip this run works on a copy of, because another run
+// is using it; empty otherwise (also on real hardware).
+std::string simulatedchipcopy();
 
 // The opened library handle, for tests that reach the simulated board's extra
 // exports through the same library the program uses. Loads the library.

@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Files the command line makes beside others: two HEX dumps at once, each
 # with a temporary file of its own, past a file planted at the old fixed
-# name; and where --simulate keeps its chip when QUIBB9X_SIM_FILE is unset
-# (the state directory) or empty (nowhere).
+# name; and where --simulate keeps its chips when QUIBB9X_SIM_FILE is unset
+# (the state directory, one file for each kind) or empty (nowhere).
 # Arguments: the program, the fixtures directory.
 source "$(dirname "${BASH_SOURCE[0]}")/support/cli-setup.sh"
 failures=0
@@ -46,18 +46,32 @@ head -n 1 err.txt | grep -qxF "quibb9x: ignoring the settings file $tmp/quibb9x.
     fail "no word of the settings file: $(cat err.txt)"
 rm quibb9x.ini
 
-case="--simulate keeps its chip in XDG_STATE_HOME when QUIBB9X_SIM_FILE is unset"
+case="--simulate keeps one chip of each kind in XDG_STATE_HOME when QUIBB9X_SIM_FILE is unset"
 unset QUIBB9X_SIM_FILE
 export XDG_STATE_HOME=$tmp/state HOME=$tmp/home
+f628a=$fixtures/f628a_blink_inhx32.hex
 sim burn "$blink" >/dev/null || fail "the burn failed"
-[ -s state/quibb9x/simulated-chip.txt ] || fail "no chip in the state directory"
-sim verify "$blink" >/dev/null 2>&1 || fail "the next run's verify does not find the burnt chip"
+QUIBB9X_SIM_CHIP=16F628A sim --device 16F628A burn "$f628a" >/dev/null || fail "the 16F628A's burn failed"
+sim verify "$blink" >/dev/null 2>&1 || fail "the 16F84 is not found again after the 16F628A"
+QUIBB9X_SIM_CHIP=16F628A sim --device 16F628A verify "$f628a" >/dev/null 2>&1 || fail "the 16F628A is lost"
+[ -s state/quibb9x/simulated-PIC16F84.txt ] || fail "no 16F84 in the state directory"
+[ -s state/quibb9x/simulated-PIC16F628A.txt ] || fail "no 16F628A in the state directory"
+[ -z "$(find state -name 'simulated-chip*')" ] || fail "a shared chip file: $(find state -name 'simulated-chip*')"
 [ ! -e home ] || fail "wrote into HOME"
+
+case="an older simulated-chip.txt moves to its chip's own file, once"
+mkdir -p state2/quibb9x
+cp state/quibb9x/simulated-PIC16F84.txt state2/quibb9x/simulated-chip.txt
+XDG_STATE_HOME=$tmp/state2 sim verify "$blink" >/dev/null 2>err.txt || fail "the older file's chip is not found"
+[ -s state2/quibb9x/simulated-PIC16F84.txt ] && [ ! -e state2/quibb9x/simulated-chip.txt ] ||
+    fail "not moved: $(ls state2/quibb9x)"
+grep -qxF "zavbit2sim: the PIC16F84 in $tmp/state2/quibb9x/simulated-chip.txt is kept in $tmp/state2/quibb9x/simulated-PIC16F84.txt from now on (one file for each kind of chip)" err.txt ||
+    fail "no word of the move: $(cat err.txt)"
 
 case="... and in HOME/.local/state without XDG_STATE_HOME"
 unset XDG_STATE_HOME
 sim burn "$blink" >/dev/null || fail "the burn failed"
-[ -s home/.local/state/quibb9x/simulated-chip.txt ] || fail "no chip in ~/.local/state"
+[ -s home/.local/state/quibb9x/simulated-PIC16F84.txt ] || fail "no chip in ~/.local/state"
 
 case="set but empty: the chip lives only for the run"
 export QUIBB9X_SIM_FILE= HOME=$tmp/home2

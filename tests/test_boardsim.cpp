@@ -665,6 +665,13 @@ public:
         write = reinterpret_cast<void (*)(int32_t, int32_t, int32_t)>(dlsym(handle_, "zavsimWrite"));
         isProtected = reinterpret_cast<int32_t (*)()>(dlsym(handle_, "zavsimProtected"));
         save = reinterpret_cast<void (*)()>(dlsym(handle_, "zavsimSave"));
+        chipFile = reinterpret_cast<int32_t (*)(char*, int32_t)>(dlsym(handle_, "zavsimChipFile"));
+    }
+    // Where the chip is kept: 0 nowhere, 1 its file, 2 a copy; and the path.
+    std::pair<int, std::string> kept() const {
+        char path[512];
+        const int use = chipFile(path, sizeof path);
+        return {use, path};
     }
     ~FreshBoard() {
         dlclose(handle_);  // the board's destructor writes the file as at exit
@@ -686,6 +693,7 @@ public:
     void (*write)(int32_t, int32_t, int32_t) = nullptr;
     int32_t (*isProtected)() = nullptr;
     void (*save)() = nullptr;
+    int32_t (*chipFile)(char*, int32_t) = nullptr;
 
 private:
     fs::path copy_;
@@ -822,6 +830,95 @@ TEST_F(ChipFile, BoundedReadAndExclusiveCopy) {
                                                "chip.txt.tmp" + std::to_string(getpid()), "victim"}));
     FreshBoard again(dir);
     EXPECT_EQ(again.read(0, 0), 0x0055);
+}
+
+// Unset QUIBB9X_SIM_FILE and a folder given: one file for each kind of chip,
+// so changing the kind in the socket loses none. Older shared files move to
+// their chip's own file, unless that exists already.
+TEST_F(ChipFile, OneFileForEachKindOfChipInTheFolder) {
+    EnvVar f("QUIBB9X_SIM_FILE", nullptr);
+    EnvVar d("QUIBB9X_SIM_DIR", dir.c_str());
+    {
+        EnvVar c("QUIBB9X_SIM_CHIP", "16F84");
+        FreshBoard board(dir);
+        board.program(2, 3, 0x1234);
+        EXPECT_EQ(board.kept(), std::make_pair(1, (dir / "simulated-PIC16F84.txt").string()));
+    }
+    {
+        EnvVar c("QUIBB9X_SIM_CHIP", "16F83");
+        FreshBoard board(dir);
+        EXPECT_EQ(board.read(0, 3), 0x3FFF);
+        board.program(2, 3, 0x0555);
+    }
+    // The older files: a 16F84 whose own file exists stays; a 16C84 moves.
+    const std::string c84 = slurp(dir / "simulated-PIC16F84.txt");
+    std::string older = c84;
+    older.replace(older.find("chip PIC16F84"), 13, "chip PIC16C84");
+    std::ofstream(dir / "simulated-chip.txt") << c84;
+    std::ofstream(dir / "simulated-chip.txt.bad") << older;
+    testing::internal::CaptureStderr();
+    {
+        EnvVar c("QUIBB9X_SIM_CHIP", "16F84");
+        FreshBoard board(dir);
+        EXPECT_EQ(board.read(0, 3), 0x1234);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zavbit2sim: " + (dir / "simulated-chip.txt").string() + " holds a PIC16F84, but " +
+                  (dir / "simulated-PIC16F84.txt").string() +
+                  " exists already: the older file is left as it is; remove it, or keep it under another name\n"
+                  "zavbit2sim: the PIC16C84 in " + (dir / "simulated-chip.txt.bad").string() + " is kept in " +
+                  (dir / "simulated-PIC16C84.txt").string() + " from now on (one file for each kind of chip)\n");
+    EXPECT_EQ(slurp(dir / "simulated-PIC16C84.txt"), older);
+    EXPECT_EQ(slurp(dir / "simulated-chip.txt"), c84);
+    EXPECT_FALSE(fs::exists(dir / "simulated-chip.txt.bad"));
+    EnvVar c("QUIBB9X_SIM_CHIP", "16F83");
+    FreshBoard board(dir);
+    EXPECT_EQ(board.read(0, 3), 0x0555);
+}
+
+// One file named for every kind: a chip of another kind in it is set aside
+// under that kind's name, and never over an earlier one.
+TEST_F(ChipFile, AChipOfAnotherKindIsSetAsideUnderItsNameNeverOverAnother) {
+    EnvVar f("QUIBB9X_SIM_FILE", file.c_str());
+    for (const char* kind : {"16F84", "16F83", "16F84", "16F83"}) {
+        EnvVar c("QUIBB9X_SIM_CHIP", kind);
+        testing::internal::CaptureStderr();
+        FreshBoard board(dir);
+        board.program(2, 0, kind[4] == '4' ? 0x0084 : 0x0083);
+        testing::internal::GetCapturedStderr();
+    }
+    const auto word0 = [](const fs::path& p) {
+        const std::string text = slurp(p);
+        return text.substr(text.find('\n', text.find("program ")) + 1, 4);
+    };
+    EXPECT_EQ(word0(dir / "chip.txt.PIC16F84"), "0084");
+    EXPECT_EQ(word0(dir / "chip.txt.PIC16F83"), "0083");
+    EXPECT_EQ(word0(dir / "chip.txt.PIC16F84.1"), "0084");
+    EXPECT_NE(slurp(file).find("chip PIC16F83"), std::string::npos);
+}
+
+// A second run on a chip file in use waits for the first to end, or, asked
+// to (the window), works on a copy of the chip as last saved, keeps nothing
+// and says so.
+TEST_F(ChipFile, ASecondRunTakesACopyWhenAskedAndKeepsNothing) {
+    EnvVar f("QUIBB9X_SIM_FILE", file.c_str());
+    EnvVar c("QUIBB9X_SIM_CHIP", "16F84");
+    FreshBoard first(dir);
+    first.program(2, 0, 0x0111);
+    {
+        EnvVar shared("QUIBB9X_SIM_SHARED", "copy");
+        testing::internal::CaptureStderr();
+        FreshBoard second(dir);
+        EXPECT_EQ(second.read(0, 0), 0x0111);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "zavbit2sim: another run is using the simulated chip in " + file.string() +
+                      "; this run works on a copy of it that is not kept\n");
+        EXPECT_EQ(second.kept(), std::make_pair(2, file.string()));
+        second.program(2, 1, 0x0222);
+        second.save();
+    }
+    EXPECT_EQ(slurp(file).substr(slurp(file).find("program 1024\n") + 13, 9), "0111 3FFF");
+    EXPECT_EQ(first.kept(), std::make_pair(1, file.string()));
 }
 
 }  // namespace

@@ -3,94 +3,21 @@
 // 16F87/88, 16F716), driven with raw command sequences through the simulated
 // board as their programming documents give them; the chip model fed VDD and
 // PGM directly, which this board has no lines for; and the chip file.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 
 #include "boardsim/chip.h"
 #include "boardsim/chipfile.h"
 #include "core/binding.h"
 #include "support/simboard.h"
+#include "support/simscript.h"
 
 namespace {
 
-constexpr int64_t MS = 1'000'000;
 constexpr int PROGRAM = 0, ID = 1, CONFIG = 2, DATA = 3;
 constexpr int TIMING = ZAVSIM_FAULT_TIMING, UNKNOWN = ZAVSIM_FAULT_UNKNOWN_COMMAND;
-using Ints = std::vector<int>;
-
-// Pin levels as control bytes, a microsecond before each change.
-void pins(bool vpp, bool clock, bool data, bool pcDrives = true) {
-    sim::advance(1000);
-    binding::zavOUT(0x27A, (clock ? 0 : 1) | (data ? 0 : 2) | (vpp ? 0 : 4) | (pcDrives ? 8 : 0));
-}
-void bit(int b) {
-    pins(true, false, b);
-    pins(true, true, b);
-    pins(true, false, b);
-    pins(true, false, false);
-}
-void command(int code) {
-    for (int i = 0; i < 6; ++i) bit((code >> i) & 1);
-}
-int receive() {  // the line released, sampled after each falling edge
-    int word = 0;
-    for (int i = 0; i < 16; ++i) {
-        pins(true, true, true, false);
-        pins(true, false, true, false);
-        if (i >= 1 && i <= 14) word |= ((binding::zavINP(0x279) & 0x80) ? 0 : 1) << (i - 1);
-    }
-    return word;
-}
-
-// A script of raw traffic: "+" enters programming mode, "-" leaves it, "6"
-// sends command 6, "2:1A5" command 2 and a data frame of 0x1A5 (start and
-// stop bits 1: these chips ignore them), "4=3FFF" command 4 and expects that
-// word back, "w2.5" waits 2.5 ms, "i7" sends 7 increments.
-void run(const std::string& script) {
-    std::istringstream in(script);
-    for (std::string t; in >> t;) {
-        const size_t colon = t.find(':'), eq = t.find('=');
-        if (t == "+") {
-            pins(false, false, false);
-            pins(true, false, false);
-        } else if (t == "-") {
-            pins(false, false, false);
-        } else if (t[0] == 'w') {
-            sim::advance(static_cast<int64_t>(std::stod(t.substr(1)) * MS));
-        } else if (t[0] == 'i') {
-            for (int n = std::stoi(t.substr(1)); n > 0; --n) command(6);
-        } else if (colon != std::string::npos) {
-            command(std::stoi(t));
-            const int word = std::stoi(t.substr(colon + 1), nullptr, 16);
-            bit(1);
-            for (int i = 0; i < 14; ++i) bit((word >> i) & 1);
-            bit(1);
-        } else if (eq != std::string::npos) {
-            command(std::stoi(t));
-            EXPECT_EQ(receive(), std::stoi(t.substr(eq + 1), nullptr, 16)) << "at " << t << " of " << script;
-        } else {
-            command(std::stoi(t));
-        }
-    }
-}
-
-Ints eventsOf(int kind) {
-    Ints out;
-    for (const auto& e : sim::chipEvents())
-        if (e.kind == kind) out.push_back(e.value);
-    return out;
-}
-Ints faults() { return eventsOf(4); }
-Ints written() { return eventsOf(3); }
-
-template <typename Fn>
-Fn simExport(const char* name) {
-    sim::board();
-    return reinterpret_cast<Fn>(dlsym(binding::handle(), name));
-}
+using namespace simscript;
 
 class Families : public ::testing::Test {
 protected:
@@ -114,8 +41,14 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
         names += (info(i, &c) && c.kind == i + 1) ? c.name + std::string(" ") : "?";
     EXPECT_EQ(names,
               "PIC16C84 PIC16F84 PIC16F83 PIC16F84A PIC16F627 PIC16F628 PIC16F627A PIC16F628A "
-              "PIC16F648A PIC16F818 PIC16F819 PIC16F87 PIC16F88 PIC16F716 ");
-    EXPECT_EQ(info(14, &c), 0);
+              "PIC16F648A PIC16F818 PIC16F819 PIC16F87 PIC16F88 PIC16F716 "
+              "PIC16F870 PIC16F871 PIC16F872 PIC16F873 PIC16F874 PIC16F876 PIC16F877 "
+              "PIC16F873A PIC16F874A PIC16F876A PIC16F877A "
+              "PIC16F882 PIC16F883 PIC16F884 PIC16F886 PIC16F887 "
+              "PIC12F629 PIC12F675 PIC16F630 PIC16F676 "
+              "PIC12F683 PIC16F684 PIC16F685 PIC16F687 PIC16F688 PIC16F689 PIC16F690 "
+              "PIC12F609 PIC12F615 PIC12F617 PIC16F610 PIC16F616 ");
+    EXPECT_EQ(info(ZAVSIM_16F616, &c), 0);
     info(ZAVSIM_16F648A - 1, &c);
     EXPECT_EQ(Ints({c.program_words, c.data_bytes, c.config_mask[0], c.device_id, c.latches}),
               Ints({4096, 256, 0x21FF, 0x1100, 1}));
@@ -129,6 +62,26 @@ TEST_F(Families, TheTableListsEveryChipWithItsOwnFigures) {
     EXPECT_EQ(Ints({k[3].code, k[4].does, int(k[4].program_ns), k[5].code, int(k[5].program_ns),
                     k[6].self_timed}),
               Ints({6, ZAVSIM_DO_BEGIN_PROGRAM, 2'000'000, 14, 100'000, 1}));
+    // Protection by CP pattern, entry order, latches in configuration
+    // space, rows and calibration, for the program's rows to be held to.
+    const auto fields = [&](int kind) {
+        info(kind - 1, &c);
+        return Ints({c.protected_from[0], c.protected_from[1], c.protected_from[2], c.protected_from[3],
+                     c.cp_bits, c.cpd_bit, c.lvp_bit, c.vpp_first, c.config_latches, c.row_words, c.mclre_bit,
+                     c.fosc_mask, c.fosc_internal, c.calibration, c.calibration_address,
+                     c.calibration_factory, c.bandgap_mask, c.bandgap_factory});
+    };
+    EXPECT_EQ(fields(ZAVSIM_16F628), Ints({0, 0x200, 0x400, 2048, 0x3C00, 0x100, 0x80, 1, 1, 0, 0x20, 0x12, 0x10,
+                                           0, 0, 0, 0, 0}));
+    EXPECT_EQ(fields(ZAVSIM_16F877), Ints({0, 0x1000, 0x1F00, 8192, 0x3030, 0x100, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                           0, 0}));
+    EXPECT_EQ(fields(ZAVSIM_16F877A), Ints({0, 0, 0, 8192, 0x2000, 0x100, 0x80, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(fields(ZAVSIM_16F887), Ints({0, 0, 0, 8192, 0x40, 0x80, 0x1000, 1, 8, 16, 0x20, 0x06, 0x04,
+                                           ZAVSIM_CALIBRATION_WORD, 0x2009, 0x2A57, 0, 0}));
+    EXPECT_EQ(fields(ZAVSIM_12F629), Ints({0, 0, 0, 1024, 0x80, 0x100, 0, 1, 1, 0, 0x20, 0x06, 0x04,
+                                           ZAVSIM_CALIBRATION_OSCCAL, 0x3FF, 0x3494, 0x3000, 0x2000}));
+    EXPECT_EQ(fields(ZAVSIM_16F616), Ints({0, 0, 0, 2048, 0x40, 0, 0, 1, 1, 16, 0x20, 0x06, 0x04,
+                                           ZAVSIM_CALIBRATION_WORD, 0x2008, 0x1E70, 0, 0}));
 }
 
 TEST_F(Families, NamedByTheEnvironmentWithTheirRevision) {

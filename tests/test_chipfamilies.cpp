@@ -199,8 +199,9 @@ INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
 TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
     sim::useSimulatedBoard();
     for (const zavsim_chipinfo& c : simchips()) {
-        const ChipRow& row = *findchip(c.name);
-        if (row.deviceid == 0) continue;
+        const ChipRow* found = findchip(c.name);
+        if (!found || found->deviceid == 0) continue;  // no row yet, or no ID
+        const ChipRow& row = *found;
         sim::board().setChip(c.kind);
         const Outcome r = quibb9x({"--device", "auto", "detect"});
         EXPECT_NE(r.out.find(chiplabel(row) + ", revision 1"), std::string::npos) << r.out;
@@ -244,14 +245,16 @@ TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
 }
 
 // The simulated board's table is written from the chip documents on its own;
-// the program's rows must agree with it field by field.
+// the program's rows must agree with it field by field. Every row has its
+// simulated chip; the board may know chips the program has no row for yet.
 TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
     sim::useSimulatedBoard();
     const auto all = simchips();
-    ASSERT_EQ(all.size(), chiprows().size());
+    size_t compared = 0;
     for (const zavsim_chipinfo& c : all) {
         const ChipRow* row = findchip(c.name);
-        ASSERT_NE(row, nullptr) << c.name;
+        if (!row) continue;
+        ++compared;
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.program_words, row->progwords);
         EXPECT_EQ(c.data_bytes, isoriginal(*row) ? 64 : row->databytes);
@@ -285,6 +288,7 @@ TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
             EXPECT_GE(int64_t{row->data.waitus} * 1000, demand(row->data.begin, true));
         }
     }
+    EXPECT_EQ(compared, chiprows().size());
 }
 
 }  // namespace

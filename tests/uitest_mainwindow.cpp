@@ -6,6 +6,8 @@
 // settings file is its own.
 #include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -604,6 +606,34 @@ TEST_F(Window, AnUnreachablePortIsExplainedOncePerPortInTheStatusList) {
         std::exit(1);
     };
     EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+// Another run holds the simulated chip's file: the window comes up all the
+// same, on a copy of the chip, and says so in its status list.
+TEST_F(Window, ASimulatedChipInUseElsewhereGivesACopyAndALine) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path file = dir / "chip.txt";
+    const int held = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    auto run = [&] {
+        alarm(30);  // waiting on the lock would hang the window: end it instead
+        setenv("QUIBB9X_SIM_FILE", file.c_str(), 1);
+        binding::reset();
+        binding::chooseLibrary(SIMLIB_PATH);
+        auto w = open();
+        const auto seen = lines(get<QListWidget>(*w, "List2"));
+        const std::vector<std::string> expected = {
+            "Welcome to Quibb9x", "Written by the quibb9x developers.",
+            "quibb9x: another run is using the simulated chip in " + file.string() +
+                "; this window works on a copy of it that is not kept: close the other run and start "
+                "this one again to keep what you do"};
+        if (seen == expected) std::exit(0);
+        for (const auto& l : seen) std::fprintf(stderr, "seen: %s\n", l.c_str());
+        std::exit(1);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+    ::close(held);
+    EXPECT_FALSE(fs::exists(file));  // the copy was never saved
 }
 
 // ---- Operations on the worker thread ----

@@ -24,6 +24,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "core/binding.h"
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
@@ -409,6 +410,7 @@ void MainWindow::connecthandlers() {
 }
 
 void MainWindow::Form_Load() {
+    binding::simulatedchipnowait();  // a simulated chip in use elsewhere must not hold the window up
     startup(state);  // the record, and the port's idle state (first port access)
     setWindowTitle(qs("-=ZAV's=- QUIBB for Windows -=Version " + state.version));
     version = state.version;
@@ -425,6 +427,10 @@ void MainWindow::Form_Load() {
     GetPort();
     statusAdd("Welcome to Quibb9x");
     statusAdd("Written by the quibb9x developers.");
+    if (const std::string copy = binding::simulatedchipcopy(); !copy.empty())
+        statusAdd("quibb9x: another run is using the simulated chip in " + copy + "; this window works on "
+                  "a copy of it that is not kept: close the other run and start this one again to keep "
+                  "what you do");
     load_ini();
 }
 
