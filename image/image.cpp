@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "image.h"
 
-#include "devices/chiptable.h"
-
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
+
+#include "devices/select.h"
 
 std::string hexupper(uint32_t value) {
     char text[16];
@@ -20,25 +19,38 @@ void cleararrays(State& s) {
     s.dataused = 0;
 }
 
-void clearwords(State& s) {
-    // The chips that are erased before a burn get their gaps burnt erased.
-    const bool erased = s.chip && !isoriginal(*s.chip);
-    const int16_t word = erased ? 0x3FFF : 0, byte = erased ? 0xFF : 0;
-    std::fill(std::begin(s.progmem), std::end(s.progmem), word);
-    std::fill(std::begin(s.idmem), std::end(s.idmem), word);
-    std::fill(std::begin(s.configmem) + 1, std::end(s.configmem), word);
-    std::fill(std::begin(s.datamem), std::end(s.datamem), byte);
+namespace {
+
+// Each memory's words of the image, but the configuration word itself when
+// `editorsword` is kept.
+void fillmemories(State& s, bool erased, bool editorsword) {
+    for (const Memory& m : currentchip(s).memories) {
+        if (m.kind == Kind::none) continue;
+        const Region r = regionat(m.address);
+        std::vector<int16_t>& words = s.image(r);
+        size_t from = static_cast<size_t>(m.address - regionbase(r));
+        const size_t to = std::min(words.size(), from + static_cast<size_t>(m.readoutwords()));
+        if (editorsword && r == Region::config && from == 0) from = 1;
+        for (size_t i = from; i < to; ++i) words[i] = static_cast<int16_t>(erased ? m.erased : 0);
+    }
 }
 
-void fillerased(State& s) {
-    for (auto& w : s.progmem) w = 0x3FFF;
-    for (auto& w : s.idmem) w = 0x3FFF;
-    for (auto& w : s.configmem) w = 0x3FFF;
-    for (auto& w : s.datamem) w = 0xFF;
+}  // namespace
+
+void clearwords(State& s) {
+    // The chips that are erased before a burn get their gaps burnt erased.
+    fillmemories(s, !isoriginal(currentchip(s)), true);
+}
+
+void fillerased(State& s) { fillmemories(s, true, false); }
+
+void readoutcounters(State& s) {
+    const ChipRow& row = currentchip(s);
+    for (const Region r : allregions) s.used(r) = readoutwords(row, r);
 }
 
 int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
-                   int16_t base, int16_t size, int16_t& used,
+                   int32_t base, int16_t size, int16_t& used,
                    const int16_t* data, int32_t count) {
     (void)s;
     // A region holds exactly the chip's words, indices 0 to size - 1. One word
@@ -56,11 +68,7 @@ int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
 
 int16_t stuffrecord(State& s, Frontend& f, int32_t address,
                     const int16_t* data, int32_t count) {
-    if (address >= database)
-        return stuffarray(s, f, address, s.datamem, database, s.datasize, s.dataused, data, count);
-    if (address >= configbase)
-        return stuffarray(s, f, address, s.configmem, configbase, s.configsize, s.configused, data, count);
-    if (address >= idbase)
-        return stuffarray(s, f, address, s.idmem, idbase, s.idsize, s.idused, data, count);
-    return stuffarray(s, f, address, s.progmem, progbase, s.progsize, s.progused, data, count);
+    const Region r = regionat(address);
+    return stuffarray(s, f, address, s.image(r).data(), regionbase(r), imagewords(s, r),
+                      s.used(r), data, count);
 }

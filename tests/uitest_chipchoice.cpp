@@ -15,6 +15,7 @@
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
+#include "support/chipfacts.h"
 
 namespace fs = std::filesystem;
 
@@ -120,7 +121,7 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
                                               "PIC 16F87", "PIC 16F88", "PIC 16F716", "Auto (device ID)"}));
 
     load(FIXTURE_DIR "/f84_blink_inhx32.hex");
-    const std::vector<int16_t> image(w->state.progmem, w->state.progmem + 1024);
+    const std::vector<int16_t> image(w->state.progmem.begin(), w->state.progmem.begin() + 1024);
     const int16_t used = w->state.progused;
     const std::string shown = editorview();
     choose("PIC 16F84A");  // an original chip's editor: unchanged
@@ -129,9 +130,9 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
     EXPECT_EQ(editorview(), shown);
     EXPECT_FALSE(get<QPushButton>("bFields")->isVisible());
     choose("PIC 16F628A");
-    EXPECT_EQ(w->state.progsize, 2048);
+    EXPECT_EQ(progsize(w->state), 2048);
     EXPECT_EQ(w->state.progused, used);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), w->state.progmem));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), w->state.progmem.begin()));
     EXPECT_EQ(text(get<QLineEdit>("cvalue")->text()), "3FF1");  // the word stays
     EXPECT_EQ(text(bit(7)->toolTip()), "LVP: Low-voltage programming");
     get<QRadioButton>("Option3")->click();
