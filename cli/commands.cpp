@@ -228,7 +228,7 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
                     " words read as erased");
         return exitok;
     }
-    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, r.address >= 0x2100 ? 2 : 4);
+    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, regionat(r.address) == Region::data ? 2 : 4);
     if (r.codeprotected)
         std::cerr << programname << ": not blank: the chip is code-protected (" << word
                   << "), so its program and data memory read as zeros. Erase it with '"

@@ -19,9 +19,9 @@
 #include "cli/options.h"
 #include "core/stop.h"
 #include "operations/deviceid.h"
+#include "support/chipfacts.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
-#include "support/chipfacts.h"
 
 namespace fs = std::filesystem;
 using namespace cli;

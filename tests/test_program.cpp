@@ -17,9 +17,9 @@
 #include "core/startup.h"
 #include "operations/erase.h"
 #include "operations/program.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
-#include "support/chipfacts.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <fstream>
 
 #include "devices/chiptable.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
-#include "support/chipfacts.h"
 
 namespace fs = std::filesystem;
 

@@ -39,9 +39,9 @@
 #include "core/binding.h"
 #include "core/capture.h"
 #include "core/stop.h"
+#include "support/chipfacts.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
-#include "support/chipfacts.h"
 
 namespace fs = std::filesystem;
 
