@@ -16,7 +16,9 @@
 
 #include "cli/commands.h"
 #include "core/binding.h"
-#include "devices/chiptable.h"
+#include "devices/select.h"
+#include "image/image.h"
+#include "support/recorder.h"
 #include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
@@ -245,6 +247,42 @@ TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
 
 // The simulated board's table is written from the chip documents on its own;
 // the program's rows must agree with it field by field.
+// Each row's image takes a record at the last word of each region and
+// refuses one a word beyond, at the sizes the simulated chip has, whichever
+// chip was chosen before (the image keeps a larger chip's room).
+TEST(ChipTables, EveryRowsImageEndsWhereItsSimulatedChipDoes) {
+    sim::useSimulatedBoard();
+    for (const zavsim_chipinfo& c : simchips()) {
+        SCOPED_TRACE(c.name);
+        for (const char* before : {"16F83", "16F648A"}) {
+            State s;
+            selectchip(s, *findchip(before));
+            selectchip(s, *findchip(c.name));
+            Recorder f;
+            const struct {
+                int32_t base, words;
+                std::vector<int16_t>& image;
+                int16_t& used;
+            } regions[] = {{0x0000, c.program_words, s.progmem, s.progused},
+                           {0x2000, c.id_words, s.idmem, s.idused},
+                           {0x2007, c.config_words, s.configmem, s.configused},
+                           {0x2100, c.data_bytes, s.datamem, s.dataused}};
+            for (const auto& r : regions) {
+                const int16_t word = r.base == 0x2100 ? 0x5A : 0x2A5A;
+                if (r.words > 0) {
+                    ASSERT_GE(r.image.size(), static_cast<size_t>(r.words)) << std::hex << r.base;
+                    EXPECT_EQ(stuffrecord(s, f, r.base + r.words - 1, &word, 1), 1) << std::hex << r.base;
+                    EXPECT_EQ(r.image[r.words - 1], word);
+                    EXPECT_EQ(r.used, r.words);
+                }
+                EXPECT_EQ(stuffrecord(s, f, r.base + r.words, &word, 1), 0) << std::hex << r.base;
+                ASSERT_FALSE(f.boxes.empty());
+                EXPECT_EQ(f.boxes.back().text, "Invalid address: 0x" + hexupper(r.base + r.words));
+            }
+        }
+    }
+}
+
 TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
     sim::useSimulatedBoard();
     const auto all = simchips();
