@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "devices/chiptable.h"
+#include "cli/commands.h"
+#include "devices/select.h"
 #include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/scratchdir.h"
@@ -277,6 +278,38 @@ TEST_F(Chips, TheChipSurvivesTheSettingsFileAndTheOriginalsLeaveItAsItWas) {
     get<QRadioButton>("Option2")->click();
     get<QPushButton>("Command1")->click();
     EXPECT_EQ(inifile(), original);
+}
+
+// Both faces start on the chip that PIC=, CHIP= and --device choose, in
+// that order; the settings file's "auto" is the window's alone.
+TEST_F(Chips, TheWindowAndTheCommandLineChooseTheSameChip) {
+    const ChipRow* f84 = findchip("16F84");
+    const struct {
+        const char* ini;
+        Overrides o;
+        const char* chip;  // where both faces end
+        bool windowauto;
+    } cases[] = {
+        {"PIC= 3", {}, "16F83", false},
+        {"PIC= 1\nCHIP=pic 16f88", {}, "16F88", false},
+        {"PIC= 3\nCHIP=auto", {}, "16F83", true},
+        {"PIC= 3\nCHIP=16F84", {}, "16F84", false},
+        {"PIC= 2\nCHIP=16F877", {}, "16F84", false},
+        {"PIC= 1\nCHIP=16F88", {.device = 2, .chip = f84}, "16F84", false},
+        {"CHIP=16F84A", {.autodevice = true}, "16F84A", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        std::ofstream(dir / "quibb9x.ini") << "[OPTIONS]\n" << c.ini << "\n";
+        w = std::make_unique<MainWindow>(c.o);
+        EXPECT_EQ(std::string(currentchip(w->state).name), c.chip);
+        EXPECT_EQ(w->autodevice(), c.windowauto);
+        EXPECT_EQ(get<QRadioButton>("OptionOther")->isChecked(), c.windowauto || !currentchip(w->state).model);
+        State s;
+        ConfigEditor e;
+        cli::clistartup(s, e, c.o);
+        EXPECT_EQ(std::string(currentchip(s).name), c.chip);
+    }
 }
 
 TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {
