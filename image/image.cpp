@@ -21,17 +21,29 @@ void cleararrays(State& s) {
 
 namespace {
 
-// Each memory's words of the image, but the configuration word itself when
-// `editorsword` is kept.
-void fillmemories(State& s, bool erased, bool editorsword) {
-    for (const Memory& m : currentchip(s).memories) {
+// Every word of the image: 0, or erased (each memory's words its own erased
+// value, the rest of a region its first memory's), but the configuration
+// word itself when `editorsword` is kept.
+void fillimage(State& s, bool erased, bool editorsword) {
+    const ChipRow& row = currentchip(s);
+    const auto fill = [&](Region r, size_t from, size_t to, int16_t value) {
+        std::vector<int16_t>& words = s.image(r);
+        if (editorsword && r == Region::config) from = std::max<size_t>(from, 1);
+        for (size_t i = from; i < std::min(to, words.size()); ++i) words[i] = value;
+    };
+    for (const Region r : allregions) {
+        const auto first = std::find_if(row.memories.begin(), row.memories.end(), [r](const Memory& m) {
+            return m.kind != Kind::none && regionat(m.address) == r;
+        });
+        const bool has = first != row.memories.end();
+        fill(r, 0, s.image(r).size(), static_cast<int16_t>(erased && has ? first->erased : 0));
+    }
+    if (!erased) return;
+    for (const Memory& m : row.memories) {
         if (m.kind == Kind::none) continue;
         const Region r = regionat(m.address);
-        std::vector<int16_t>& words = s.image(r);
-        size_t from = static_cast<size_t>(m.address - regionbase(r));
-        const size_t to = std::min(words.size(), from + static_cast<size_t>(m.readoutwords()));
-        if (editorsword && r == Region::config && from == 0) from = 1;
-        for (size_t i = from; i < to; ++i) words[i] = static_cast<int16_t>(erased ? m.erased : 0);
+        const size_t from = static_cast<size_t>(m.address - regionbase(r));
+        fill(r, from, from + static_cast<size_t>(m.readoutwords()), static_cast<int16_t>(m.erased));
     }
 }
 
@@ -39,10 +51,10 @@ void fillmemories(State& s, bool erased, bool editorsword) {
 
 void clearwords(State& s) {
     // The chips that are erased before a burn get their gaps burnt erased.
-    fillmemories(s, !isoriginal(currentchip(s)), true);
+    fillimage(s, !isoriginal(currentchip(s)), true);
 }
 
-void fillerased(State& s) { fillmemories(s, true, false); }
+void fillerased(State& s) { fillimage(s, true, false); }
 
 void readoutcounters(State& s) {
     const ChipRow& row = currentchip(s);

@@ -15,15 +15,15 @@ std::string hexupper(uint32_t value);
 // Sets the four counters to 0; the arrays keep their words.
 void cleararrays(State& s);
 
-// Puts every word of the chip's memories back to its start-up value (0; on
-// the chips erased before a burn their erased value), except the
-// configuration word itself (configmem[0]): that is the editor's word,
-// which the settings file or an edit may have chosen.
+// Puts every word of the image back to its start-up value (0; on the chips
+// erased before a burn their erased value), except the configuration word
+// itself (configmem[0]): that is the editor's word, which the settings file
+// or an edit may have chosen.
 void clearwords(State& s);
 
-// Fills every memory of the chip with its erased value, so that the words a
-// file leaves out are burnt and verified as erased: the chips that are
-// erased before a burn.
+// Fills the image with the chip's erased values, so that the words a file
+// leaves out are burnt and verified as erased: the chips that are erased
+// before a burn.
 void fillerased(State& s);
 
 // The counters a read-out leaves: everything it covers of the chip.
