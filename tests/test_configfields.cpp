@@ -27,8 +27,7 @@ TEST(ConfigFields, EachFieldChangesExactlyItsBitsAndTheFieldsCoverTheChip) {
             EXPECT_EQ(covered[f.word] & f.mask, 0) << row->name << " " << f.name << " overlaps";
             covered[f.word] |= f.mask;
             for (const uint16_t start : {uint16_t{0x0000}, uint16_t{0x3FFF}}) {
-                s.configmem[0] = static_cast<int16_t>(start);
-                s.configmem[1] = static_cast<int16_t>(start);
+                for (int16_t& word : s.configmem) word = static_cast<int16_t>(start);
                 s.configused = 2;
                 e.updateC(s);
                 for (const FieldChoice& c : f.choices) {

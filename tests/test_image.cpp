@@ -95,7 +95,7 @@ TEST_F(Image, RecordsPastTheLastWordAreRefusedWhole) {
 }
 
 TEST_F(Image, CountersAreHighWaterMarksAndOldWordsStay) {
-    for (int i = 0; i < 1025; ++i) s.progmem[i] = static_cast<int16_t>(0x2000 + i);
+    for (size_t i = 0; i < s.progmem.size(); ++i) s.progmem[i] = static_cast<int16_t>(0x2000 + i);
     std::vector<int16_t> zeros(8, 0);
     EXPECT_EQ(store(0, zeros), 1);
     EXPECT_EQ(store(16, zeros), 1);
