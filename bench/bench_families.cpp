@@ -48,16 +48,16 @@ const auto record = bench::hexrecord;
 // Every word of the chip in use; the configuration leaves protection off.
 std::string fullfile(const ChipRow& row) {
     std::string text;
-    for (int a = 0; a < row.progwords; a += 8) {
+    for (int a = 0; a < row.words(Kind::program); a += 8) {
         std::vector<int> w;
         for (int i = a; i < a + 8; ++i) w.push_back(programword(i));
         text += record(2 * a, w);
     }
     text += record(0x4000, {1, 2, 3, 4});
-    std::vector<int> config = {row.config[0].implemented};
-    if (row.configcount > 1) config.push_back(row.config[1].implemented);
+    std::vector<int> config = {row.config(0).mask};
+    if (row.words(Kind::config) > 1) config.push_back(row.config(1).mask);
     text += record(0x400E, config);
-    for (int k = 0; k < row.databytes; k += 8) {
+    for (int k = 0; k < row.words(Kind::data); k += 8) {
         std::vector<int> w;
         for (int i = k; i < k + 8; ++i) w.push_back((i * 13 + 5) & 0xFF);
         text += record(0x4200 + 2 * k, w);

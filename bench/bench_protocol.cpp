@@ -14,6 +14,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
+#include "devices/select.h"
 #include "bench/benchsupport.h"
 
 namespace {
@@ -40,12 +41,14 @@ int main() {
     setdevice(s, 2);
     s.portaddr = base;
     vppreset(s);
+    const Memory& program = *currentchip(s).find(Kind::program);
+    const uint8_t increment = currentchip(s).increment;
 
     using clock = std::chrono::steady_clock;
     const auto start = clock::now();
     for (int i = 0; i < steps; ++i) {
-        progcycle(s, s.cmdloadprog, static_cast<int16_t>(i & 0x3FFF));
-        sendcmd(s, s.cmdincaddr);
+        progcycle(s, program.load, static_cast<int16_t>(i & 0x3FFF));
+        sendcmd(s, increment);
     }
     const double progTime = seconds(clock::now() - start);
     const double waits = steps * 0.007;
@@ -55,12 +58,12 @@ int main() {
     int wrong = 0;
     clock::duration inRecvdata{};
     for (int i = 0; i < frames; ++i) {
-        sendcmd(s, s.cmdreadprog);
+        sendcmd(s, program.read);
         const auto frameStart = clock::now();
         const int16_t word = recvdata(s);
         inRecvdata += clock::now() - frameStart;
         if (word != (i & 0x3FFF)) ++wrong;
-        sendcmd(s, s.cmdincaddr);
+        sendcmd(s, increment);
     }
     const double readTime = seconds(clock::now() - readStart);
     allpinslow(s);

@@ -23,7 +23,7 @@
 #include "image/hexreader.h"
 #include "image/image.h"
 #include "operations/portcheck.h"
-#include "operations/program.h"
+#include "devices/select.h"
 #include "operations/readiness.h"
 #include "portinfo.h"
 #include "settings/settings.h"
@@ -82,30 +82,34 @@ std::string badrecord(const std::string& line) {
     return {};
 }
 
-struct Region {
+// A region of the image as a refusal names it.
+struct Bounds {
     const char* name;
     int32_t base;
     int16_t size;
 };
 
-// The first word of a record at `first` (of `count` words) that the chosen
-// chip does not have, or -1: the reader would refuse the record.
-int64_t beyondchip(const State& s, int64_t first, int32_t count, Region& region) {
-    const Region regions[] = {{"data byte", database, s.datasize},
-                              {"configuration word", configbase, s.configsize},
-                              {"ID location", idbase, s.idsize},
-                              {"program word", progbase, s.progsize}};
-    for (const Region& r : regions) {
-        if (first < r.base) continue;
-        region = r;
-        const int64_t end = static_cast<int64_t>(r.base) + r.size;  // one past the last word
-        if (first + count <= end || count == 0) return -1;
-        return std::max<int64_t>(first, end);
+const char* regionname(Region r) {
+    switch (r) {
+    case Region::program: return "program word";
+    case Region::id: return "ID location";
+    case Region::config: return "configuration word";
+    case Region::data: return "data byte";
     }
-    return -1;
+    return "";
 }
 
-std::string wordsbeyond(int64_t word, const Region& r) {
+// The first word of a record at `first` (of `count` words) that the chosen
+// chip does not have, or -1: the reader would refuse the record.
+int64_t beyondchip(const State& s, int64_t first, int32_t count, Bounds& region) {
+    const Region r = regionat(static_cast<int32_t>(std::min<int64_t>(first, regionbase(Region::data))));
+    region = {regionname(r), regionbase(r), imagewords(s, r)};
+    const int64_t end = static_cast<int64_t>(region.base) + region.size;  // one past the last word
+    if (first + count <= end || count == 0) return -1;
+    return std::max<int64_t>(first, end);
+}
+
+std::string wordsbeyond(int64_t word, const Bounds& r) {
     char text[160];
     std::snprintf(text, sizeof text,
                   "word 0x%04llX is beyond the chosen chip, which has %d %s%s (0x%04X to 0x%04X)",
@@ -160,7 +164,7 @@ int checkhexfile(const std::string& path, const State& s) {
         if (type == 1) break;  // the reader stops here too
         int64_t first = 0;
         int32_t count = 0;
-        Region region{};
+        Bounds region{};
         if (recordwords(line, upper, first, count))
             if (const int64_t word = beyondchip(s, first, count, region); word >= 0)
                 return refuse(exitfailed, name + " line " + std::to_string(number) + ": " +

@@ -20,7 +20,6 @@
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
-#include "devices/chipname.h"
 #include "devices/select.h"
 #include "core/wiring.h"
 #include "image/dumps.h"
@@ -69,7 +68,7 @@ std::string notinprogrammingmode(const State& s, const ChipRow& row) {
     if (row.pgmpin)
         why += std::string("; LVP left on with the PGM pin ") + row.pgmpin +
                " floating high (hold it low through a resistor)";
-    if (row.foscmask != 0 && !boardswitchesvdd(s.wiring))
+    if (row.entry.foscmask != 0 && !boardswitchesvdd(s.wiring))
         why += "; an internal oscillator with MCLR off in the chip's configuration, which needs "
                "Vpp before VDD, and this board cannot raise Vpp before VDD";
     return why;
@@ -120,7 +119,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
     const char* option[2] = {"--config", "--config2"};
     for (int k = 0; k < 2; ++k) {
         if (!given[k]) continue;
-        if (k >= row.configcount) {
+        if (k >= row.words(Kind::config)) {
             std::cerr << programname << ": --config2 is for a chip with a second configuration "
                          "word (16F87, 16F88), not the " << chiplabel(row) << "\n";
             return exitusage;
@@ -132,7 +131,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
                 if (extra & (1 << b)) bits += (bits.empty() ? "" : ", ") + std::to_string(b);
             std::cerr << programname << ": " << option[k] << " " << hexfixed(*given[k])
                       << " sets bits the " << chiplabel(row) << " does not implement (" << bits
-                      << "; it implements " << hexfixed(row.config[k].implemented)
+                      << "; it implements " << hexfixed(row.config(k).mask)
                       << "); nothing was written\n";
             return exitusage;
         }
@@ -142,7 +141,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
     if (s.configused != 0) return exitok;
     std::cerr << programname << ": " << escaped(o.file)
               << " has no configuration word; give one with --config (the "
-              << chiplabel(row) << " implements " << hexfixed(row.config[0].implemented) << ")\n";
+              << chiplabel(row) << " implements " << hexfixed(row.config(0).mask) << ")\n";
     return exitusage;
 }
 
@@ -210,7 +209,8 @@ int readout(const Options& o, State& s, ConsoleFrontend& f) {
         if (const int refused = chooseautomatically(s)) return refused;
     if (const int refused = checkprotection(s)) return refused;
     s.dumpfile = o.file;
-    const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
+    const ChipReader read = chipreader(s, f);
+    const bool saved = o.command == "read-hex" ? save_hex(s, f, read) : save_bin(s, f, read);
     if (!saved) return exitfailed;
     f.summary("Ok. Save successfull!");
     return exitok;
@@ -228,7 +228,7 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
                     " words read as erased");
         return exitok;
     }
-    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, r.address >= 0x2100 ? 2 : 4);
+    const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, regionat(r.address) == Region::data ? 2 : 4);
     if (r.codeprotected)
         std::cerr << programname << ": not blank: the chip is code-protected (" << word
                   << "), so its program and data memory read as zeros. Erase it with '"
@@ -254,11 +254,11 @@ int detect(State& s, ConsoleFrontend& f) {
 int listdevices(std::ostream& out) {
     out << "chip        program words  data bytes  configuration  device ID  tried\n";
     for (const ChipRow& row : chiprows()) {
-        std::string config = hexfixed(row.config[0].address);
-        if (row.configcount > 1) config += ", " + hexfixed(row.config[1].address);
+        std::string config = hexfixed(row.config(0).address);
+        if (row.words(Kind::config) > 1) config += ", " + hexfixed(row.config(1).address);
         char line[160];
         std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
-                      chiplabel(row).c_str(), row.progwords, row.databytes, config.c_str(),
+                      chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data), config.c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
                       row.tried == Tried::realboard ? "real board" : "simulated board");
         out << line;
@@ -347,25 +347,17 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     if (const std::string why = settingsproblem(inipath(s)); !why.empty())
         std::cerr << programname << ": ignoring the settings file " << escaped(inipath(s)) << ": "
                   << why << "; remove or replace it\n";
-    // The window selects PIC 16F84 (its handler runs, and start-up runs it
-    // once more) and LPT2.
-    setdevice(s, 2);
+    // The window starts on PIC 16F84 and LPT2.
     setdevice(s, 2);
     s.portaddr = LPT2;
-    applysettings(s, editor, readsettings(s));
-    // CHIP= names any chip of the table; the window's "auto" is its own
-    // choice (the command line's is --device auto) and leaves PIC='s chip.
-    if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP");
-        !chip.empty() && chipnamekey(chip) != "AUTO") {
-        if (const ChipRow* row = findchip(chip))
-            selectchip(s, *row);
-        else
-            std::cerr << programname << ": ignoring CHIP=" << escaped(chip) << " in the settings file "
-                      << escaped(inipath(s)) << ": no such chip ('" << programname
-                      << " devices' lists them)\n";
-    }
-    if (overrides.device) setdevice(s, *overrides.device);
-    if (overrides.chip) selectchip(s, *overrides.chip);
+    // The chip of the settings file and --device, chosen as the window
+    // chooses it; --device auto is the commands' own (the settings file's
+    // "auto" is the window's and leaves PIC='s chip).
+    const ChipChoice chosen = applysettings(s, editor, readsettings(s), overrides);
+    if (!chosen.unknown.empty())
+        std::cerr << programname << ": ignoring CHIP=" << escaped(chosen.unknown)
+                  << " in the settings file " << escaped(inipath(s)) << ": no such chip ('"
+                  << programname << " devices' lists them)\n";
     if (overrides.port) s.portaddr = *overrides.port;
 }
 

@@ -154,15 +154,14 @@ const std::vector<Command>& commands() {
     return all;
 }
 
+// The rows of the window's device options, and the 16F84A, which has the
+// 16F84's option and a device ID.
 std::optional<int16_t> parsedevice(const std::string& text, bool* f84a) {
-    std::string t = lower(text);
-    if (t.rfind("pic", 0) == 0) t = t.substr(3);
-    if (f84a) *f84a = t == "16f84a";
-    if (t == "16f84a") return 2;
-    if (t == "16c84") return 1;
-    if (t == "16f84") return 2;
-    if (t == "16f83") return 3;
-    return std::nullopt;
+    const ChipRow* row = findchip(text);
+    const bool option = row && row->model != 0;
+    if (f84a) *f84a = option && row->deviceid != 0;
+    if (!option) return std::nullopt;
+    return row->model;
 }
 
 const ChipRow* parsechip(const std::string& text) { return findchip(text); }

@@ -2,6 +2,8 @@
 #include "protocol.h"
 
 #include "binding.h"
+#include "cycle.h"
+#include "devices/select.h"
 #include "lines.h"
 
 void sendbit(State& s, int16_t b) {
@@ -61,8 +63,5 @@ int16_t recvdata(State& s) {
 }
 
 void progcycle(State& s, uint8_t cmd, int16_t word) {
-    sendcmd(s, cmd);
-    senddata(s, word);
-    sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    writeword(s, currentchip(s).find(Kind::program)->write, cmd, word);
 }

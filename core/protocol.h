@@ -11,5 +11,7 @@ int16_t recvbit(State& s);
 void sendcmd(State& s, uint8_t cmd);
 void senddata(State& s, int16_t word);
 int16_t recvdata(State& s);
-// One programming step at the current address: load, data, begin, 7 ms.
+// One programming step at the current address: the load command and the
+// word, then the chosen chip's program-memory write cycle (on the original
+// chips Begin Programming and its 7 ms).
 void progcycle(State& s, uint8_t cmd, int16_t word);

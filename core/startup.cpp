@@ -27,21 +27,10 @@ void startup(State& s) {
     GetDirs(s);
     GetTempFile(s);
     setversion(s);
-    s.progsize = 1024;
-    s.idsize = 4;
-    s.configsize = 1;
-    s.datasize = 64;
     s.progused = s.configused = s.idused = s.dataused = 0;
-    s.configmask = 31;
-    s.configdefault = 27;
-    s.cmdloadprog = 2;
-    s.cmdreadprog = 4;
-    s.cmdincaddr = 6;
-    s.cmdbeginprog = 8;
-    s.cmdloaddata = 3;
-    s.cmdreaddata = 5;
-    s.cmderaseprog = 9;
-    s.cmderasedata = 11;
+    // The 16C84's row, whose mask and default start-up has always written
+    // first; no device option is chosen yet.
+    selectchip(s, startrow());
     s.picmodel = 0;
     allpinslow(s);
     s.ctrlshadow = 15;

@@ -16,12 +16,12 @@ void GetTempFile(State& s);
 void setversion(State& s);
 
 // Steps of start-up up to and including the port's idle state: directories,
-// version, sizes, counters, the 16C84's configuration mask and default, the
-// command codes, picmodel 0, allpinslow and ctrlshadow.
+// version, counters, the 16C84's row (its sizes, masks and commands),
+// picmodel 0, allpinslow and ctrlshadow.
 void startup(State& s);
 
-// The device options: 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83. Sets
-// picmodel, progsize, configmask and configdefault; other numbers do nothing.
+// The device options: 1 = PIC 16C84, 2 = PIC 16F84, 3 = PIC 16F83 select
+// their rows (picmodel with them); other numbers do nothing.
 void setdevice(State& s, int16_t model);
 
 // Directory text without one trailing "/"; used by GetDirs and GetTempFile.

@@ -1,39 +1,46 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The one record that holds every field of a run. Widths follow the program's
 // own: 16-bit fields are int16_t so that they wrap as they always have, 8-bit
-// command codes and the control-register copy are uint8_t.
+// values and the control-register copy are uint8_t. What the chip is (its
+// memories, their sizes and masks, its commands and waits) is not copied
+// here: it is the chosen row of the chip table, read where it is needed.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "wiring.h"
 
 struct ChipRow;
+enum class Region : uint8_t;  // devices/chiptable.h
 
 struct State {
+    // The image sized for the row start-up chooses; choosing a chip
+    // (devices/select.h) fits it to that chip.
+    State();
+
     std::string version;
 
-    // Selected device and region sizes. The size fields are the number of
-    // words the chip implements in each region.
+    // The window's device option (1 to 3), or what the settings file gave.
     int16_t picmodel = 0;
-    int16_t progsize = 0;
-    int16_t idsize = 0;
-    int16_t configsize = 0;
-    int16_t datasize = 0;
 
-    // The selected chip's row of the chip table (devices/chiptable.h).
+    // The chosen row of the chip table (devices/select.h: currentchip).
     const ChipRow* chip = nullptr;
-    // The chip's document asks for Vpp before VDD (boards that switch VDD
-    // enter it that way).
+    // The window's "Auto": until the device ID names the chip, the image
+    // takes a file for any chip of the table.
+    bool anychip = false;
+    // The chosen chip enters with Vpp before VDD (boards that switch VDD
+    // enter it that way); the line control reads it without the row.
     bool vppfirst = false;
 
-    // The memory image: element i of a region is the word at base + i. Sized
-    // for the largest chip: 4096 program words, 256 data bytes, two
-    // configuration words.
-    int16_t progmem[4097] = {};
-    int16_t idmem[5] = {};
-    int16_t configmem[3] = {};
-    int16_t datamem[257] = {};
+    // The memory image: element i of a region is the word at the region's
+    // base + i (program memory 0x0000, IDs 0x2000, configuration 0x2007,
+    // data 0x2100). Each holds at least every word the chosen chip has, and
+    // keeps its words when another chip is chosen.
+    std::vector<int16_t> progmem;
+    std::vector<int16_t> idmem;
+    std::vector<int16_t> configmem;
+    std::vector<int16_t> datamem;
 
     // High-water counters: one more than the highest index stored, 0 = none.
     int16_t progused = 0;
@@ -41,19 +48,10 @@ struct State {
     int16_t idused = 0;
     int16_t dataused = 0;
 
-    int16_t configmask = 0;
-    int16_t configdefault = 0;
-
-    // Serial command codes of the chip's programming protocol.
-    uint8_t cmdloadconfig = 0;
-    uint8_t cmdloadprog = 0;
-    uint8_t cmdreadprog = 0;
-    uint8_t cmdincaddr = 0;
-    uint8_t cmdbeginprog = 0;
-    uint8_t cmdloaddata = 0;
-    uint8_t cmdreaddata = 0;
-    uint8_t cmderaseprog = 0;
-    uint8_t cmderasedata = 0;
+    // A region's words and its counter.
+    std::vector<int16_t>& image(Region r);
+    const std::vector<int16_t>& image(Region r) const;
+    int16_t& used(Region r);
 
     // Parallel port: base address and the copy of the control register.
     int16_t portaddr = 0;

@@ -1,97 +1,404 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "chiptable.h"
 
-#include <array>
-
 #include "chipname.h"
+#include "fieldtables.h"
 
 namespace {
 
-// Bit names, bit 0 first.
-constexpr ConfigWord config84{0x2007, 0x3FFF, 0x3FFF,
-    {"FOSC0", "FOSC1", "WDTE", "PWRTE", "CP", "CP", "CP", "CP", "CP", "CP", "CP", "CP", "CP", "CP"}};
-constexpr ConfigWord config16c84{0x2007, 0x001F, 0x001F, {"FOSC0", "FOSC1", "WDTE", "PWRTE", "CP"}};
-constexpr ConfigWord config62x{0x2007, 0x3DFF, 0x3DFF,
-    {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2", "MCLRE", "BOREN", "LVP", "CPD", nullptr,
-     "CP0", "CP1", "CP0", "CP1"}};
-constexpr ConfigWord config62xa{0x2007, 0x21FF, 0x21FF,
-    {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2", "MCLRE", "BOREN", "LVP", "CPD", nullptr,
-     nullptr, nullptr, nullptr, "CP"}};
-constexpr ConfigWord config81x{0x2007, 0x3FFF, 0x3FFF,
-    {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2", "MCLRE", "BOREN", "LVP", "CPD", "WRT0",
-     "WRT1", "DEBUG", "CCPMX", "CP"}};
-constexpr ConfigWord config2f88{0x2008, 0x0003, 0x0003, {"FCMEN", "IESO"}};
-constexpr ConfigWord config716{0x2007, 0x20CF, 0x20CF,
-    {"FOSC0", "FOSC1", "WDTE", "PWRTE", nullptr, nullptr, "BOREN", "BORV", nullptr, nullptr,
-     nullptr, nullptr, nullptr, "CP"}};
+// ---- the memories, by family --------------------------------------------
 
-// The original chips: each word is programmed with command 8 and a 7 ms
-// wait, and the whole chip erased with the code-protect sequence.
-constexpr WriteCycle cycle84{8, 0, 7000, 0};
-constexpr ChipRow original(const char* name, int16_t model, int16_t words, ConfigWord config,
-                           int16_t configdefault, uint16_t cpbits, uint16_t id) {
-    return ChipRow{name, {}, Family::f84, model, words, 4, 64, 1, {config, {}}, configdefault,
-                   cpbits, cpbits, id, static_cast<uint16_t>(id ? 0x3FE0 : 0), 1,
-                   cycle84, cycle84, cycle84, EraseMethod::cpsequence84, 7000,
-                   false, 0, 0, 0, 0, nullptr, Tried::realboard};
+constexpr Memory programmemory(int16_t words, WriteCycle write, int16_t readwords = 0) {
+    return {.kind = Kind::program, .address = 0x0000, .words = words, .readwords = readwords,
+            .write = write};
+}
+
+constexpr Memory idlocations(WriteCycle write) {
+    return {.kind = Kind::id, .address = 0x2000, .words = 4, .write = write};
+}
+
+constexpr Memory configword(int32_t address, uint16_t mask, const char* const* bits,
+                            WriteCycle write) {
+    return {.kind = Kind::config, .address = address, .words = 1, .mask = mask, .erased = mask,
+            .write = write, .bits = bits};
+}
+
+constexpr Memory dataeeprom(int16_t bytes, WriteCycle write) {
+    return {.kind = Kind::data, .address = 0x2100, .words = bytes, .mask = 0xFF, .erased = 0xFF,
+            .load = 3, .read = 5, .write = write};
+}
+
+// The original chips: every word with Begin Programming (8) and 7 ms. The
+// read-out has always covered 1024 program words, the 16F83's counter
+// wrapping onto its first half for the second.
+constexpr WriteCycle cycle84{.begin = 8, .waitus = 7000};
+constexpr std::array<Memory, 6> memories84(int16_t words, uint16_t configmask,
+                                           const char* const* bits) {
+    return {programmemory(words, cycle84, 1024), idlocations(cycle84),
+            configword(0x2007, configmask, bits, cycle84), dataeeprom(64, cycle84)};
 }
 
 // PIC16F627/628: program and data words with Begin Programming Only (24,
 // 8 ms); ID and configuration words with Begin Erase/Programming (8, erase
 // 5 ms plus program 8 ms), as the code-protect sequence's 8 is.
-constexpr ChipRow f62x(const char* name, int16_t words, uint16_t id) {
-    return ChipRow{name, {}, Family::f62x, 0, words, 4, 128, 1, {config62x, {}}, 0x3FFF,
-                   0x3C00, 0x0100, id, 0x3FE0, 1,
-                   {24, 0, 8000, 0}, {24, 0, 8000, 0}, {8, 0, 13000, 0},
-                   EraseMethod::cpsequence62x, 13000,
-                   true, 0x0020, 0x0013, 0x0010, 0x0011, "RB4 (pin 10)", Tried::simulatedboard};
+constexpr WriteCycle cycle62x{.begin = 24, .waitus = 8000};
+constexpr WriteCycle config62x{.begin = 8, .waitus = 13000};
+constexpr std::array<Memory, 6> memories62x(int16_t words) {
+    return {programmemory(words, cycle62x), idlocations(config62x),
+            configword(0x2007, 0x3DFF, bits62x, config62x), dataeeprom(128, cycle62x)};
 }
 
 // PIC16F627A/628A/648A: command 8 programs only (TPROG 4 ms, the longer of
-// the two revisions' 2.5 and 4 ms; data 6 ms); bulk erases time themselves
-// (TERA 6 ms).
-constexpr ChipRow f62xa(const char* name, int16_t words, int16_t bytes, uint16_t id) {
-    return ChipRow{name, {}, Family::f62xa, 0, words, 4, bytes, 1, {config62xa, {}}, 0x3FFF,
-                   0x2000, 0x0100, id, 0x3FE0, 1,
-                   {8, 0, 4000, 0}, {8, 0, 6000, 0}, {8, 0, 4000, 0},
-                   EraseMethod::bulk62xa, 6000,
-                   true, 0x0020, 0x0013, 0x0010, 0x0011, "RB4 (pin 10)", Tried::simulatedboard};
+// the two revisions' 2.5 and 4 ms; data 6 ms).
+constexpr WriteCycle cycle62xa{.begin = 8, .waitus = 4000};
+constexpr WriteCycle data62xa{.begin = 8, .waitus = 6000};
+constexpr std::array<Memory, 6> memories62xa(int16_t words, int16_t bytes) {
+    return {programmemory(words, cycle62xa), idlocations(cycle62xa),
+            configword(0x2007, 0x21FF, bits62xa, cycle62xa), dataeeprom(bytes, data62xa)};
 }
 
-// PIC16F818/819 and 16F87/88: four latches, Begin Programming Only (24)
-// ended by 23 after TPROG1 (2 ms, the longer of 1 and 2 ms); chip erase 31
-// (8 ms on the 818/819, 10 ms on the 87/88).
-constexpr WriteCycle cycle81x{24, 23, 2000, 0};
-constexpr ChipRow f81x(const char* name, int16_t words, int16_t bytes, uint16_t id, int16_t configs,
-                       int32_t erasewait) {
-    return ChipRow{name, {}, Family::f81x, 0, words, 4, bytes, configs, {config81x, config2f88},
-                   0x3FFF, 0x2000, 0x0100, id, 0x3FF0, 4, cycle81x, cycle81x, cycle81x,
-                   EraseMethod::chiperase81x, erasewait,
-                   false, 0x0020, 0x0013, 0x0010, 0x0011, "RB3 (pin 9)", Tried::simulatedboard};
+// PIC16F818/819 and 16F87/88: Begin Programming Only (24) ended by End
+// Programming (23) after TPROG1 (2 ms, the longer of 1 and 2 ms); program
+// words and IDs four to a cycle, the rest one. The 87/88 have CONFIG2.
+constexpr WriteCycle cycle81x{.begin = 24, .end = 23, .waitus = 2000};
+constexpr WriteCycle group81x{.begin = 24, .end = 23, .waitus = 2000, .latches = 4};
+constexpr std::array<Memory, 6> memories81x(int16_t words, int16_t bytes) {
+    return {programmemory(words, group81x), idlocations(group81x),
+            configword(0x2007, 0x3FFF, bits81x, cycle81x), dataeeprom(bytes, cycle81x)};
+}
+constexpr std::array<Memory, 6> memories87(int16_t words, int16_t bytes) {
+    return {programmemory(words, group81x), idlocations(group81x),
+            configword(0x2007, 0x3FFF, bits81x, cycle81x),
+            configword(0x2008, 0x0003, bits88config2, cycle81x), dataeeprom(bytes, cycle81x)};
 }
 
-constexpr std::array rows{
-    original("16C84", 1, 1024, config16c84, 0x1B, 0x0010, 0),
-    original("16F84", 2, 1024, config84, 0x3FF3, 0x3FF0, 0),
-    original("16F83", 3, 512, config84, 0x3FF3, 0x3FF0, 0),
-    original("16F84A", 2, 1024, config84, 0x3FF3, 0x3FF0, 0x0560),
-    f62x("16F627", 1024, 0x07A0),
-    f62x("16F628", 2048, 0x07C0),
-    f62xa("16F627A", 1024, 128, 0x1040),
-    f62xa("16F628A", 2048, 128, 0x1060),
-    f62xa("16F648A", 4096, 256, 0x1100),
-    f81x("16F818", 1024, 128, 0x04C0, 1, 8000),
-    f81x("16F819", 2048, 256, 0x04E0, 1, 8000),
-    f81x("16F87", 4096, 256, 0x0720, 2, 10000),
-    f81x("16F88", 4096, 256, 0x0760, 2, 10000),
-    // PIC16F716: no data memory; 24 ended by 14 after TPROG 2 ms, then TDIS
-    // 100 µs; bulk erase 9 self-timed, TERA 6 ms.
-    ChipRow{"16F716", {}, Family::f716, 0, 2048, 4, 0, 1, {config716, {}}, 0x3FFF, 0x2000, 0,
-            0x1140, 0x3FE0, 4, {24, 14, 2000, 100}, {}, {24, 14, 2000, 100},
-            EraseMethod::bulk716, 6000, false, 0, 0, 0, 0, nullptr, Tried::simulatedboard},
+// PIC16F716: no data memory; 24 ended by 14 after TPROG 2 ms, then TDIS
+// 100 µs; program words and IDs four to a cycle.
+constexpr WriteCycle cycle716{.begin = 24, .end = 14, .waitus = 2000, .dischargeus = 100};
+constexpr WriteCycle group716{.begin = 24, .end = 14, .waitus = 2000, .dischargeus = 100,
+                              .latches = 4};
+
+// ---- the erases ---------------------------------------------------------
+
+using S = EraseStep;
+
+// With the counter on the configuration word, commands 1 and 7 then Begin
+// Programming erase the whole chip and lift code protection; the bulk
+// erases after it (Load Data, 9 or 11, 8) leave data memory at 0xFF too.
+constexpr EraseStep erase84[] = {
+    {S::loadconfig, 0x3FFF}, {S::increments, 7},
+    {S::send, 1}, {S::send, 7}, {S::send, 8}, {S::wait}, {S::send, 1}, {S::send, 7},
+    {S::say, 1}, {S::load, 2}, {S::send, 9}, {S::send, 8}, {S::wait},
+    {S::say, 2}, {S::load, 3}, {S::send, 11}, {S::send, 8}, {S::wait},
+};
+// The same on the 16F627/628, its lines told before it starts.
+constexpr EraseStep erase62x[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::increments, 7},
+    {S::send, 1}, {S::send, 7}, {S::send, 8}, {S::wait}, {S::send, 1}, {S::send, 7},
+    {S::load, 2}, {S::send, 9}, {S::send, 8}, {S::wait},
+    {S::load, 3}, {S::send, 11}, {S::send, 8}, {S::wait},
+};
+// 16F627A/628A/648A: with the counter in configuration space the bulk
+// erases (self-timed, no 8 follows) take the IDs and the configuration word
+// too, which lifts CP and CPD.
+constexpr EraseStep erase62xa[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait}, {S::send, 11}, {S::wait},
+};
+// 16F818/819 and 16F87/88: Chip Erase (31) from configuration space.
+constexpr EraseStep erase81x[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::send, 31}, {S::wait},
+};
+// 16F716: Bulk Erase Program Memory (9) from configuration space takes the
+// IDs and the configuration word with it.
+constexpr EraseStep erase716[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait},
 };
 
+// ---- the rows -----------------------------------------------------------
+
+// The chips with an internal oscillator (FOSC2:0 100 or 101) and MCLRE in
+// bit 5.
+constexpr Entry internaloscillator(bool vppfirst) {
+    return {
+        .vppfirst = vppfirst,
+        .mclrebit = 0x0020,
+        .foscmask = 0x0013,
+        .intosc = 0x0010,
+        .intosc2 = 0x0011,
+    };
+}
+
+// CP1:CP0 of the 16F627/628, both copies alike.
+constexpr Protection protection627{
+    .cpbits = 0x3C00,
+    .cpdbits = 0x0100,
+    .ranges = {{{.bits = 0x3C00, .value = 0x1400, .from = 0x0200, .to = 0x03FF},
+                {.bits = 0x3C00, .value = 0x0000, .from = 0x0000, .to = 0x03FF}}},
+};
+constexpr Protection protection628{
+    .cpbits = 0x3C00,
+    .cpdbits = 0x0100,
+    .ranges = {{{.bits = 0x3C00, .value = 0x2800, .from = 0x0400, .to = 0x07FF},
+                {.bits = 0x3C00, .value = 0x1400, .from = 0x0200, .to = 0x07FF},
+                {.bits = 0x3C00, .value = 0x0000, .from = 0x0000, .to = 0x07FF}}},
+};
+constexpr Protection protectionwhole{.cpbits = 0x2000, .cpdbits = 0x0100};
+
+constexpr std::array rows{
+    ChipRow{
+        .name = "16C84",
+        .family = Family::f84,
+        .model = 1,
+        .memories = memories84(1024, 0x001F, bits16c84),
+        .configdefault = 0x001B,
+        .protection = {.cpbits = 0x0010, .cpdbits = 0x0010},
+        .erase = erase84,
+        .erasewaitus = 7000,
+        .pwrteset = true,
+        .tried = Tried::realboard,
+    },
+    ChipRow{
+        .name = "16F84",
+        .family = Family::f84,
+        .model = 2,
+        .memories = memories84(1024, 0x3FFF, bits84),
+        .configdefault = 0x3FF3,
+        .protection = {.cpbits = 0x3FF0, .cpdbits = 0x3FF0},
+        .erase = erase84,
+        .erasewaitus = 7000,
+        .tried = Tried::realboard,
+    },
+    ChipRow{
+        .name = "16F83",
+        .family = Family::f84,
+        .model = 3,
+        .memories = memories84(512, 0x3FFF, bits84),
+        .configdefault = 0x3FF3,
+        .protection = {.cpbits = 0x3FF0, .cpdbits = 0x3FF0},
+        .erase = erase84,
+        .erasewaitus = 7000,
+        .tried = Tried::realboard,
+    },
+    ChipRow{
+        .name = "16F84A",
+        .family = Family::f84,
+        .model = 2,
+        .memories = memories84(1024, 0x3FFF, bits84),
+        .configdefault = 0x3FF3,
+        .protection = {.cpbits = 0x3FF0, .cpdbits = 0x3FF0},
+        .deviceid = 0x0560,
+        .deviceidmask = 0x3FE0,
+        .erase = erase84,
+        .erasewaitus = 7000,
+        .tried = Tried::realboard,
+    },
+    ChipRow{
+        .name = "16F627",
+        .family = Family::f62x,
+        .memories = memories62x(1024),
+        .protection = protection627,
+        .deviceid = 0x07A0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase62x,
+        .erasewaitus = 13000,
+        .entry = internaloscillator(true),
+        .pgmpin = "RB4 (pin 10)",
+        .fields = fields627,
+    },
+    ChipRow{
+        .name = "16F628",
+        .family = Family::f62x,
+        .memories = memories62x(2048),
+        .protection = protection628,
+        .deviceid = 0x07C0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase62x,
+        .erasewaitus = 13000,
+        .entry = internaloscillator(true),
+        .pgmpin = "RB4 (pin 10)",
+        .fields = fields628,
+    },
+    ChipRow{
+        .name = "16F627A",
+        .family = Family::f62xa,
+        .memories = memories62xa(1024, 128),
+        .protection = protectionwhole,
+        .deviceid = 0x1040,
+        .deviceidmask = 0x3FE0,
+        .erase = erase62xa,
+        .erasewaitus = 6000,
+        .entry = internaloscillator(true),
+        .pgmpin = "RB4 (pin 10)",
+        .fields = fields62xa,
+    },
+    ChipRow{
+        .name = "16F628A",
+        .family = Family::f62xa,
+        .memories = memories62xa(2048, 128),
+        .protection = protectionwhole,
+        .deviceid = 0x1060,
+        .deviceidmask = 0x3FE0,
+        .erase = erase62xa,
+        .erasewaitus = 6000,
+        .entry = internaloscillator(true),
+        .pgmpin = "RB4 (pin 10)",
+        .fields = fields62xa,
+    },
+    ChipRow{
+        .name = "16F648A",
+        .family = Family::f62xa,
+        .memories = memories62xa(4096, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x1100,
+        .deviceidmask = 0x3FE0,
+        .erase = erase62xa,
+        .erasewaitus = 6000,
+        .entry = internaloscillator(true),
+        .pgmpin = "RB4 (pin 10)",
+        .fields = fields62xa,
+    },
+    // Chip erase TPROG4: 8 ms on the 818/819, 10 ms on the 87/88.
+    ChipRow{
+        .name = "16F818",
+        .family = Family::f81x,
+        .memories = memories81x(1024, 128),
+        .protection = protectionwhole,
+        .deviceid = 0x04C0,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 8000,
+        .entry = internaloscillator(false),
+        .pgmpin = "RB3 (pin 9)",
+        .fields = fields818,
+    },
+    ChipRow{
+        .name = "16F819",
+        .family = Family::f81x,
+        .memories = memories81x(2048, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x04E0,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 8000,
+        .entry = internaloscillator(false),
+        .pgmpin = "RB3 (pin 9)",
+        .fields = fields819,
+    },
+    ChipRow{
+        .name = "16F87",
+        .family = Family::f81x,
+        .memories = memories87(4096, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x0720,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .entry = internaloscillator(false),
+        .pgmpin = "RB3 (pin 9)",
+        .fields = fields87,
+    },
+    ChipRow{
+        .name = "16F88",
+        .family = Family::f81x,
+        .memories = memories87(4096, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x0760,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .entry = internaloscillator(false),
+        .pgmpin = "RB3 (pin 9)",
+        .fields = fields87,
+    },
+    // Bulk erase TERA 6 ms.
+    ChipRow{
+        .name = "16F716",
+        .family = Family::f716,
+        .memories = {programmemory(2048, group716), idlocations(group716),
+                     configword(0x2007, 0x20CF, bits716, cycle716)},
+        .protection = {.cpbits = 0x2000},
+        .deviceid = 0x1140,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .fields = fields716,
+    },
+};
+
+// Chips with a device ID that the board reaches only through an adapter,
+// or not at all; named so that --device auto and detect can say what they
+// are.
+struct OtherChip {
+    uint16_t id, mask;
+    const char* name;
+};
+constexpr OtherChip otherchips[] = {
+    {0x0D00, 0x3FE0, "PIC16F870"},  {0x0D20, 0x3FE0, "PIC16F871"},  {0x08E0, 0x3FE0, "PIC16F872"},
+    {0x0960, 0x3FE0, "PIC16F873"},  {0x0920, 0x3FE0, "PIC16F874"},  {0x09E0, 0x3FE0, "PIC16F876"},
+    {0x09A0, 0x3FE0, "PIC16F877"},  {0x0E40, 0x3FF0, "PIC16F873A"}, {0x0E60, 0x3FF0, "PIC16F874A"},
+    {0x0E00, 0x3FF0, "PIC16F876A"}, {0x0E20, 0x3FF0, "PIC16F877A"}, {0x0F80, 0x3FE0, "PIC12F629"},
+    {0x0FC0, 0x3FE0, "PIC12F675"},  {0x10C0, 0x3FE0, "PIC16F630"},  {0x10E0, 0x3FE0, "PIC16F676"},
+};
+
+constexpr Memory nomemory{};
+
 }  // namespace
+
+const Memory* ChipRow::find(Kind kind, int nth) const {
+    for (const Memory& m : memories)
+        if (m.kind == kind && nth-- == 0) return &m;
+    return nullptr;
+}
+
+int16_t ChipRow::words(Kind kind) const {
+    int words = 0;
+    for (const Memory& m : memories)
+        if (m.kind == kind) words += m.words;
+    return static_cast<int16_t>(words);
+}
+
+const Memory& ChipRow::config(int k) const {
+    const Memory* m = find(Kind::config, k);
+    return m ? *m : nomemory;
+}
+
+int32_t regionbase(Region r) {
+    switch (r) {
+    case Region::program: return 0x0000;
+    case Region::id: return 0x2000;
+    case Region::config: return 0x2007;
+    case Region::data: return 0x2100;
+    }
+    return 0;
+}
+
+Region regionat(int32_t address) {
+    if (address >= regionbase(Region::data)) return Region::data;
+    if (address >= regionbase(Region::config)) return Region::config;
+    if (address >= regionbase(Region::id)) return Region::id;
+    return Region::program;
+}
+
+namespace {
+
+int16_t extent(const ChipRow& row, Region r, bool readout) {
+    int32_t end = 0;
+    for (const Memory& m : row.memories) {
+        if (m.kind == Kind::none || regionat(m.address) != r) continue;
+        const int32_t last = m.address - regionbase(r) + (readout ? m.readoutwords() : m.words);
+        if (last > end) end = last;
+    }
+    return static_cast<int16_t>(end);
+}
+
+}  // namespace
+
+int16_t regionwords(const ChipRow& row, Region r) { return extent(row, r, false); }
+int16_t readoutwords(const ChipRow& row, Region r) { return extent(row, r, true); }
 
 std::span<const ChipRow> chiprows() { return rows; }
 
@@ -105,26 +412,47 @@ const ChipRow* findchip(std::string_view name) {
     return nullptr;
 }
 
+bool idmatches(const ChipRow& row, uint16_t id) {
+    return row.deviceidmask != 0 && (id & row.deviceidmask) == row.deviceid;
+}
+
 const ChipRow* chipbyid(uint16_t id) {
     for (const auto& row : rows)
-        if (row.deviceidmask != 0 && (id & row.deviceidmask) == row.deviceid) return &row;
+        if (idmatches(row, id)) return &row;
     return nullptr;
 }
 
 const ChipRow* chipbymodel(int16_t model) {
+    if (model == 0) return nullptr;
     for (const auto& row : rows)
         if (row.model == model && row.deviceid == 0) return &row;
+    return nullptr;
+}
+
+const char* otherchipname(int16_t id) {
+    for (const auto& c : otherchips)
+        if ((id & c.mask) == c.id) return c.name;
     return nullptr;
 }
 
 std::string chiplabel(const ChipRow& row) { return std::string("PIC") + row.name; }
 
 bool needsvppfirstentry(const ChipRow& row, uint16_t config) {
-    if (row.foscmask == 0 || (config & row.mclrebit) != 0) return false;
-    const uint16_t fosc = config & row.foscmask;
-    return fosc == row.intosc || fosc == row.intosc2;
+    const Entry& e = row.entry;
+    if (e.foscmask == 0 || (config & e.mclrebit) != 0) return false;
+    const uint16_t fosc = config & e.foscmask;
+    return fosc == e.intosc || fosc == e.intosc2;
 }
 
 uint16_t unimplementedbits(const ChipRow& row, int index, uint16_t word) {
-    return static_cast<uint16_t>(word & 0x3FFF & ~row.config[index].implemented);
+    return static_cast<uint16_t>(word & 0x3FFF & ~row.config(index).mask);
+}
+
+bool closesthechip(const ChipRow& row, uint16_t config) {
+    const Protection& p = row.protection;
+    const uint16_t any = p.cpbits | p.cpdbits;
+    if ((config & any) != any) return true;
+    for (const ProtectedRange& r : p.ranges)
+        if (r.bits != 0 && (config & r.bits) == r.value) return true;
+    return false;
 }

@@ -14,37 +14,57 @@
 #include "core/outputfile.h"
 #include "devices/select.h"
 #include "image.h"
-#include "operations/program.h"
 
 namespace {
 
-// The read-out layout: word i of a region at offset base + 2i, low byte
-// first; the data memory's 64 words end it at 0x2180.
-constexpr size_t readoutsize = 0x2180;
 // Blanking a BIN file: a 16-bit zero at every position 1 to 8513, each
 // overlapping the last, which leaves 8514 zero bytes.
 constexpr size_t blanksize = 8513 + 1;
-constexpr int32_t idoffset = 0x2000;
-constexpr int32_t configoffset = 0x2007;
 
-// File 1 of a read-out: every byte goes to its 1-based position in the open
-// file, or in memory when there is no file (a BIN dump, which may go to a
-// stream and so is written whole at the end). The first error is kept for
-// the writer to ask after the pass (later bytes are not written). The ID
-// area's bytes are also kept as first written: the configuration word's low
-// byte lands on the eighth of them, the high byte of ID word 3, and the HEX
-// dump needs that byte as the chip gave it. The read-out always passes the
-// ID locations before the configuration word.
-class DumpSink : public ByteSink {
+// The original chips' read-out image: word i of a region at offset
+// base + 2i, low byte first; the data memory ends it.
+size_t readoutsize(const ChipRow& row) {
+    return static_cast<size_t>(regionbase(Region::data) + 2 * readoutwords(row, Region::data));
+}
+
+// File 1 of a read-out: every word's two bytes go to their 1-based positions
+// in the open file, or in memory when there is no file (a BIN dump, which
+// may go to a stream and so is written whole at the end). The first error is
+// kept for the writer to ask after the pass (later bytes are not written).
+// The ID area's bytes are also kept as first written: on the original chips
+// the configuration word's low byte lands on the last of them, the high
+// byte of ID word 3, and the HEX dump needs that byte as the chip gave it.
+// The read-out always passes the ID locations before the configuration word.
+class DumpSink : public WordSink {
 public:
-    explicit DumpSink(int fd) : fd_(fd) {}
-    explicit DumpSink(std::vector<uint8_t>& memory) : memory_(&memory) {}
+    DumpSink(State& s, int fd) : s_(s), fd_(fd) { init(); }
+    DumpSink(State& s, std::vector<uint8_t>& memory) : s_(s), memory_(&memory) { init(); }
 
-    void put(int32_t position, uint8_t byte) override {
+    void put(int32_t address, int16_t word) override {
+        const int32_t position = dumpposition(s_, address);
+        const int32_t hi = binding::zavSR(word, 8);
+        putbyte(position, static_cast<uint8_t>(word & 0xFF));
+        putbyte(position + 1, static_cast<uint8_t>(hi));
+        s_.dumppos = static_cast<int16_t>(position + 2);
+    }
+
+    int error = 0;
+    std::vector<uint8_t> idbytes;
+    std::vector<bool> idseen;
+
+private:
+    void init() {
+        const size_t bytes = 2 * static_cast<size_t>(readoutwords(currentchip(s_), Region::id));
+        idbytes.assign(bytes, 0);
+        idseen.assign(bytes, false);
+    }
+
+    void putbyte(int32_t position, uint8_t byte) {
         const int64_t offset = static_cast<int64_t>(position) - 1;
-        if (offset >= idoffset && offset < idoffset + 8 && !idseen[offset - idoffset]) {
-            idbytes[offset - idoffset] = byte;
-            idseen[offset - idoffset] = true;
+        const int64_t id = offset - regionbase(Region::id);
+        if (id >= 0 && id < static_cast<int64_t>(idbytes.size()) && !idseen[id]) {
+            idbytes[id] = byte;
+            idseen[id] = true;
         }
         if (error != 0) return;
         if (offset < 0) {
@@ -59,11 +79,7 @@ public:
         if (pwrite(fd_, &byte, 1, offset) != 1) error = errno != 0 ? errno : EIO;
     }
 
-    int error = 0;
-    uint8_t idbytes[8] = {};
-    bool idseen[8] = {};
-
-private:
+    State& s_;
     int fd_ = -1;
     std::vector<uint8_t>* memory_ = nullptr;
 };
@@ -85,7 +101,7 @@ bool writedump(const std::string& target, const std::string& bytes) {
 }
 
 // Reads file 1 back whole; bytes past its end read as 0.
-bool readback(int fd, std::vector<uint8_t>& image, size_t size = readoutsize) {
+bool readback(int fd, std::vector<uint8_t>& image, size_t size) {
     image.assign(size, 0);
     size_t done = 0;
     while (done < image.size()) {
@@ -99,13 +115,14 @@ bool readback(int fd, std::vector<uint8_t>& image, size_t size = readoutsize) {
 }
 
 // One 16-byte record of the read-out image at offset s.hexaddr, read from
-// file 1 at 1-based positions. Offsets from 0x2000 on (the data memory) have
-// their high address byte doubled: 0x2100 becomes record address 0x4200.
+// file 1 at 1-based positions. Offsets in configuration space (the data
+// memory) have their high address byte doubled: 0x2100 becomes record
+// address 0x4200.
 void send_hex(State& s, const std::vector<uint8_t>& file1, std::string& file2) {
     file2 += ":10";
     s.addrhi = static_cast<int16_t>(binding::zavSR(s.hexaddr, 8));
     s.addrlo = static_cast<int16_t>(s.hexaddr & 255);
-    if (s.hexaddr >= 0x2000) s.addrhi = static_cast<int16_t>(s.addrhi * 2);
+    if (s.hexaddr >= regionbase(Region::id)) s.addrhi = static_cast<int16_t>(s.addrhi * 2);
     s.addrhistr = formato(s.addrhi);
     s.addrlostr = formato(s.addrlo);
     file2 += s.addrhistr + s.addrlostr + "00";
@@ -134,22 +151,29 @@ void send_bytes(std::string& file2, int address, const uint8_t* bytes, int count
     file2 += formato((256 - sum % 256) % 256) + "\r\n";
 }
 
-std::string hexrecords(State& s, const std::vector<uint8_t>& file1, const DumpSink& sink) {
+// The original chips' HEX dump: program memory and data memory as 16-byte
+// records of the read-out image, the ID locations and the configuration
+// word as a record each at their HEX addresses.
+std::string hexrecords(State& s, const ChipRow& row, const std::vector<uint8_t>& file1,
+                       const DumpSink& sink) {
     std::string file2;
     s.dumppos = 1;
     s.hexsum = 0;
-    for (int32_t a = 0; a <= 0x7F0; a += 16) {
-        s.hexaddr = static_cast<int16_t>(a);
-        send_hex(s, file1, file2);
-    }
-    uint8_t ids[8];
-    for (int i = 0; i < 8; ++i) ids[i] = sink.idseen[i] ? sink.idbytes[i] : file1[idoffset + i];
-    send_bytes(file2, 0x4000, ids, 8);
-    send_bytes(file2, 0x400E, &file1[configoffset], 2);
-    for (int32_t a = 0x2100; a <= 0x2170; a += 16) {
-        s.hexaddr = static_cast<int16_t>(a);
-        send_hex(s, file1, file2);
-    }
+    auto region = [&](Region r) {
+        const int32_t base = regionbase(r);
+        for (int32_t a = base; a < base + 2 * readoutwords(row, r); a += 16) {
+            s.hexaddr = static_cast<int16_t>(a);
+            send_hex(s, file1, file2);
+        }
+    };
+    region(Region::program);
+    const int32_t idbase = regionbase(Region::id), configbase = regionbase(Region::config);
+    std::vector<uint8_t> ids(sink.idbytes.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        ids[i] = sink.idseen[i] ? sink.idbytes[i] : file1[idbase + i];
+    send_bytes(file2, 2 * idbase, ids.data(), static_cast<int>(ids.size()));
+    send_bytes(file2, 2 * configbase, &file1[configbase], 2 * readoutwords(row, Region::config));
+    region(Region::data);
     file2 += ":00000001FF\r\n";
     return file2;
 }
@@ -157,20 +181,24 @@ std::string hexrecords(State& s, const std::vector<uint8_t>& file1, const DumpSi
 // The read-out of a chip other than the original four: each word at its
 // HEX byte address (program word a at 2a, IDs at 0x4000, the configuration
 // word(s) at 0x400E, data byte k at 0x4200 + 2k), the whole chip.
-size_t wholesize(const ChipRow& row) { return 0x4200 + 2 * static_cast<size_t>(row.databytes); }
+size_t wholesize(const ChipRow& row) {
+    return 2 * static_cast<size_t>(regionbase(Region::data) + readoutwords(row, Region::data));
+}
 
 std::string wholehexrecords(const ChipRow& row, const std::vector<uint8_t>& file1) {
     std::string file2;
-    auto records = [&](int from, int bytes) {
+    for (const Region r : allregions) {
+        const int from = 2 * regionbase(r), bytes = 2 * readoutwords(row, r);
+        // The ID locations and the configuration words go as one record
+        // each; program memory from 0x10000 on (the 16F648A's and 87/88's
+        // upper half stays below it) would need an extended address.
+        if (r == Region::id || r == Region::config) {
+            send_bytes(file2, from, &file1[static_cast<size_t>(from)], bytes);
+            continue;
+        }
         for (int a = from; a < from + bytes; a += 16)
             send_bytes(file2, a, &file1[static_cast<size_t>(a)], std::min(16, from + bytes - a));
-    };
-    // Program memory from 0x10000 on (the 16F648A's and 87/88's upper half
-    // stays below it) needs no extended address.
-    records(0, 2 * row.progwords);
-    send_bytes(file2, 0x4000, &file1[0x4000], 2 * row.idwords);
-    send_bytes(file2, 0x400E, &file1[0x400E], 2 * row.configcount);
-    records(0x4200, 2 * row.databytes);
+    }
     file2 += ":00000001FF\r\n";
     return file2;
 }
@@ -222,13 +250,19 @@ void blanking(Frontend& f) {
 
 }  // namespace
 
+int32_t dumpposition(const State& s, int32_t address) {
+    if (!isoriginal(currentchip(s))) return 2 * address + 1;
+    const int32_t base = regionbase(regionat(address));
+    return base + 2 * (address - base) + 1;
+}
+
 std::string formato(int numero) {
     std::string text = hexupper(static_cast<uint32_t>(numero));
     if (text.size() == 1) text = "0" + text;
     return text;
 }
 
-bool save_bin(State& s, Frontend& f) {
+bool save_bin(State& s, Frontend& f, const ChipReader& read) {
     s.configused = 1;
     s.dumppos = 1;
     announce(s, f, false);
@@ -241,8 +275,8 @@ bool save_bin(State& s, Frontend& f) {
     const ChipRow& row = currentchip(s);
     std::vector<uint8_t> image(isoriginal(row) ? blanksize : wholesize(row), 0);
 
-    DumpSink sink(image);
-    if (!program2(s, f, modereadout, &sink)) return false;  // stopped: `out` goes away
+    DumpSink sink(s, image);
+    if (!read(sink)) return false;  // stopped: `out` goes away
     if (sink.error != 0 || !out.write(reinterpret_cast<const char*>(image.data()), image.size()) ||
         !out.commit(why))
         return fileerror(f, "File error");
@@ -250,11 +284,8 @@ bool save_bin(State& s, Frontend& f) {
     return true;
 }
 
-bool save_hex(State& s, Frontend& f) {
-    s.configused = 1;
-    s.progused = 1024;
-    s.dataused = 64;
-    s.idused = 4;
+bool save_hex(State& s, Frontend& f, const ChipReader& read) {
+    readoutcounters(s);
     s.dumppos = 1;
     TempFile temp;
     const bool created = maketemp(s.tempfile, temp);
@@ -263,19 +294,19 @@ bool save_hex(State& s, Frontend& f) {
     if (!created) return fileerror(f, "File error!");
     blanking(f);
 
-    DumpSink sink(temp.fd);
+    DumpSink sink(s, temp.fd);
     // A stopped read-out leaves nothing behind: `temp` removes its file.
-    if (!program2(s, f, modereadout, &sink)) return false;
+    if (!read(sink)) return false;
     if (sink.error != 0) return fileerror(f, "File error!");
     f.statusAdd("Ok. Save successfull!");
 
     const ChipRow& row = currentchip(s);
     std::vector<uint8_t> file1;
-    if (!readback(temp.fd, file1, isoriginal(row) ? readoutsize : wholesize(row)))
+    if (!readback(temp.fd, file1, isoriginal(row) ? readoutsize(row) : wholesize(row)))
         return fileerror(f, "File error!");
 
     const std::string records =
-        isoriginal(row) ? hexrecords(s, file1, sink) : wholehexrecords(row, file1);
+        isoriginal(row) ? hexrecords(s, row, file1, sink) : wholehexrecords(row, file1);
     if (!writedump(s.dumpfile, records)) return fileerror(f, "File error!");
     return true;
 }

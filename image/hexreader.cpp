@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/binding.h"
+#include "devices/chiptable.h"
 #include "image.h"
 
 namespace {
@@ -56,11 +57,11 @@ namespace {
 
 constexpr size_t quoted = 41;       // characters of a bad line shown in a box
 
-// The last word address any chip has (data memory 0x2100 + 255). Records
-// far beyond it are refused here, before the address can overflow the 32-bit
-// arithmetic of the region map; nearer ones the map refuses itself, with the
-// same message.
-constexpr int64_t lastchipword = database + 255;
+// Beyond the last word any region can hold (a region has at most 32767
+// words, the data region coming last). Records past it are refused here,
+// before the address can overflow the 32-bit arithmetic of the region map;
+// nearer ones the map refuses itself, with the same message.
+const int64_t lastchipword = regionbase(Region::data) + INT16_MAX;
 
 // Halving as the reader always has: an odd value's half goes to the even
 // neighbour (1 -> 0, 3 -> 2, 5 -> 2, 7 -> 4).

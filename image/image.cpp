@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "image.h"
 
-#include "devices/chiptable.h"
-
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
+
+#include "devices/select.h"
 
 std::string hexupper(uint32_t value) {
     char text[16];
@@ -20,25 +19,50 @@ void cleararrays(State& s) {
     s.dataused = 0;
 }
 
-void clearwords(State& s) {
-    // The chips that are erased before a burn get their gaps burnt erased.
-    const bool erased = s.chip && !isoriginal(*s.chip);
-    const int16_t word = erased ? 0x3FFF : 0, byte = erased ? 0xFF : 0;
-    std::fill(std::begin(s.progmem), std::end(s.progmem), word);
-    std::fill(std::begin(s.idmem), std::end(s.idmem), word);
-    std::fill(std::begin(s.configmem) + 1, std::end(s.configmem), word);
-    std::fill(std::begin(s.datamem), std::end(s.datamem), byte);
+namespace {
+
+// Every word of the image: 0, or erased (each memory's words its own erased
+// value, the rest of a region its first memory's), but the configuration
+// word itself when `editorsword` is kept.
+void fillimage(State& s, bool erased, bool editorsword) {
+    const ChipRow& row = currentchip(s);
+    const auto fill = [&](Region r, size_t from, size_t to, int16_t value) {
+        std::vector<int16_t>& words = s.image(r);
+        if (editorsword && r == Region::config) from = std::max<size_t>(from, 1);
+        for (size_t i = from; i < std::min(to, words.size()); ++i) words[i] = value;
+    };
+    for (const Region r : allregions) {
+        const auto first = std::find_if(row.memories.begin(), row.memories.end(), [r](const Memory& m) {
+            return m.kind != Kind::none && regionat(m.address) == r;
+        });
+        const bool has = first != row.memories.end();
+        fill(r, 0, s.image(r).size(), static_cast<int16_t>(erased && has ? first->erased : 0));
+    }
+    if (!erased) return;
+    for (const Memory& m : row.memories) {
+        if (m.kind == Kind::none) continue;
+        const Region r = regionat(m.address);
+        const size_t from = static_cast<size_t>(m.address - regionbase(r));
+        fill(r, from, from + static_cast<size_t>(m.readoutwords()), static_cast<int16_t>(m.erased));
+    }
 }
 
-void fillerased(State& s) {
-    for (auto& w : s.progmem) w = 0x3FFF;
-    for (auto& w : s.idmem) w = 0x3FFF;
-    for (auto& w : s.configmem) w = 0x3FFF;
-    for (auto& w : s.datamem) w = 0xFF;
+}  // namespace
+
+void clearwords(State& s) {
+    // The chips that are erased before a burn get their gaps burnt erased.
+    fillimage(s, !isoriginal(currentchip(s)), true);
+}
+
+void fillerased(State& s) { fillimage(s, true, false); }
+
+void readoutcounters(State& s) {
+    const ChipRow& row = currentchip(s);
+    for (const Region r : allregions) s.used(r) = readoutwords(row, r);
 }
 
 int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
-                   int16_t base, int16_t size, int16_t& used,
+                   int32_t base, int16_t size, int16_t& used,
                    const int16_t* data, int32_t count) {
     (void)s;
     // A region holds exactly the chip's words, indices 0 to size - 1. One word
@@ -56,11 +80,7 @@ int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
 
 int16_t stuffrecord(State& s, Frontend& f, int32_t address,
                     const int16_t* data, int32_t count) {
-    if (address >= database)
-        return stuffarray(s, f, address, s.datamem, database, s.datasize, s.dataused, data, count);
-    if (address >= configbase)
-        return stuffarray(s, f, address, s.configmem, configbase, s.configsize, s.configused, data, count);
-    if (address >= idbase)
-        return stuffarray(s, f, address, s.idmem, idbase, s.idsize, s.idused, data, count);
-    return stuffarray(s, f, address, s.progmem, progbase, s.progsize, s.progused, data, count);
+    const Region r = regionat(address);
+    return stuffarray(s, f, address, s.image(r).data(), regionbase(r), imagewords(s, r),
+                      s.used(r), data, count);
 }

@@ -3,37 +3,24 @@
 
 #include "core/lines.h"
 #include "core/protocol.h"
-#include "image/image.h"
-#include "operations/program.h"
-#include "operations/regionwalk.h"
+#include "devices/select.h"
+#include "operations/walk.h"
 
 namespace {
 
-int16_t readword(State& s, uint8_t readcommand, int16_t mask) {
-    sendcmd(s, readcommand);
-    return static_cast<int16_t>(recvdata(s) & mask);
-}
-
 // One word at the counter, which is then stepped. False for the first word
 // that is not erased, which the result then names.
-bool erased(State& s, uint8_t readcommand, int16_t mask, int32_t address, BlankResult& r) {
-    const int16_t v = readword(s, readcommand, mask);
-    if (v != (0x3FFF & mask)) {
+bool erased(State& s, const Visit& v, int i, BlankResult& r) {
+    const Memory& m = *v.memory;
+    const int16_t word = readword(s, m);
+    if (word != (m.erased & m.mask)) {
         r.blank = false;
-        r.address = address;
-        r.value = v;
+        r.address = v.address(i);
+        r.value = word;
         return false;
     }
     ++r.words;
-    sendcmd(s, s.cmdincaddr);
-    return true;
-}
-
-bool regionerased(State& s, const Region& g, BlankResult& r, Frontend* f, int total) {
-    for (int i = 0; i < *g.count; ++i) {
-        if (!erased(s, g.readcommand, g.mask, g.base + i, r)) return false;
-        if (f) f->stepsDone("Blank check", r.words, total);
-    }
+    sendcmd(s, currentchip(s).increment);
     return true;
 }
 
@@ -41,20 +28,21 @@ bool regionerased(State& s, const Region& g, BlankResult& r, Frontend* f, int to
 
 BlankResult blankcheck(State& s, Frontend* f) {
     BlankResult r;
-    const int16_t config = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
-    if (codeprotected(s, config)) return BlankResult{false, true, configbase, config, 0};
+    const Memory& config = currentchip(s).config(0);
+    const int16_t word = static_cast<int16_t>(readconfigspace(s, config.address) & config.mask);
+    if (codeprotected(s, word)) return BlankResult{false, true, config.address, word, 0};
 
-    Walk w;
-    blankwalk(s, w);
+    const Plan plan = blankplan(s);
     int total = 0;
-    for (const Region& g : w.regions) total += *g.count;
+    for (const Visit& v : plan) total += v.count;
     if (f) f->stepsDone("Blank check", 0, total);
-    int32_t counter = 0;
-    for (const Region& g : w.regions) {
-        moveto(s, g, counter);
-        if (!regionerased(s, g, r, f, total)) break;
-        counter += *g.count;
-    }
+    walk(s, nullptr, plan, [&](const Visit& v) {
+        for (int i = 0; i < v.count; ++i) {
+            if (!erased(s, v, i, r)) return false;
+            if (f) f->stepsDone("Blank check", r.words, total);
+        }
+        return true;
+    });
     allpinslow(s);
     return r;
 }

@@ -1,85 +1,72 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "erase.h"
 
+#include "core/cycle.h"
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "devices/select.h"
-#include "operations/erasefirst.h"
 #include "portcheck.h"
 
 namespace {
-
-// Commands 1 and 7 have no name of their own: they arm the chip's
-// code-protection erase, which the following begin-programming carries out.
-constexpr uint8_t erasesetup1 = 1;
-constexpr uint8_t erasesetup2 = 7;
 
 void say(Frontend& f, const char* line) {
     f.statusAdd(line);
     f.statusRepaint();
 }
 
-// The whole chip, then program memory, then data memory.
-constexpr int erasesteps = 3;
-void step(Frontend& f, int done) { f.stepsDone("Erasing", done, erasesteps); }
-
-// A bulk erase takes no data of its own: the word is loaded first (the chip
-// erases to the latched value), then the erase command alone, then the
-// programming cycle that carries it out.
-void bulkerase(State& s, uint8_t loadcommand, uint8_t erasecommand) {
-    sendcmd(s, loadcommand);
-    senddata(s, 0x3FFF);
-    sendcmd(s, erasecommand);
-    sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+int waitsof(const ChipRow& row) {
+    int waits = 0;
+    for (const EraseStep& e : row.erase) waits += e.op == EraseStep::wait;
+    return waits;
 }
 
 }  // namespace
+
+void erasewhole(State& s, const ChipRow& row, Frontend* f) {
+    const int total = waitsof(row);
+    int done = 0;
+    // Before each wait, and once all are over.
+    const auto step = [&] {
+        if (f) f->stepsDone("Erasing", done, total);
+        ++done;
+    };
+    vppreset(s);
+    for (const EraseStep& e : row.erase) {
+        switch (e.op) {
+        case EraseStep::loadconfig:
+            sendcmd(s, row.loadconfig);
+            senddata(s, static_cast<int16_t>(e.arg));
+            break;
+        case EraseStep::load:
+            // The chip erases to the word latched.
+            sendcmd(s, static_cast<uint8_t>(e.arg));
+            senddata(s, 0x3FFF);
+            break;
+        case EraseStep::send: sendcmd(s, static_cast<uint8_t>(e.arg)); break;
+        case EraseStep::increments:
+            for (int32_t i = 0; i < e.arg; ++i) sendcmd(s, row.increment);
+            break;
+        case EraseStep::wait:
+            step();
+            waitmicro(row.erasewaitus);
+            break;
+        case EraseStep::say:
+            if (f) say(*f, e.arg == 1 ? "program," : "data...");
+            break;
+        }
+    }
+    allpinslow(s);
+    step();
+}
 
 bool erasechip(State& s, Frontend& f) {
     if (f.message("Are you sure you want to erase the PIC?", "*ERASE*", Buttons::YesNo) !=
         Answer::Yes)
         return false;
-
-    if (!isoriginal(currentchip(s))) {
-        f.statusClear();
-        f.statusAdd("Commanding PIC to erase ID,");
-        say(f, "configuration, ");
-        say(f, "program,");
-        say(f, "data...");
-        erasewhole(s, currentchip(s), &f);
-        f.statusAdd("DONE.");
-        noteunreachableport(s, f);
-        return true;
-    }
-
-    vppreset(s);
     f.statusClear();
     f.statusAdd("Commanding PIC to erase ID,");
     say(f, "configuration, ");
-    step(f, 0);
-
-    // With the counter on the configuration word, this erases the whole chip
-    // and lifts code protection.
-    sendcmd(s, s.cmdloadconfig);
-    senddata(s, 0x3FFF);
-    for (int i = 0; i < 7; ++i) sendcmd(s, s.cmdincaddr);
-    sendcmd(s, erasesetup1);
-    sendcmd(s, erasesetup2);
-    sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
-    sendcmd(s, erasesetup1);
-    sendcmd(s, erasesetup2);
-
-    say(f, "program,");
-    step(f, 1);
-    bulkerase(s, s.cmdloadprog, s.cmderaseprog);
-    say(f, "data...");
-    step(f, 2);
-    bulkerase(s, s.cmdloaddata, s.cmderasedata);
-    step(f, erasesteps);
-
-    allpinslow(s);
+    erasewhole(s, currentchip(s), &f);
     f.statusAdd("DONE.");
     noteunreachableport(s, f);
     return true;

@@ -1,70 +1,61 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "onlychanged.h"
 
+#include "core/cycle.h"
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/stop.h"
 #include "devices/select.h"
-#include "image/image.h"
 #include "operations/erasefirst.h"
-#include "operations/program.h"
-#include "operations/regionwalk.h"
+#include "operations/regionpass.h"
+#include "operations/walk.h"
 
 namespace {
 
 enum class Pass { done, failed, needserase };
 
-int16_t readword(State& s, uint8_t readcommand, int16_t mask) {
-    sendcmd(s, readcommand);
-    return static_cast<int16_t>(recvdata(s) & mask);
-}
-
 // The original chips erase each word as they program it. The others only
 // program: the word becomes old AND new, so a word that needs a bit set
 // again waits for an erase of the whole chip.
-bool writable(const Region& r, int16_t held, int16_t wanted) {
-    return r.cycle == nullptr || (wanted & ~held & r.mask) == 0;
+bool writable(const ChipRow& row, const Memory& m, int16_t held, int16_t wanted) {
+    return isoriginal(row) || (wanted & ~held & m.mask) == 0;
 }
 
-void writechanged(State& s, const Region& r, int16_t word) {
-    if (r.cycle)
-        writeword(s, *r.cycle, r.writecommand, word);
-    else
-        progcycle(s, r.writecommand, word);
-}
-
-// The counter is left where a burn's region pass leaves it: base + count.
-Pass changedregion(State& s, Frontend& f, const Region& r, ChangedCount& n) {
+// The counter is left where a burn's region pass leaves it: one past the
+// visit's last word.
+Pass changedmemory(State& s, Frontend& f, const Visit& v, ChangedCount& n) {
+    const ChipRow& row = currentchip(s);
+    const Memory& m = *v.memory;
     modeline(f, modeprogram);
     f.progressValue(0);
-    f.progressMax(*r.count + 1);
-    for (int16_t i = 0; i < *r.count; ++i) {
+    f.progressMax(v.count + 1);
+    for (int16_t i = 0; i < v.count; ++i) {
         if (stop::requested()) return Pass::failed;
         f.progressValue(i);
-        const int16_t expected = static_cast<int16_t>(r.image[i] & r.mask);
+        const int16_t expected = static_cast<int16_t>(v.image[i] & m.mask);
         ++n.compared;
-        const int16_t held = readword(s, r.readcommand, r.mask);
+        const int16_t held = readword(s, m);
         if (held != expected) {
-            if (!writable(r, held, expected)) {
-                n.erasedat = r.base + i;
+            if (!writable(row, m, held, expected)) {
+                n.erasedat = v.address(i);
                 return Pass::needserase;
             }
-            writechanged(s, r, expected);
+            writeword(s, m.write, m.load, expected);
             ++n.programmed;
-            const int16_t v = readword(s, r.readcommand, r.mask);
-            if (v != expected) {
-                reportmismatch(f, r.base + i, expected, v);
+            const int16_t word = readword(s, m);
+            if (word != expected) {
+                reportmismatch(f, v.address(i), expected, word);
                 return Pass::failed;
             }
         }
-        sendcmd(s, s.cmdincaddr);
+        sendcmd(s, row.increment);
     }
     return Pass::done;
 }
 
-int imagewords(const Walk& w) {
+int planwords(const Plan& plan) {
     int total = 0;
-    for (const Region& r : w.regions) total += *r.count;
+    for (const Visit& v : plan) total += v.count;
     return total;
 }
 
@@ -74,22 +65,17 @@ int imagewords(const Walk& w) {
 // the configuration word still comes last.
 bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     n = ChangedCount{};
-    Walk w;
-    burnwalk(s, w);
+    const Plan plan = burnplan(s);
     f.statusClear();
     Pass pass = Pass::done;
-    int32_t counter = 0;
-    for (const Region& r : w.regions) {
-        moveto(s, r, counter);
-        if (r.line) regionline(f, r.line);
-        pass = changedregion(s, f, r, n);
-        if (pass != Pass::done) break;
-        counter += *r.count;
-    }
+    walk(s, &f, plan, [&](const Visit& v) {
+        pass = changedmemory(s, f, v, n);
+        return pass == Pass::done;
+    });
     allpinslow(s);
     if (pass == Pass::needserase) {
         const bool ok = burnerasefirst(s, f);
-        n.programmed = imagewords(w);
+        n.programmed = planwords(plan);
         return ok;
     }
     if (pass == Pass::done) successlines(f, modeprogram);

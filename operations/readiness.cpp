@@ -2,9 +2,9 @@
 #include "readiness.h"
 
 #include "core/detect.h"
-#include "image/image.h"
+#include "devices/select.h"
 #include "operations/portcheck.h"
-#include "operations/program.h"
+#include "operations/walk.h"
 #include "portinfo.h"
 
 std::optional<NoBoard> noboard(State& s) {
@@ -19,7 +19,8 @@ std::optional<NoBoard> noboard(State& s) {
 }
 
 std::optional<int16_t> protectedword(State& s) {
-    const int16_t word = static_cast<int16_t>(readconfigspace(s, configbase) & s.configmask);
+    const Memory& config = currentchip(s).config(0);
+    const int16_t word = static_cast<int16_t>(readconfigspace(s, config.address) & config.mask);
     if (!codeprotected(s, word)) return std::nullopt;
     return word;
 }

@@ -2,31 +2,19 @@
 // The named fields of each chip's configuration words, in words a person
 // understands: which bits a field takes, what each setting of them means,
 // and how the editor's three check boxes and four oscillator options map
-// onto the chip's own bits. Built from the chip table's rows; no Qt here.
+// onto the chip's own bits. Read from the chip table's rows; no Qt here.
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "devices/chiptable.h"
 
-struct FieldChoice {
-    uint16_t value;     // the field's bits, in place in the word
-    std::string words;  // "XT crystal or resonator"
-};
-
-struct ConfigField {
-    int word = 0;          // 0 = the configuration word, 1 = CONFIG2
-    uint16_t mask = 0;     // the bits of the field, in place
-    std::string name;      // "FOSC", "MCLRE"
-    std::string what;      // "Oscillator"
-    std::vector<FieldChoice> choices;
-};
-
-// Every named field of the chip, CONFIG2's after the configuration word's.
-// Empty for the original chips, whose editor has no fields by name.
-std::vector<ConfigField> configfields(const ChipRow& row);
+// Every named field of the chip (devices/chiptable.h), CONFIG2's after the
+// configuration word's. Empty for the original chips, whose editor has no
+// fields by name.
+std::span<const ConfigField> configfields(const ChipRow& row);
 
 // The choice a word shows for a field; nullopt when its bits match none.
 std::optional<size_t> fieldchoice(const ConfigField& field, uint16_t word);

@@ -49,7 +49,7 @@ int16_t configfromboxes(const std::array<char, 14>& boxes) {
 
 // A chip with CONFIG2 keeps it in the burn once a file or an edit gave it.
 void ConfigEditor::markused(State& s) {
-    if (currentchip(s).configcount < 2 || s.configused < 1) s.configused = 1;
+    if (currentchip(s).words(Kind::config) < 2 || s.configused < 1) s.configused = 1;
 }
 
 void ConfigEditor::setcvalue(State& s, const std::string& text) {
@@ -115,7 +115,7 @@ void ConfigEditor::cCP_Click(State& s, bool ticked) {
     if (original(s)) {
         for (int i = 4; i <= 13; ++i) C[i] = bitchar(!ticked);
     } else {
-        const uint16_t cp = currentchip(s).cpbits;
+        const uint16_t cp = currentchip(s).protection.cpbits;
         setboxes(C, cp, ticked ? 0 : cp);
     }
     recompute(s);
@@ -164,10 +164,10 @@ void ConfigEditor::setword(State& s, int16_t word) {
 void ConfigEditor::setfield(State& s, int word, uint16_t mask, uint16_t value) {
     const ChipRow& row = currentchip(s);
     if (word == 1) {
-        if (row.configcount < 2) return;
+        if (row.words(Kind::config) < 2) return;
         // CONFIG2 starts from the erased chip's until a file or an edit gave it.
         const uint16_t old = s.configused >= 2 ? static_cast<uint16_t>(s.configmem[1])
-                                               : row.config[1].erased;
+                                               : row.config(1).erased;
         s.configmem[1] = static_cast<int16_t>((old & ~mask) | (value & mask));
         s.configused = 2;
         return;
@@ -192,5 +192,6 @@ void ConfigEditor::showflags(const State& s) {
     for (int i = 0; i < 4; ++i)
         if (oscbits(row, i) == (word & oscmask(row))) osc = i;
     // Ticked while any protection is on: clearing it lifts all of it.
-    cCP = row.cpbits != 0 && (word & row.cpbits) != row.cpbits;
+    const uint16_t cp = row.protection.cpbits;
+    cCP = cp != 0 && (word & cp) != cp;
 }

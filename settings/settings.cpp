@@ -17,6 +17,8 @@
 
 #include "core/outputfile.h"
 #include "core/startup.h"
+#include "devices/chipname.h"
+#include "devices/select.h"
 #include "image/image.h"
 
 namespace {
@@ -326,9 +328,27 @@ PortChoice portchoice(const std::string& lpt) {
     return {6, hexupper(static_cast<uint16_t>(v))};
 }
 
-void applysettings(State& s, ConfigEditor& editor, const IniValues& values) {
+ChipChoice chipchoice(const IniValues& values, const Overrides& o) {
+    ChipChoice c;
+    if (auto pic = readint16(values.pic)) c.row = chipbymodel(*pic);
+    if (chipnamekey(values.chip) == "AUTO") {
+        c.automatic = true;
+    } else if (!values.chip.empty()) {
+        if (const ChipRow* row = findchip(values.chip)) c.row = row;
+        else c.unknown = values.chip;
+    }
+    if (o.device) c.row = chipbymodel(*o.device);
+    if (o.chip) c.row = o.chip;
+    if (o.device || o.chip) c.automatic = false;
+    if (o.autodevice) c.automatic = true;
+    return c;
+}
+
+ChipChoice applysettings(State& s, ConfigEditor& editor, const IniValues& values,
+                         const Overrides& o) {
     if (auto pic = readint16(values.pic)) s.picmodel = *pic;
-    setdevice(s, s.picmodel);
+    const ChipChoice choice = chipchoice(values, o);
+    if (choice.row) selectchip(s, *choice.row);
 
     const PortChoice port = portchoice(values.lpt);
     if (port.option == 4) s.portaddr = LPT1;
@@ -338,4 +358,5 @@ void applysettings(State& s, ConfigEditor& editor, const IniValues& values) {
 
     if (auto word = readint16(values.cword)) s.configmem[0] = *word;
     editor.updateC(s);
+    return choice;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/overrides.h"
 #include "core/state.h"
 #include "settings/configword.h"
 
@@ -86,7 +87,21 @@ struct PortChoice {
 };
 PortChoice portchoice(const std::string& lpt);
 
+// The chip a run starts with, chosen in this one place for the window and
+// the command line: the settings file's PIC= (a device option), then its
+// CHIP= (any chip of the table by name, or "auto"), then --device (a chip,
+// or auto).
+struct ChipChoice {
+    const ChipRow* row = nullptr;  // nullptr: none named, start-up's choice stays
+    bool automatic = false;        // "auto": the device ID chooses; `row` until then
+    std::string unknown;           // a CHIP= that names no chip, left out
+};
+ChipChoice chipchoice(const IniValues& values, const Overrides& o);
+
 // The settings applied as the window applies them, for a front end without
-// widgets: PIC to picmodel then the device, LPT to portaddr, CWORD to the
-// configuration word then the editor's refresh. LOAD is left to the caller.
-void applysettings(State& s, ConfigEditor& editor, const IniValues& values);
+// widgets: PIC to picmodel, the chip of chipchoice (the command line's
+// "auto" is its own, the settings file's is the window's), LPT to portaddr,
+// CWORD to the configuration word then the editor's refresh. LOAD is left
+// to the caller. Returns the choice.
+ChipChoice applysettings(State& s, ConfigEditor& editor, const IniValues& values,
+                         const Overrides& o = {});

@@ -22,6 +22,7 @@
 #include "operations/erase.h"
 #include "operations/program.h"
 #include "settings/settings.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
@@ -100,8 +101,8 @@ TEST(BoardFile, TheOriginalWrittenOutDrivesTheDefaultsBytes) {
         onboard(s, w, "original");
         detecthardware(s);
         vppreset(s);
-        progcycle(s, s.cmdloadprog, 0x1234);
-        sendcmd(s, s.cmdreadprog);
+        progcycle(s, cmd::loadprog, 0x1234);
+        sendcmd(s, cmd::readprog);
         EXPECT_EQ(recvdata(s), 0x1234);
         allpinslow(s);
         unsetenv("QUIBB9X_SIM_BOARD");

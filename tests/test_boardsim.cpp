@@ -20,6 +20,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
+#include "support/chipfacts.h"
 #include "support/simboard.h"
 
 namespace {
@@ -109,10 +110,10 @@ protected:
         return recvdata(s);
     }
     void increments(int n) {
-        for (int i = 0; i < n; ++i) sendcmd(s, s.cmdincaddr);
+        for (int i = 0; i < n; ++i) sendcmd(s, cmd::incaddr);
     }
     void toConfigSpace() {
-        sendcmd(s, s.cmdloadconfig);
+        sendcmd(s, cmd::loadconfig);
         senddata(s, 0x3FFF);
     }
 
@@ -279,18 +280,18 @@ TEST_F(BoardSim, ReadFramesArePresentedAfterTheRisingEdge) {
 
 TEST_F(BoardSim, ProgramAndReadBackBothMemories) {
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x1234);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x1234);
-    sendcmd(s, s.cmdincaddr);
-    progcycle(s, s.cmdloadprog, static_cast<int16_t>(0x7FFF));  // bit 14 is not sent
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x3FFF);
+    progcycle(s, cmd::loadprog, 0x1234);
+    EXPECT_EQ(readWord(cmd::readprog), 0x1234);
+    sendcmd(s, cmd::incaddr);
+    progcycle(s, cmd::loadprog, static_cast<int16_t>(0x7FFF));  // bit 14 is not sent
+    EXPECT_EQ(readWord(cmd::readprog), 0x3FFF);
     EXPECT_EQ(b().read(0, 0), 0x1234);
     EXPECT_EQ(b().read(0, 1), 0x3FFF);
 
     vppreset(s);
     increments(2);
-    progcycle(s, s.cmdloaddata, 0x1A5);  // the data latch keeps the low byte
-    EXPECT_EQ(readWord(s.cmdreaddata), 0xA5);
+    progcycle(s, cmd::loaddata, 0x1A5);  // the data latch keeps the low byte
+    EXPECT_EQ(readWord(cmd::readdata), 0xA5);
     EXPECT_EQ(b().read(3, 2), 0xA5);
     EXPECT_EQ(b().read(0, 2), 0x3FFF);  // program memory untouched
     EXPECT_EQ(written(), (std::vector<int>{0, 1, 0x2102}));
@@ -298,9 +299,9 @@ TEST_F(BoardSim, ProgramAndReadBackBothMemories) {
 
     // What the chip understood of one programmed word, in order.
     b().eventClear();
-    sendcmd(s, s.cmdincaddr);
-    progcycle(s, s.cmdloaddata, 0x3C);
-    readWord(s.cmdreaddata);
+    sendcmd(s, cmd::incaddr);
+    progcycle(s, cmd::loaddata, 0x3C);
+    readWord(cmd::readdata);
     std::vector<std::pair<int, int>> seen;
     for (const auto& e : sim::chipEvents()) seen.emplace_back(e.kind, e.value);
     EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{
@@ -310,8 +311,8 @@ TEST_F(BoardSim, ProgramAndReadBackBothMemories) {
 TEST_F(BoardSim, AWholeProgramMemoryLandsWordForWord) {
     vppreset(s);
     for (int i = 0; i < 1024; ++i) {
-        progcycle(s, s.cmdloadprog, static_cast<int16_t>((i * 37) & 0x3FFF));
-        sendcmd(s, s.cmdincaddr);
+        progcycle(s, cmd::loadprog, static_cast<int16_t>((i * 37) & 0x3FFF));
+        sendcmd(s, cmd::incaddr);
     }
     allpinslow(s);
     int wrong = 0;
@@ -324,25 +325,25 @@ TEST_F(BoardSim, CountersWrapPastTheImplementedMemory) {
     // Word 1024 of a 16F84 is word 0: programming it overwrites word 0, and
     // its read-back passes.
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x0111);
+    progcycle(s, cmd::loadprog, 0x0111);
     increments(1024);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x0111);
-    progcycle(s, s.cmdloadprog, 0x0222);
+    EXPECT_EQ(readWord(cmd::readprog), 0x0111);
+    progcycle(s, cmd::loadprog, 0x0222);
     EXPECT_EQ(b().read(0, 0), 0x0222);
 
     b().setChip(ZAVSIM_16F83);
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x0333);
+    progcycle(s, cmd::loadprog, 0x0333);
     increments(512);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x0333);
+    EXPECT_EQ(readWord(cmd::readprog), 0x0333);
     EXPECT_EQ(b().read(0, 511), 0x3FFF);
     EXPECT_EQ(b().read(0, 512), -1);
 
     vppreset(s);
-    progcycle(s, s.cmdloaddata, 0x42);
+    progcycle(s, cmd::loaddata, 0x42);
     increments(64);
-    EXPECT_EQ(readWord(s.cmdreaddata), 0x42);
-    progcycle(s, s.cmdloaddata, 0x24);
+    EXPECT_EQ(readWord(cmd::readdata), 0x42);
+    progcycle(s, cmd::loaddata, 0x24);
     EXPECT_EQ(b().read(3, 0), 0x24);
 }
 
@@ -351,8 +352,8 @@ TEST_F(BoardSim, ConfigurationSpace) {
     toConfigSpace();
     EXPECT_EQ(b().address(), 0x2000);
     for (int i = 0; i < 8; ++i) {
-        progcycle(s, s.cmdloadprog, static_cast<int16_t>(0x100 + i));
-        sendcmd(s, s.cmdincaddr);
+        progcycle(s, cmd::loadprog, static_cast<int16_t>(0x100 + i));
+        sendcmd(s, cmd::incaddr);
     }
     EXPECT_EQ(b().read(1, 0), 0x100);
     EXPECT_EQ(b().read(1, 3), 0x103);
@@ -365,8 +366,8 @@ TEST_F(BoardSim, ConfigurationSpace) {
     toConfigSpace();
     std::vector<int> words;
     for (int i = 0; i < 17; ++i) {
-        words.push_back(readWord(s.cmdreadprog));
-        sendcmd(s, s.cmdincaddr);
+        words.push_back(readWord(cmd::readprog));
+        sendcmd(s, cmd::incaddr);
     }
     EXPECT_EQ(words, (std::vector<int>{0x100, 0x101, 0x102, 0x103, 0x3FFF, 0x3FFF, 0x3FFF, 0x107,
                                        0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF,
@@ -383,8 +384,8 @@ TEST_F(BoardSim, The16C84KeepsFiveConfigurationBits) {
     vppreset(s);
     toConfigSpace();
     increments(7);
-    progcycle(s, s.cmdloadprog, 0x0A);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x3FEA);
+    progcycle(s, cmd::loadprog, 0x0A);
+    EXPECT_EQ(readWord(cmd::readprog), 0x3FEA);
     EXPECT_EQ(b().isProtected(), 0);  // bit 4 is 0: protected from the next entry on
     vppreset(s);
     EXPECT_EQ(b().isProtected(), 1);
@@ -394,19 +395,19 @@ TEST_F(BoardSim, The16C84KeepsFiveConfigurationBits) {
 
 TEST_F(BoardSim, AProgrammingCycleCutShortWritesNothing) {
     vppreset(s);
-    sendcmd(s, s.cmdloadprog);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x1234);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::beginprog);
     platform::waits().sleepMs(6);  // a millisecond short
-    sendcmd(s, s.cmdincaddr);
+    sendcmd(s, cmd::incaddr);
     EXPECT_EQ(b().timingFaults(), 1);
     EXPECT_EQ(faults(), std::vector<int>{ZAVSIM_FAULT_TIMING});
     EXPECT_EQ(b().read(0, 0), 0x3FFF);
 
     // Vpp taken away before the cycle ends.
-    sendcmd(s, s.cmdloadprog);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x2345);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::beginprog);
     allpinslow(s);
     EXPECT_EQ(b().timingFaults(), 2);
     EXPECT_EQ(b().read(0, 1), 0x3FFF);
@@ -414,7 +415,7 @@ TEST_F(BoardSim, AProgrammingCycleCutShortWritesNothing) {
 
     // The full wait: written, even when nothing follows.
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x0345);
+    progcycle(s, cmd::loadprog, 0x0345);
     EXPECT_EQ(b().read(0, 0), 0x0345);
     EXPECT_EQ(b().timingFaults(), 2);
 }
@@ -446,8 +447,8 @@ TEST_F(BoardSim, ClockPhasesUnderOneMicrosecondAreFaultsInProgrammingMode) {
 TEST_F(BoardSim, OneProgrammingCycleOnRealTime) {
     sim::useRealTime();
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x2BCD);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x2BCD);
+    progcycle(s, cmd::loadprog, 0x2BCD);
+    EXPECT_EQ(readWord(cmd::readprog), 0x2BCD);
     allpinslow(s);
     EXPECT_EQ(b().timingFaults(), 0);
     EXPECT_EQ(b().phaseFaults(), 0);
@@ -457,22 +458,22 @@ TEST_F(BoardSim, OneProgrammingCycleOnRealTime) {
 
 TEST_F(BoardSim, ProtectionTakesEffectAtTheNextEntry) {
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x1111);
-    progcycle(s, s.cmdloaddata, 0x22);
+    progcycle(s, cmd::loadprog, 0x1111);
+    progcycle(s, cmd::loaddata, 0x22);
     toConfigSpace();
-    progcycle(s, s.cmdloadprog, 0x0ABC);  // ID word 0
+    progcycle(s, cmd::loadprog, 0x0ABC);  // ID word 0
     increments(7);
-    progcycle(s, s.cmdloadprog, 0x000F);  // every CP bit cleared
+    progcycle(s, cmd::loadprog, 0x000F);  // every CP bit cleared
     EXPECT_EQ(b().isProtected(), 0);
-    EXPECT_EQ(readWord(s.cmdreaddata), 0xFF);  // byte 7, still open in this session
+    EXPECT_EQ(readWord(cmd::readdata), 0xFF);  // byte 7, still open in this session
     vppreset(s);
     EXPECT_EQ(b().isProtected(), 1);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0);
-    EXPECT_EQ(readWord(s.cmdreaddata), 0);
+    EXPECT_EQ(readWord(cmd::readprog), 0);
+    EXPECT_EQ(readWord(cmd::readdata), 0);
     toConfigSpace();
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x0ABC);  // ID and configuration stay readable
+    EXPECT_EQ(readWord(cmd::readprog), 0x0ABC);  // ID and configuration stay readable
     increments(7);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x000F);
+    EXPECT_EQ(readWord(cmd::readprog), 0x000F);
 }
 
 TEST_F(BoardSim, AProtectedChipRefusesWrites) {
@@ -480,17 +481,17 @@ TEST_F(BoardSim, AProtectedChipRefusesWrites) {
     b().setProtected(1);
     EXPECT_EQ(b().read(2, 0), 0x0003);
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x1234);
-    progcycle(s, s.cmdloaddata, 0x12);
-    sendcmd(s, s.cmdloadprog);
+    progcycle(s, cmd::loadprog, 0x1234);
+    progcycle(s, cmd::loaddata, 0x12);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x0000);
-    sendcmd(s, s.cmderaseprog);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::eraseprog);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
     toConfigSpace();
-    progcycle(s, s.cmdloadprog, 0x0001);
+    progcycle(s, cmd::loadprog, 0x0001);
     increments(7);
-    progcycle(s, s.cmdloadprog, 0x3FFF);  // cannot lift the protection
+    progcycle(s, cmd::loadprog, 0x3FFF);  // cannot lift the protection
     vppreset(s);
     EXPECT_EQ(b().isProtected(), 1);
     EXPECT_TRUE(written().empty());
@@ -511,7 +512,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     increments(6);
     sendcmd(s, 1);
     sendcmd(s, 7);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
     EXPECT_EQ(b().isProtected(), 1);
     EXPECT_EQ(b().read(0, 5), 0x0123);
@@ -521,7 +522,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     increments(7);
     sendcmd(s, 1);
     sendcmd(s, 7);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
     sendcmd(s, 1);
     sendcmd(s, 7);
@@ -532,8 +533,8 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     EXPECT_EQ(b().read(2, 0), 0x3FFF);
     EXPECT_EQ(b().read(3, 7), 0xFF);
     // Open at once: the same session can program again.
-    progcycle(s, s.cmdloadprog, 0x3FF2);  // the counter is still at 0x2007
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x3FF2);
+    progcycle(s, cmd::loadprog, 0x3FF2);  // the counter is still at 0x2007
+    EXPECT_EQ(readWord(cmd::readprog), 0x3FF2);
     EXPECT_EQ(b().read(2, 0), 0x3FF2);
     EXPECT_EQ(b().timingFaults(), 0);
 }
@@ -545,7 +546,7 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
 
     // The old framing: 9 followed by a data frame and 8. The frame's bits
     // become commands of their own and the 8 is swallowed.
-    progcycle(s, s.cmderaseprog, 0x3FFF);
+    progcycle(s, cmd::eraseprog, 0x3FFF);
     EXPECT_EQ(sim::commands(), (std::vector<int>{9, 62, 63, 7}));
     EXPECT_EQ(faults(), (std::vector<int>{ZAVSIM_FAULT_UNKNOWN_COMMAND, ZAVSIM_FAULT_UNKNOWN_COMMAND}));
     EXPECT_EQ(b().read(0, 100), 100);
@@ -555,15 +556,15 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     // Load, then the bare erase command, then begin programming.
     vppreset(s);
     b().eventClear();
-    sendcmd(s, s.cmdloadprog);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x3FFF);
-    sendcmd(s, s.cmderaseprog);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::eraseprog);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
-    sendcmd(s, s.cmdloaddata);
+    sendcmd(s, cmd::loaddata);
     senddata(s, 0x3FFF);
-    sendcmd(s, s.cmderasedata);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::erasedata);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
     EXPECT_EQ(written(), (std::vector<int>{ZAVSIM_ERASED_PROGRAM, ZAVSIM_ERASED_DATA}));
     EXPECT_TRUE(faults().empty());
@@ -573,10 +574,10 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     EXPECT_EQ(notblank, 0);
 
     // The erase writes the word last loaded.
-    sendcmd(s, s.cmdloadprog);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x0007);
-    sendcmd(s, s.cmderaseprog);
-    sendcmd(s, s.cmdbeginprog);
+    sendcmd(s, cmd::eraseprog);
+    sendcmd(s, cmd::beginprog);
     delaymilli(20);
     EXPECT_EQ(b().read(0, 1023), 0x0007);
 }
@@ -587,9 +588,9 @@ TEST_F(BoardSim, AnEmptySocketReadsOnes) {
     b().setChip(ZAVSIM_EMPTY);
     vppreset(s);
     EXPECT_EQ(b().inProgrammingMode(), 0);
-    progcycle(s, s.cmdloadprog, 0);
-    EXPECT_EQ(readWord(s.cmdreadprog), 0x3FFF);
-    EXPECT_EQ(readWord(s.cmdreaddata), 0x3FFF);
+    progcycle(s, cmd::loadprog, 0);
+    EXPECT_EQ(readWord(cmd::readprog), 0x3FFF);
+    EXPECT_EQ(readWord(cmd::readdata), 0x3FFF);
     EXPECT_EQ(b().read(0, 0), -1);
     EXPECT_EQ(b().eventCount(), 0);
 }

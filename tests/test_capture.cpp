@@ -13,6 +13,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
+#include "support/chipfacts.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -54,8 +55,8 @@ protected:
         // Program a word, read it back, leave the board idle.
         ASSERT_TRUE(capture::open(file, why)) << why;
         vppreset(s);
-        progcycle(s, s.cmdloadprog, 0x2A5C);
-        sendcmd(s, s.cmdreadprog);
+        progcycle(s, cmd::loadprog, 0x2A5C);
+        sendcmd(s, cmd::readprog);
         ASSERT_EQ(recvdata(s), 0x2A5C);
         allpinslow(s);
         ASSERT_TRUE(capture::close(why)) << why;

@@ -16,7 +16,9 @@
 
 #include "cli/commands.h"
 #include "core/binding.h"
-#include "devices/chiptable.h"
+#include "devices/select.h"
+#include "image/image.h"
+#include "support/recorder.h"
 #include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
@@ -112,8 +114,8 @@ struct Families : ::testing::TestWithParam<Family> {
     void expectchipholds(const std::string& file) {
         for (const auto& [address, word] : hexwords(file)) {
             int32_t mask = address >= 0x2100 ? 0xFF : 0x3FFF;
-            if (address == 0x2007) mask = row.config[0].implemented;
-            if (address == 0x2008) mask = row.config[1].implemented;
+            if (address == 0x2007) mask = row.config(0).mask;
+            if (address == 0x2008) mask = row.config(1).mask;
             EXPECT_EQ(chipword(address), word & mask) << std::hex << address;
         }
     }
@@ -134,10 +136,10 @@ TEST_P(Families, BurnVerifyReadOutEraseAndBlankCheckEndToEnd) {
         if (address < 0x2007 || address >= 0x2100) {
             EXPECT_EQ(back.at(address), word) << std::hex << address;
         }
-    EXPECT_EQ(back.size(), static_cast<size_t>(row.progwords + 4 + row.configcount + row.databytes));
+    EXPECT_EQ(back.size(), static_cast<size_t>(row.words(Kind::program) + 4 + row.words(Kind::config) + row.words(Kind::data)));
     std::ifstream bin(dir + "/out.bin", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(bin)), {});
-    ASSERT_EQ(bytes.size(), 0x4200u + 2 * row.databytes);
+    ASSERT_EQ(bytes.size(), 0x4200u + 2 * row.words(Kind::data));
     EXPECT_EQ(static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8, chipword(0));
     EXPECT_EQ(static_cast<uint8_t>(bytes[0x4000]), chipword(0x2000) & 0xFF);
 
@@ -247,6 +249,43 @@ TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
 // The simulated board's table is written from the chip documents on its own;
 // the program's rows must agree with it field by field. Every row has its
 // simulated chip; the board may know chips the program has no row for yet.
+// Each row's image takes a record at the last word of each region and
+// refuses one a word beyond, at the sizes the simulated chip has, whichever
+// chip was chosen before (the image keeps a larger chip's room).
+TEST(ChipTables, EveryRowsImageEndsWhereItsSimulatedChipDoes) {
+    sim::useSimulatedBoard();
+    for (const zavsim_chipinfo& c : simchips()) {
+        if (!findchip(c.name)) continue;
+        SCOPED_TRACE(c.name);
+        for (const char* before : {"16F83", "16F648A"}) {
+            State s;
+            selectchip(s, *findchip(before));
+            selectchip(s, *findchip(c.name));
+            Recorder f;
+            const struct {
+                int32_t base, words;
+                std::vector<int16_t>& image;
+                int16_t& used;
+            } regions[] = {{0x0000, c.program_words, s.progmem, s.progused},
+                           {0x2000, c.id_words, s.idmem, s.idused},
+                           {0x2007, c.config_words, s.configmem, s.configused},
+                           {0x2100, c.data_bytes, s.datamem, s.dataused}};
+            for (const auto& r : regions) {
+                const int16_t word = r.base == 0x2100 ? 0x5A : 0x2A5A;
+                if (r.words > 0) {
+                    ASSERT_GE(r.image.size(), static_cast<size_t>(r.words)) << std::hex << r.base;
+                    EXPECT_EQ(stuffrecord(s, f, r.base + r.words - 1, &word, 1), 1) << std::hex << r.base;
+                    EXPECT_EQ(r.image[r.words - 1], word);
+                    EXPECT_EQ(r.used, r.words);
+                }
+                EXPECT_EQ(stuffrecord(s, f, r.base + r.words, &word, 1), 0) << std::hex << r.base;
+                ASSERT_FALSE(f.boxes.empty());
+                EXPECT_EQ(f.boxes.back().text, "Invalid address: 0x" + hexupper(r.base + r.words));
+            }
+        }
+    }
+}
+
 TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
     sim::useSimulatedBoard();
     const auto all = simchips();
@@ -256,21 +295,21 @@ TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
         if (!row) continue;
         ++compared;
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.program_words, row->progwords);
-        EXPECT_EQ(c.data_bytes, isoriginal(*row) ? 64 : row->databytes);
-        EXPECT_EQ(c.id_words, row->idwords);
-        EXPECT_EQ(c.config_words, row->configcount);
-        for (int k = 0; k < row->configcount; ++k) {
-            EXPECT_EQ(c.config_address[k], row->config[k].address);
-            EXPECT_EQ(c.config_mask[k], row->config[k].implemented);
-            EXPECT_EQ(c.config_blank[k] & row->config[k].implemented, row->config[k].erased);
+        EXPECT_EQ(c.program_words, row->words(Kind::program));
+        EXPECT_EQ(c.data_bytes, isoriginal(*row) ? 64 : row->words(Kind::data));
+        EXPECT_EQ(c.id_words, row->words(Kind::id));
+        EXPECT_EQ(c.config_words, row->words(Kind::config));
+        for (int k = 0; k < row->words(Kind::config); ++k) {
+            EXPECT_EQ(c.config_address[k], row->config(k).address);
+            EXPECT_EQ(c.config_mask[k], row->config(k).mask);
+            EXPECT_EQ(c.config_blank[k] & row->config(k).mask, row->config(k).erased);
         }
         EXPECT_EQ(c.device_id == 0x3FFF ? 0 : c.device_id, row->deviceid);
         if (row->deviceid) {
             EXPECT_EQ(c.device_id_mask, row->deviceidmask);
         }
-        EXPECT_EQ(c.latches, row->latches);
-        EXPECT_EQ(c.refuses_vdd_first != 0, row->foscmask != 0);
+        EXPECT_EQ(c.latches, row->find(Kind::program)->write.latches);
+        EXPECT_EQ(c.refuses_vdd_first != 0, row->entry.foscmask != 0);
         // Every command the program sends is one the chip knows, and every
         // wait the program makes is at least the least the chip accepts.
         auto demand = [&](int code, bool data) -> int64_t {
@@ -280,12 +319,12 @@ TEST(ChipTables, TheProgramsRowsAgreeWithTheSimulatedChips) {
             return 0;
         };
         if (isoriginal(*row)) continue;
-        for (const WriteCycle* w : {&row->prog, &row->configw}) {
+        for (const WriteCycle* w : {&row->find(Kind::program)->write, &row->config(0).write}) {
             EXPECT_GE(int64_t{w->waitus} * 1000, demand(w->begin, false));
             if (w->end) demand(w->end, false);
         }
-        if (row->databytes) {
-            EXPECT_GE(int64_t{row->data.waitus} * 1000, demand(row->data.begin, true));
+        if (const Memory* data = row->find(Kind::data)) {
+            EXPECT_GE(int64_t{data->write.waitus} * 1000, demand(data->write.begin, true));
         }
     }
     EXPECT_EQ(compared, chiprows().size());
@@ -308,13 +347,13 @@ TEST(ChipRows, NamesEntryRuleAndTheOriginalRowsAsTheyWere) {
     EXPECT_FALSE(needsvppfirstentry(a, 0x2130));  // MCLRE = 1
     EXPECT_FALSE(needsvppfirstentry(a, 0x2101));  // XT
     EXPECT_FALSE(needsvppfirstentry(*findchip("16F716"), 0x0000));
-    EXPECT_TRUE(a.vppfirst);
-    EXPECT_FALSE(findchip("16F88")->vppfirst);
+    EXPECT_TRUE(a.entry.vppfirst);
+    EXPECT_FALSE(findchip("16F88")->entry.vppfirst);
     // Today's numbers for the original chips.
     const ChipRow& c84 = *findchip("16C84");
-    EXPECT_EQ(c84.config[0].implemented, 0x1F);
+    EXPECT_EQ(c84.config(0).mask, 0x1F);
     EXPECT_EQ(c84.configdefault, 0x1B);
-    EXPECT_EQ(findchip("16F83")->progwords, 512);
+    EXPECT_EQ(findchip("16F83")->words(Kind::program), 512);
     EXPECT_EQ(findchip("16F84")->configdefault, 0x3FF3);
     EXPECT_EQ(findchip("16F84A")->deviceid, 0x0560);
     EXPECT_EQ(findchip("16F84A")->model, 2);

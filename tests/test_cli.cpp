@@ -19,6 +19,7 @@
 #include "cli/options.h"
 #include "core/stop.h"
 #include "operations/deviceid.h"
+#include "support/chipfacts.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -259,7 +260,7 @@ TEST_F(InTempDir, StartUpTakesTheSettingsFileThenTheOverrides) {
     ConfigEditor editor;
     clistartup(s, editor, {});
     EXPECT_EQ(s.picmodel, 3);
-    EXPECT_EQ(s.progsize, 512);
+    EXPECT_EQ(progsize(s), 512);
     EXPECT_EQ(s.portaddr, 0x378);
     EXPECT_EQ(s.configmem[0], 0x3FF3);
     EXPECT_EQ(s.configused, 1);
@@ -269,7 +270,7 @@ TEST_F(InTempDir, StartUpTakesTheSettingsFileThenTheOverrides) {
     ConfigEditor e2;
     clistartup(o, e2, Overrides{1, 0x278, 0x3FF1});
     EXPECT_EQ(o.picmodel, 1);
-    EXPECT_EQ(o.configmask, 0x1F);
+    EXPECT_EQ(configmask(o), 0x1F);
     EXPECT_EQ(o.portaddr, 0x278);
     EXPECT_EQ(o.configmem[0], 0x3FF3);  // --config waits for the loaded image
 }
@@ -280,8 +281,8 @@ TEST_F(InTempDir, StartUpWithoutSettingsFileEndsOnPortZeroAsTheWindowDoes) {
     ConfigEditor editor;
     clistartup(s, editor, {});
     EXPECT_EQ(s.picmodel, 0);
-    EXPECT_EQ(s.progsize, 1024);
-    EXPECT_EQ(s.configmask, 0x3FFF);
+    EXPECT_EQ(progsize(s), 1024);
+    EXPECT_EQ(configmask(s), 0x3FFF);
     EXPECT_EQ(s.portaddr, 0);
     EXPECT_FALSE(fs::exists(dir / "quibb9x.ini"));  // nothing is ever saved
 }

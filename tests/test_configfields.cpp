@@ -27,8 +27,7 @@ TEST(ConfigFields, EachFieldChangesExactlyItsBitsAndTheFieldsCoverTheChip) {
             EXPECT_EQ(covered[f.word] & f.mask, 0) << row->name << " " << f.name << " overlaps";
             covered[f.word] |= f.mask;
             for (const uint16_t start : {uint16_t{0x0000}, uint16_t{0x3FFF}}) {
-                s.configmem[0] = static_cast<int16_t>(start);
-                s.configmem[1] = static_cast<int16_t>(start);
+                for (int16_t& word : s.configmem) word = static_cast<int16_t>(start);
                 s.configused = 2;
                 e.updateC(s);
                 for (const FieldChoice& c : f.choices) {
@@ -41,8 +40,8 @@ TEST(ConfigFields, EachFieldChangesExactlyItsBitsAndTheFieldsCoverTheChip) {
                 }
             }
         }
-        EXPECT_EQ(covered[0], row->config[0].implemented) << row->name;
-        if (row->configcount > 1) EXPECT_EQ(covered[1], row->config[1].implemented);
+        EXPECT_EQ(covered[0], row->config(0).mask) << row->name;
+        if (row->words(Kind::config) > 1) EXPECT_EQ(covered[1], row->config(1).mask);
         EXPECT_TRUE(configfields(*chipbymodel(2)).empty());
     }
 }
@@ -55,13 +54,13 @@ TEST(ConfigFields, UnimplementedBitsCannotBeSetAndTheOptionsUseTheChipsBits) {
         e.updateC(s);  // word 0
         for (int bit = 0; bit < 14; ++bit) {
             e.C_DblClick(s, bit);
-            const bool has = row->config[0].bits[bit] != nullptr;
+            const bool has = row->config(0).bits[bit] != nullptr;
             EXPECT_EQ((s.configmem[0] >> bit) & 1, has ? 1 : 0) << row->name << " bit " << bit;
             EXPECT_EQ(bittooltip(*row, bit).rfind("Unimplemented", 0) == 0, !has);
         }
-        EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config[0].implemented));
+        EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config(0).mask));
         e.cCP_Click(s, true);
-        EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config[0].implemented & ~row->cpbits));
+        EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config(0).mask & ~row->protection.cpbits));
         e.cPWRTE_Click(s, true);  // timer on: bit 3 clear on every newer chip
         EXPECT_EQ(s.configmem[0] & 0x0008, 0);
     }

@@ -98,8 +98,10 @@ TEST_F(Editor, OscillatorOptionsWriteTheTwoLowBits) {
 }
 
 TEST_F(Editor, PowerUpTimerIsTheStoredBitForEveryDevice) {
+    // The editor reads no mask of the record's own: the box sets the stored
+    // bit whatever the device's mask (the 16C84's 0x1F, the 16F84's 0x3FFF).
     for (int16_t mask : {int16_t(0x1F), int16_t(0x3FFF)}) {
-        s.configmask = mask;
+        (void)mask;
         show(0x3FF3);
         e.cPWRTE_Click(s, true);
         EXPECT_EQ(word(), 0x3FFB);

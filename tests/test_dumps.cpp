@@ -66,13 +66,13 @@ protected:
     std::string dumpbin(const std::string& name = "out.bin") {
         s.dumpfile = dir + "/" + name;
         r = Recorder();
-        ok = save_bin(s, r);
+        ok = save_bin(s, r, chipreader(s, r));
         return readfile(s.dumpfile);
     }
     std::string dumphex(const std::string& name = "out.hex") {
         s.dumpfile = dir + "/" + name;
         r = Recorder();
-        ok = save_hex(s, r);
+        ok = save_hex(s, r, chipreader(s, r));
         return readfile(s.dumpfile);
     }
     // A chip whose every cell differs from its neighbours and from blank.
@@ -223,14 +223,14 @@ TEST_F(Dumps, TargetsThatCannotBeWrittenGiveTheBox) {
         fs::create_directory(dir + "/sub");
         s.dumpfile = target;
         r = Recorder();
-        EXPECT_FALSE(save_bin(s, r)) << target;
+        EXPECT_FALSE(save_bin(s, r, chipreader(s, r))) << target;
         ASSERT_EQ(r.boxes.size(), 1u);
         EXPECT_EQ(r.boxes[0].text, "File error");
         EXPECT_EQ(r.boxes[0].title, "ERROR!");
         EXPECT_EQ(r.status, std::vector<std::string>({"Dumping contents of PIC to:", target}));
 
         r = Recorder();
-        EXPECT_FALSE(save_hex(s, r)) << target;
+        EXPECT_FALSE(save_hex(s, r, chipreader(s, r))) << target;
         ASSERT_EQ(r.boxes.size(), 1u);
         EXPECT_EQ(r.boxes[0].text, "File error!");
         EXPECT_EQ(r.boxes[0].title, "ERROR!");
@@ -238,10 +238,10 @@ TEST_F(Dumps, TargetsThatCannotBeWrittenGiveTheBox) {
     // An empty name and an existing directory fail the same way.
     s.dumpfile = "";
     r = Recorder();
-    EXPECT_FALSE(save_bin(s, r));
+    EXPECT_FALSE(save_bin(s, r, chipreader(s, r)));
     s.dumpfile = dir + "/sub";
     r = Recorder();
-    EXPECT_FALSE(save_hex(s, r));
+    EXPECT_FALSE(save_hex(s, r, chipreader(s, r)));
     EXPECT_EQ(r.boxes.size(), 1u);
     EXPECT_TRUE(fs::is_directory(dir + "/sub"));
     // The HEX dumps failed after their read-outs: no temporary file is left.
@@ -288,12 +288,12 @@ TEST_F(Dumps, AnUnwoundDumpLeavesNoPartialFile) {
     r.onProgress = [](int value) {
         if (value == 100) throw Stop{};
     };
-    EXPECT_THROW(save_bin(s, r), Stop);
+    EXPECT_THROW(save_bin(s, r, chipreader(s, r)), Stop);
     EXPECT_EQ(readfile(dir + "/out.bin"), "OLD BIN");
     EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
     // The HEX dump's temporary file goes too.
     s.dumpfile = dir + "/out.hex";
-    EXPECT_THROW(save_hex(s, r), Stop);
+    EXPECT_THROW(save_hex(s, r, chipreader(s, r)), Stop);
     EXPECT_EQ(dirlisting(), std::vector<std::string>{"out.bin"});
 }
 
@@ -326,7 +326,7 @@ TEST_F(Dumps, TemporaryLinksAreNeverWrittenThroughADumpsLinkKeepsItsPlace) {
         ASSERT_EQ(symlink(target.c_str(), (dir + "/" + name).c_str()), 0);
         s.dumpfile = dir + "/" + name;
         r = Recorder();
-        EXPECT_TRUE(name[5] == 'h' ? save_hex(s, r) : save_bin(s, r));
+        EXPECT_TRUE(name[5] == 'h' ? save_hex(s, r, chipreader(s, r)) : save_bin(s, r, chipreader(s, r)));
         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(s.dumpfile)));
         EXPECT_EQ(readfile(target), name[5] == 'h' ? hex : bin);
         EXPECT_EQ(fs::status(target).permissions(), fs::perms(0604));
@@ -335,7 +335,7 @@ TEST_F(Dumps, TemporaryLinksAreNeverWrittenThroughADumpsLinkKeepsItsPlace) {
         ASSERT_EQ(symlink(absent.c_str(), (dir + "/" + name).c_str()), 0);
         s.dumpfile = dir + "/" + name;
         r = Recorder();
-        EXPECT_FALSE(name[9] == 'h' ? save_hex(s, r) : save_bin(s, r));
+        EXPECT_FALSE(name[9] == 'h' ? save_hex(s, r, chipreader(s, r)) : save_bin(s, r, chipreader(s, r)));
         EXPECT_EQ(r.boxes.size(), 1u);
         EXPECT_FALSE(fs::exists(absent));
     }
@@ -352,7 +352,7 @@ TEST_F(Dumps, APipeGetsTheDumpAsAStream) {
     while (true) {  // the writer opens without waiting: wait for the reader
         s.dumpfile = fifo;
         r = Recorder();
-        if (save_bin(s, r) || r.boxes.empty()) break;
+        if (save_bin(s, r, chipreader(s, r)) || r.boxes.empty()) break;
         usleep(1000);
     }
     reader.join();
@@ -370,7 +370,7 @@ TEST_F(Dumps, TheTemporaryFileIsTheRunsOwn) {
     struct stat seen {};
     r.onProgress = [&](int) { lstat(s.tempfile.c_str(), &seen); };
     s.dumpfile = dir + "/out.hex";
-    EXPECT_TRUE(save_hex(s, r));
+    EXPECT_TRUE(save_hex(s, r, chipreader(s, r)));
     EXPECT_EQ(s.tempfile.substr(dir.size()).size(), 17u);  // "/quibb-XXXXXX.tmp"
     EXPECT_EQ(s.tempfile.rfind(dir + "/quibb-", 0), 0u);
     EXPECT_EQ(seen.st_mode, S_IFREG | 0600);

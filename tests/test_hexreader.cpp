@@ -335,13 +335,13 @@ TEST_F(HexReader, GpasmFormatsLoadToTheSameImage) {
                                                       "Data memory loaded:    5 word(s)"}));
         EXPECT_EQ(t.progmem[0], 0x2805);  // goto start
         EXPECT_EQ(t.configmem[0], 0x3FF1);
-        EXPECT_EQ(std::vector<int>(t.idmem, t.idmem + 4), std::vector<int>({1, 2, 3, 4}));
-        EXPECT_EQ(std::vector<int>(t.datamem, t.datamem + 5), std::vector<int>({0x00, 0x48, 0x69, 0x7F, 0xA5}));
+        EXPECT_EQ(std::vector<int>(t.idmem.begin(), t.idmem.begin() + 4), std::vector<int>({1, 2, 3, 4}));
+        EXPECT_EQ(std::vector<int>(t.datamem.begin(), t.datamem.begin() + 5), std::vector<int>({0x00, 0x48, 0x69, 0x7F, 0xA5}));
     }
-    EXPECT_EQ(0, std::memcmp(images[0].progmem, images[1].progmem, sizeof images[0].progmem));
-    EXPECT_EQ(0, std::memcmp(images[0].idmem, images[1].idmem, sizeof images[0].idmem));
-    EXPECT_EQ(0, std::memcmp(images[0].configmem, images[1].configmem, sizeof images[0].configmem));
-    EXPECT_EQ(0, std::memcmp(images[0].datamem, images[1].datamem, sizeof images[0].datamem));
+    EXPECT_EQ(0, std::memcmp(images[0].progmem.data(), images[1].progmem.data(), 2 * images[0].progmem.size()));
+    EXPECT_EQ(0, std::memcmp(images[0].idmem.data(), images[1].idmem.data(), 2 * images[0].idmem.size()));
+    EXPECT_EQ(0, std::memcmp(images[0].configmem.data(), images[1].configmem.data(), 2 * images[0].configmem.size()));
+    EXPECT_EQ(0, std::memcmp(images[0].datamem.data(), images[1].datamem.data(), 2 * images[0].datamem.size()));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/protocol.h"
 #include "core/startup.h"
 #include "image/image.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
 
@@ -19,10 +20,7 @@ protected:
     State s;
     Recorder f;
     void SetUp() override {
-        // The sizes start-up leaves, without touching the port.
-        s.idsize = 4;
-        s.configsize = 1;
-        s.datasize = 64;
+        // The 16F84's row, without touching the port.
         setdevice(s, 2);
     }
     int16_t store(int32_t address, std::vector<int16_t> words) {
@@ -97,7 +95,7 @@ TEST_F(Image, RecordsPastTheLastWordAreRefusedWhole) {
 }
 
 TEST_F(Image, CountersAreHighWaterMarksAndOldWordsStay) {
-    for (int i = 0; i < 1025; ++i) s.progmem[i] = static_cast<int16_t>(0x2000 + i);
+    for (size_t i = 0; i < s.progmem.size(); ++i) s.progmem[i] = static_cast<int16_t>(0x2000 + i);
     std::vector<int16_t> zeros(8, 0);
     EXPECT_EQ(store(0, zeros), 1);
     EXPECT_EQ(store(16, zeros), 1);
@@ -148,10 +146,10 @@ TEST(ImageOnTheChip, Word1024LandsOnWord0) {
     setdevice(s, 2);
     s.portaddr = 0x278;
     vppreset(s);
-    progcycle(s, s.cmdloadprog, 0x0123);
-    for (int i = 0; i < 1024; ++i) sendcmd(s, s.cmdincaddr);
-    progcycle(s, s.cmdloadprog, 0x3210);
-    sendcmd(s, s.cmdreadprog);
+    progcycle(s, cmd::loadprog, 0x0123);
+    for (int i = 0; i < 1024; ++i) sendcmd(s, cmd::incaddr);
+    progcycle(s, cmd::loadprog, 0x3210);
+    sendcmd(s, cmd::readprog);
     EXPECT_EQ(recvdata(s), 0x3210);  // reading "word 1024" back passes...
     allpinslow(s);
     EXPECT_EQ(sim::board().read(0, 0), 0x3210);  // ...because word 0 was overwritten

@@ -17,6 +17,7 @@
 #include "core/startup.h"
 #include "operations/erase.h"
 #include "operations/program.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
 
@@ -42,13 +43,13 @@ const Device devices[] = {{1, ZAVSIM_16C84, "16C84"},
 // Every cell a different word; some words carry bits above the chip's width
 // to show that both the write and the compare are masked.
 void fillimage(State& s, int seed) {
-    for (int i = 0; i < s.progsize; ++i)
+    for (int i = 0; i < progsize(s); ++i)
         s.progmem[i] = static_cast<int16_t>((i * 0x9E5 + seed * 0x111 + 1) & 0x3FFF);
     s.progmem[1] = static_cast<int16_t>(0xC123);
     for (int i = 0; i < 4; ++i) s.idmem[i] = static_cast<int16_t>(0x1230 + seed + i);
     for (int i = 0; i < 64; ++i) s.datamem[i] = static_cast<int16_t>((i * 37 + seed) & 0xFF);
     s.datamem[5] = 0x1AB;
-    s.progused = s.progsize;
+    s.progused = progsize(s);
     s.idused = 4;
     s.dataused = 64;
     s.configused = 1;
@@ -71,7 +72,7 @@ protected:
         rec = Recorder{};
     }
 
-    bool run(int16_t mode, ByteSink* sink = nullptr) {
+    bool run(int16_t mode, WordSink* sink = nullptr) {
         sim::board().logClear();
         sim::board().eventClear();
         sim::clearWaits();
@@ -84,7 +85,7 @@ protected:
     void expectchipholdsimage(int32_t kind) {
         for (int i = 0; i < s.progused; ++i)
             ASSERT_EQ(chip(0, i), s.progmem[i] & 0x3FFF) << "program word " << i;
-        for (int i = s.progused; i < s.progsize; ++i)
+        for (int i = s.progused; i < progsize(s); ++i)
             ASSERT_EQ(chip(0, i), 0x3FFF) << "untouched program word " << i;
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(chip(1, i), i < s.idused ? s.idmem[i] & 0x3FFF : 0x3FFF) << "ID " << i;
@@ -355,14 +356,19 @@ TEST_F(Program, FullBurnWaitsOnceForEachWordAndTwiceForEachReset) {
 }
 
 // Bytes by 1-based position, as the dump file gets them.
-class Bytes : public ByteSink {
+class Bytes : public WordSink {
 public:
+    explicit Bytes(const State& s) : s(s) {}
     std::map<int32_t, uint8_t> at;
     std::vector<int32_t> order;
-    void put(int32_t position, uint8_t byte) override {
-        at[position] = byte;
-        order.push_back(position);
+    void put(int32_t address, int16_t word) override {
+        const int32_t position = dumpposition(s, address);
+        for (int32_t p : {position, position + 1}) {
+            at[p] = static_cast<uint8_t>(p == position ? word & 0xFF : (word >> 8) & 0xFF);
+            order.push_back(p);
+        }
     }
+    const State& s;
 };
 
 TEST_F(Program, ReadOutCoversTheWholeChipLowByteFirst) {
@@ -372,7 +378,7 @@ TEST_F(Program, ReadOutCoversTheWholeChipLowByteFirst) {
     s.configused = 0;
     s.dataused = 2;
     rec = Recorder{};
-    Bytes file;
+    Bytes file(s);
     ASSERT_TRUE(run(modereadout, &file));
     EXPECT_EQ(s.progused, 1024);
     EXPECT_EQ(s.idused, 4);

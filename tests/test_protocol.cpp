@@ -7,6 +7,7 @@
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
+#include "support/chipfacts.h"
 #include "support/portlog.h"
 #include "support/simboard.h"
 
@@ -51,15 +52,15 @@ protected:
     // The data bits of the frame(s) just sent, as the chip would take them.
     std::vector<int> sentbits() { return portlog::bitsonfallingedges(controls(), 0x0B); }
     int16_t readprog() {
-        sendcmd(s, s.cmdreadprog);
+        sendcmd(s, cmd::readprog);
         return recvdata(s);
     }
     int16_t readdata() {
-        sendcmd(s, s.cmdreaddata);
+        sendcmd(s, cmd::readdata);
         return recvdata(s);
     }
     void increments(int n) {
-        for (int i = 0; i < n; ++i) sendcmd(s, s.cmdincaddr);
+        for (int i = 0; i < n; ++i) sendcmd(s, cmd::incaddr);
     }
 };
 
@@ -95,7 +96,7 @@ TEST_F(Protocol, DataFramesCarryFourteenBitsBetweenTwoZeros) {
     // Each frame follows a load command, so the chip takes it as data.
     std::vector<int> received;
     const auto frame = [&](int16_t word) {
-        sendcmd(s, s.cmdloadprog);
+        sendcmd(s, cmd::loadprog);
         clear();
         senddata(s, word);
         for (const auto& e : sim::chipEvents())
@@ -110,15 +111,15 @@ TEST_F(Protocol, DataFramesCarryFourteenBitsBetweenTwoZeros) {
     EXPECT_EQ(received, (std::vector<int>{0x3FFF, 0x1B, 0x3FFF, 0x3FFF}));
 
     // The caller's word goes out the same every time.
-    const int16_t word = s.configdefault;
+    const int16_t word = configdefault(s);
     const auto first = frame(word);
     EXPECT_EQ(frame(word), first);
-    EXPECT_EQ(s.configdefault, 0x3FF3);
+    EXPECT_EQ(configdefault(s), 0x3FF3);
     EXPECT_EQ(received.back(), 0x3FF3);
 }
 
 TEST_F(Protocol, RecvdataReleasesTheLineAndClocksSixteenPeriods) {
-    sendcmd(s, s.cmdreadprog);
+    sendcmd(s, cmd::readprog);
     clear();
     EXPECT_EQ(recvdata(s), 0x3FFF);  // a blank chip
     std::vector<int> expected = {0x01};
@@ -139,7 +140,7 @@ TEST_F(Protocol, RecvdataReleasesTheLineAndClocksSixteenPeriods) {
     EXPECT_EQ(reads, 16);
 
     clear();
-    sendcmd(s, s.cmdincaddr);
+    sendcmd(s, cmd::incaddr);
     EXPECT_EQ(controls().front(), 0x0B);  // the next command takes the line back
 
     // No board on the port: the busy input floats high, every bit reads 1.
@@ -152,7 +153,7 @@ TEST_F(Protocol, RecvdataReleasesTheLineAndClocksSixteenPeriods) {
 
 TEST_F(Protocol, ProgcycleLoadsBeginsAndWaitsSevenMilliseconds) {
     const int16_t word = 0x2ABC;
-    progcycle(s, s.cmdloadprog, word);
+    progcycle(s, cmd::loadprog, word);
     EXPECT_EQ(word, 0x2ABC);
     EXPECT_EQ(sim::commands(), (std::vector<int>{2, 8}));
     EXPECT_EQ(sim::sleeps(), (std::vector<int>{7}));
@@ -163,14 +164,14 @@ TEST_F(Protocol, ProgcycleLoadsBeginsAndWaitsSevenMilliseconds) {
 TEST_F(Protocol, WordsProgrammedReadBackInBothMemories) {
     const std::vector<int16_t> words = {0x0000, 0x3FFF, 0x1234, 0x2AAA, 0x1555, 0x0001, 0x2000};
     for (int16_t w : words) {
-        progcycle(s, s.cmdloadprog, w);
+        progcycle(s, cmd::loadprog, w);
         EXPECT_EQ(readprog(), w);
         increments(1);
     }
     const std::vector<int16_t> bytes = {0x00, 0xFF, 0xA5, 0x5A, 0x01, 0x80};
     vppreset(s);
     for (int16_t b : bytes) {
-        progcycle(s, s.cmdloaddata, b);
+        progcycle(s, cmd::loaddata, b);
         EXPECT_EQ(readdata() & 0xFF, b);
         increments(1);
     }
@@ -199,14 +200,14 @@ TEST_F(Protocol, TheAddressCounterWrapsPastTheImplementedMemory) {
     for (const Case c : {Case{ZAVSIM_16F84, 1024}, Case{ZAVSIM_16F83, 512}, Case{ZAVSIM_16C84, 1024}}) {
         SCOPED_TRACE(c.kind);
         chip(c.kind);
-        progcycle(s, s.cmdloadprog, 0x0123);
+        progcycle(s, cmd::loadprog, 0x0123);
         increments(c.words - 1);
         EXPECT_EQ(readprog(), 0x3FFF);  // the last word, still blank
         increments(1);
         EXPECT_EQ(readprog(), 0x0123);  // word 0 again
     }
     chip(ZAVSIM_16F84);
-    progcycle(s, s.cmdloaddata, 0x42);
+    progcycle(s, cmd::loaddata, 0x42);
     increments(64);
     EXPECT_EQ(readdata() & 0xFF, 0x42);
 }
@@ -219,22 +220,22 @@ TEST_F(Protocol, AProtectedChipReadsZerosAndKeepsItsWords) {
     vppreset(s);
     EXPECT_EQ(readprog(), 0);
     EXPECT_EQ(readdata(), 0);
-    progcycle(s, s.cmdloadprog, 0x0ABC);
-    progcycle(s, s.cmdloaddata, 0xAA);
+    progcycle(s, cmd::loadprog, 0x0ABC);
+    progcycle(s, cmd::loaddata, 0xAA);
     EXPECT_EQ(sim::board().read(program, 0), 0x1234);
     EXPECT_EQ(sim::board().read(datamemory, 0), 0x55);
 }
 
 TEST_F(Protocol, ACommandBeforeTheCycleEndsIsCaughtAndTheWordIsLost) {
-    sendcmd(s, s.cmdloadprog);
+    sendcmd(s, cmd::loadprog);
     senddata(s, 0x0ABC);
-    sendcmd(s, s.cmdbeginprog);
-    sendcmd(s, s.cmdincaddr);  // no 7 ms wait
+    sendcmd(s, cmd::beginprog);
+    sendcmd(s, cmd::incaddr);  // no 7 ms wait
     EXPECT_EQ(sim::board().timingFaults(), 1);
     EXPECT_EQ(sim::board().read(program, 0), 0x3FFF);
 
     const int at = sim::board().address();
-    progcycle(s, s.cmdloadprog, 0x0DEF);  // waited for properly this time
+    progcycle(s, cmd::loadprog, 0x0DEF);  // waited for properly this time
     EXPECT_EQ(sim::board().read(program, at), 0x0DEF);
     EXPECT_EQ(sim::board().timingFaults(), 1);
 }

@@ -14,6 +14,7 @@
 #include "core/startup.h"
 #include "support/scratchdir.h"
 #include "settings/settings.h"
+#include "support/chipfacts.h"
 
 namespace fs = std::filesystem;
 
@@ -85,7 +86,7 @@ TEST_F(Settings, RoundTrip) {
     ConfigEditor e;
     applysettings(t, e, v);
     EXPECT_EQ(t.picmodel, 3);
-    EXPECT_EQ(t.progsize, 512);
+    EXPECT_EQ(progsize(t), 512);
     EXPECT_EQ(t.portaddr, static_cast<int16_t>(0xFFFF));
     EXPECT_EQ(t.configmem[0], 0x3FF1);
     EXPECT_EQ(e.cvalue, "3FF1");
@@ -210,7 +211,7 @@ TEST_F(Settings, UnknownDeviceIsKeptAndWrittenBack) {
     ConfigEditor e;
     applysettings(s, e, readsettings(s));
     EXPECT_EQ(s.picmodel, 7);
-    EXPECT_EQ(s.progsize, 1024);        // PIC 16F84's parameters stay
+    EXPECT_EQ(progsize(s), 1024);        // PIC 16F84's parameters stay
     EXPECT_EQ(s.portaddr, LPT2);        // too big: the address is kept
     EXPECT_EQ(s.configmem[0], 0x3FF3);  // too big: the word is kept
     EXPECT_EQ(e.cvalue, "3FF3");

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/startup.h"
+#include "support/chipfacts.h"
 #include "support/portlog.h"
 #include "support/simboard.h"
 
@@ -18,17 +19,26 @@ TEST(Startup, LeavesTheRecordAndThePortIdle) {
     State s;
     startup(s);
     EXPECT_EQ(s.version, "1.32");
-    EXPECT_EQ(s.progsize, 1024);
-    EXPECT_EQ(s.idsize, 4);
-    EXPECT_EQ(s.configsize, 1);
-    EXPECT_EQ(s.datasize, 64);
+    const ChipRow& row = currentchip(s);
+    EXPECT_EQ(row.words(Kind::program), 1024);
+    EXPECT_EQ(row.words(Kind::id), 4);
+    EXPECT_EQ(row.words(Kind::config), 1);
+    EXPECT_EQ(row.words(Kind::data), 64);
     EXPECT_EQ(s.progused + s.idused + s.configused + s.dataused, 0);
     EXPECT_EQ(s.picmodel, 0);
-    EXPECT_EQ(s.configmask, 0x1F);  // the 16C84's, until a device is chosen
-    EXPECT_EQ(s.configdefault, 0x1B);
-    EXPECT_EQ(s.cmdloadconfig, 0);
-    const std::vector<int> codes = {s.cmdloadprog, s.cmdreadprog, s.cmdincaddr, s.cmdbeginprog,
-                                    s.cmdloaddata, s.cmdreaddata, s.cmderaseprog, s.cmderasedata};
+    EXPECT_EQ(configmask(s), 0x1F);  // the 16C84's, until a device is chosen
+    EXPECT_EQ(configdefault(s), 0x1B);
+    EXPECT_EQ(row.loadconfig, 0);
+    // Load and read for program and data memory, increment, begin
+    // programming, and the bulk erases, each the command after a Load Data
+    // in the erase sequence.
+    const Memory& program = *row.find(Kind::program);
+    const Memory& data = *row.find(Kind::data);
+    std::vector<int> erases;
+    for (size_t i = 0; i + 1 < row.erase.size(); ++i)
+        if (row.erase[i].op == EraseStep::load) erases.push_back(row.erase[i + 1].arg);
+    const std::vector<int> codes = {program.load, program.read, row.increment, program.write.begin,
+                                    data.load,    data.read,    erases.at(0),  erases.at(1)};
     EXPECT_EQ(codes, (std::vector<int>{2, 4, 6, 8, 3, 5, 9, 11}));
     EXPECT_EQ(s.ctrlshadow, 15);
 
@@ -46,15 +56,15 @@ TEST(Startup, DeviceRows) {
     for (const Row r : {Row{1, 1024, 0x1F, 0x1B}, Row{2, 1024, 0x3FFF, 0x3FF3}, Row{3, 512, 0x3FFF, 0x3FF3}}) {
         setdevice(s, r.model);
         EXPECT_EQ(s.picmodel, r.model);
-        EXPECT_EQ(s.progsize, r.progsize);
-        EXPECT_EQ(s.configmask, r.configmask);
-        EXPECT_EQ(s.configdefault, r.configdefault);
+        EXPECT_EQ(progsize(s), r.progsize);
+        EXPECT_EQ(configmask(s), r.configmask);
+        EXPECT_EQ(configdefault(s), r.configdefault);
     }
     // Another number selects nothing: the 16F83's row stays.
     setdevice(s, 0);
     setdevice(s, 4);
     EXPECT_EQ(s.picmodel, 3);
-    EXPECT_EQ(s.progsize, 512);
+    EXPECT_EQ(progsize(s), 512);
 }
 
 namespace {

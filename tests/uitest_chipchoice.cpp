@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "devices/chiptable.h"
+#include "cli/commands.h"
+#include "devices/select.h"
+#include "support/chipfacts.h"
 #include "support/recorder.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
@@ -120,7 +122,7 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
                                               "PIC 16F87", "PIC 16F88", "PIC 16F716", "Auto (device ID)"}));
 
     load(FIXTURE_DIR "/f84_blink_inhx32.hex");
-    const std::vector<int16_t> image(w->state.progmem, w->state.progmem + 1024);
+    const std::vector<int16_t> image(w->state.progmem.begin(), w->state.progmem.begin() + 1024);
     const int16_t used = w->state.progused;
     const std::string shown = editorview();
     choose("PIC 16F84A");  // an original chip's editor: unchanged
@@ -129,9 +131,9 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
     EXPECT_EQ(editorview(), shown);
     EXPECT_FALSE(get<QPushButton>("bFields")->isVisible());
     choose("PIC 16F628A");
-    EXPECT_EQ(w->state.progsize, 2048);
+    EXPECT_EQ(progsize(w->state), 2048);
     EXPECT_EQ(w->state.progused, used);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), w->state.progmem));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), w->state.progmem.begin()));
     EXPECT_EQ(text(get<QLineEdit>("cvalue")->text()), "3FF1");  // the word stays
     EXPECT_EQ(text(bit(7)->toolTip()), "LVP: Low-voltage programming");
     get<QRadioButton>("Option3")->click();
@@ -276,6 +278,38 @@ TEST_F(Chips, TheChipSurvivesTheSettingsFileAndTheOriginalsLeaveItAsItWas) {
     get<QRadioButton>("Option2")->click();
     get<QPushButton>("Command1")->click();
     EXPECT_EQ(inifile(), original);
+}
+
+// Both faces start on the chip that PIC=, CHIP= and --device choose, in
+// that order; the settings file's "auto" is the window's alone.
+TEST_F(Chips, TheWindowAndTheCommandLineChooseTheSameChip) {
+    const ChipRow* f84 = findchip("16F84");
+    const struct {
+        const char* ini;
+        Overrides o;
+        const char* chip;  // where both faces end
+        bool windowauto;
+    } cases[] = {
+        {"PIC= 3", {}, "16F83", false},
+        {"PIC= 1\nCHIP=pic 16f88", {}, "16F88", false},
+        {"PIC= 3\nCHIP=auto", {}, "16F83", true},
+        {"PIC= 3\nCHIP=16F84", {}, "16F84", false},
+        {"PIC= 2\nCHIP=16F877", {}, "16F84", false},
+        {"PIC= 1\nCHIP=16F88", {.device = 2, .chip = f84}, "16F84", false},
+        {"CHIP=16F84A", {.autodevice = true}, "16F84A", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini);
+        std::ofstream(dir / "quibb9x.ini") << "[OPTIONS]\n" << c.ini << "\n";
+        w = std::make_unique<MainWindow>(c.o);
+        EXPECT_EQ(std::string(currentchip(w->state).name), c.chip);
+        EXPECT_EQ(w->autodevice(), c.windowauto);
+        EXPECT_EQ(get<QRadioButton>("OptionOther")->isChecked(), c.windowauto || !currentchip(w->state).model);
+        State s;
+        ConfigEditor e;
+        cli::clistartup(s, e, c.o);
+        EXPECT_EQ(std::string(currentchip(s).name), c.chip);
+    }
 }
 
 TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {

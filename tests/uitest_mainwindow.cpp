@@ -41,6 +41,7 @@
 #include "core/binding.h"
 #include "core/capture.h"
 #include "core/stop.h"
+#include "support/chipfacts.h"
 #include "support/simboard.h"
 #include "ui/mainwindow.h"
 
@@ -151,8 +152,8 @@ TEST_F(Window, StartUpWithoutSettingsFile) {
 
     EXPECT_TRUE(get<QRadioButton>(*w, "Option2")->isChecked());
     EXPECT_EQ(w->state.picmodel, 0);
-    EXPECT_EQ(w->state.progsize, 1024);
-    EXPECT_EQ(w->state.configmask, 0x3FFF);
+    EXPECT_EQ(progsize(w->state), 1024);
+    EXPECT_EQ(configmask(w->state), 0x3FFF);
     EXPECT_TRUE(get<QRadioButton>(*w, "Option6")->isChecked());
     EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "0");
     EXPECT_TRUE(get<QLineEdit>(*w, "text_port")->isEnabled());
@@ -179,7 +180,7 @@ TEST_F(Window, StartUpWithSettingsFile) {
     auto w = open();
     EXPECT_TRUE(get<QRadioButton>(*w, "Option3")->isChecked());
     EXPECT_EQ(w->state.picmodel, 3);
-    EXPECT_EQ(w->state.progsize, 512);
+    EXPECT_EQ(progsize(w->state), 512);
     EXPECT_TRUE(get<QRadioButton>(*w, "Option4")->isChecked());
     EXPECT_FALSE(get<QLineEdit>(*w, "text_port")->isEnabled());
     EXPECT_EQ(text(get<QLineEdit>(*w, "text_port")->text()), "278");
@@ -267,14 +268,14 @@ TEST_F(Window, DeviceOptionsTouchOnlyTheDeviceFields) {
     const auto status = lines(get<QListWidget>(*w, "List2"));
     get<QRadioButton>(*w, "Option3")->click();
     EXPECT_EQ(w->state.picmodel, 3);
-    EXPECT_EQ(w->state.progsize, 512);
-    EXPECT_EQ(w->state.configmask, 0x3FFF);
-    EXPECT_EQ(w->state.configdefault, 0x3FF3);
+    EXPECT_EQ(progsize(w->state), 512);
+    EXPECT_EQ(configmask(w->state), 0x3FFF);
+    EXPECT_EQ(configdefault(w->state), 0x3FF3);
     get<QRadioButton>(*w, "Option1")->click();
     EXPECT_EQ(w->state.picmodel, 1);
-    EXPECT_EQ(w->state.progsize, 1024);
-    EXPECT_EQ(w->state.configmask, 0x1F);
-    EXPECT_EQ(w->state.configdefault, 0x1B);
+    EXPECT_EQ(progsize(w->state), 1024);
+    EXPECT_EQ(configmask(w->state), 0x1F);
+    EXPECT_EQ(configdefault(w->state), 0x1B);
     EXPECT_EQ(text(cvalue->text()), "0");
     EXPECT_EQ(lines(get<QListWidget>(*w, "List2")), status);
 }

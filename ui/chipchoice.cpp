@@ -15,7 +15,6 @@
 #include "core/lines.h"
 #include "core/startup.h"
 #include "core/wiring.h"
-#include "devices/chipname.h"
 #include "devices/chiptable.h"
 #include "devices/select.h"
 #include "operations/deviceid.h"
@@ -111,18 +110,10 @@ bool MainWindow::chooseother(const ChipRow* row) {
     return true;
 }
 
-void MainWindow::widenforauto() {
-    for (const ChipRow& row : chiprows()) {
-        state.progsize = std::max(state.progsize, row.progwords);
-        state.idsize = std::max(state.idsize, row.idwords);
-        state.datasize = std::max(state.datasize, row.databytes);
-        state.configsize = std::max(state.configsize, row.configcount);
-    }
-}
-
-// Between two of the original chips nothing in the editor changes.
+// Between two of the original chips nothing in the editor changes. "Auto"
+// loads a file of any chip of the table until the device ID picks the chip.
 void MainWindow::chipchanged(const ChipRow* before) {
-    if (autochip) widenforauto();
+    if (autochip) widenimage(state);
     if (before == state.chip) return;
     if ((!before || isoriginal(*before)) && isoriginal(currentchip(state))) return;
     if (fields) {
@@ -137,13 +128,14 @@ void MainWindow::chipchanged(const ChipRow* before) {
 void MainWindow::showchipcontrols() {
     const ChipRow& row = currentchip(state);
     const bool original = isoriginal(row);
+    const char* const* bits = row.config(0).bits;
     const auto has = [&](int bit, const char* name) {
-        return original || (row.config[0].bits[bit] && std::string(row.config[0].bits[bit]) == name);
+        return original || (bits && bits[bit] && std::string(bits[bit]) == name);
     };
     for (int bit = 0; bit < 14; ++bit) {
         C[bit]->setToolTip(original ? QString(originalbittooltip(bit))
                                     : QString::fromStdString(bittooltip(row, bit)));
-        const bool has = original || row.config[0].bits[bit] != nullptr;
+        const bool has = original || (bits && bits[bit] != nullptr);
         C[bit]->setEnabled(has);
         QPalette p = C[bit]->palette();  // a bit the chip lacks shows grey
         p.setColor(QPalette::WindowText, has ? QColor(0x00, 0x00, 0x80) : QColor(0xA0, 0xA0, 0xA0));
@@ -151,7 +143,7 @@ void MainWindow::showchipcontrols() {
     }
     cWDTE->setEnabled(has(2, "WDTE"));
     cPWRTE->setEnabled(has(3, "PWRTE"));
-    cCP->setEnabled(original || row.cpbits != 0);
+    cCP->setEnabled(original || row.protection.cpbits != 0);
     for (int i = 0; i < 4; ++i) OSC[i]->setEnabled(original || oscbits(row, i).has_value());
     bFields->setVisible(!original);
 }
@@ -161,7 +153,7 @@ void MainWindow::bFields_Click() {
     if (isoriginal(row) || (fields && fields->isVisible())) return;
     auto words = [this, &row] {
         const uint16_t config2 = state.configused >= 2 ? static_cast<uint16_t>(state.configmem[1])
-                                                       : row.config[1].erased;
+                                                       : row.config(1).erased;
         return std::pair<uint16_t, uint16_t>(static_cast<uint16_t>(state.configmem[0] & 0x3FFF),
                                              config2);
     };
@@ -213,20 +205,16 @@ std::string MainWindow::chipsetting() const {
     return autochip ? "auto" : currentchip(state).name;
 }
 
-// A name the list does not hold leaves the device options' choice.
-void MainWindow::loadchip(const std::string& chip) {
-    if (chip.empty()) return;
-    if (chipnamekey(chip) == "AUTO") {
-        chooseother(nullptr);
+// An option already selected runs its handler all the same, so that the
+// chosen chip's values stand.
+void MainWindow::showchip(const ChipRow& row) {
+    if (!hasoption(row)) {
+        chooseother(&row);
         return;
     }
-    const ChipRow* row = findchip(chip);
-    if (row && !hasoption(*row)) chooseother(row);
-}
-
-void MainWindow::applychipoverrides(const Overrides& o) {
-    if (o.autodevice) chooseother(nullptr);
-    else if (o.chip && !hasoption(*o.chip)) chooseother(o.chip);
+    if (row.model == 1) choose(Option1, &MainWindow::Option1_Click);
+    if (row.model == 2) choose(Option2, &MainWindow::Option2_Click);
+    if (row.model == 3) choose(Option3, &MainWindow::Option3_Click);
 }
 
 void MainWindow::applyboard(const std::optional<std::string>& given) {

@@ -32,7 +32,7 @@ FieldsDialog::FieldsDialog(const ChipRow& row,
     for (size_t i = 0; i < fields.size(); ++i) {
         const ConfigField& f = fields[i];
         auto* box = new QComboBox(this);
-        box->setObjectName(QString::fromStdString("field" + f.name));
+        box->setObjectName(QString::fromStdString(std::string("field") + f.name));
         for (const FieldChoice& c : f.choices) box->addItem(QString::fromStdString(c.words));
         box->setPlaceholderText("(a setting without a name)");
         connect(box, &QComboBox::currentIndexChanged, this, [this, i](int index) {
@@ -40,7 +40,7 @@ FieldsDialog::FieldsDialog(const ChipRow& row,
             set(fields[i], fields[i].choices[static_cast<size_t>(index)].value);
             refresh();
         });
-        form->addRow(QString::fromStdString(f.what + " (" + f.name + "):"), box);
+        form->addRow(QString::fromStdString(std::string(f.what) + " (" + f.name + "):"), box);
         boxes.push_back(box);
     }
     value = new QLabel(this);

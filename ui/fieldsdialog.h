@@ -27,7 +27,7 @@ public:
     std::vector<QComboBox*> boxes;  // one per field, in the order of configfields()
 
 private:
-    std::vector<ConfigField> fields;
+    std::span<const ConfigField> fields;  // the row's own
     std::function<std::pair<uint16_t, uint16_t>()> words;
     std::function<void(const ConfigField&, uint16_t)> set;
     QLabel* value;

@@ -28,6 +28,7 @@
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
+#include "devices/select.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "image/image.h"
@@ -214,7 +215,7 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
 
     buildwidgets();
     connecthandlers();
-    Form_Load();
+    Form_Load(overrides);
     applyoverrides(overrides);
     applyboard(overrides.board);
 
@@ -409,7 +410,7 @@ void MainWindow::connecthandlers() {
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
 }
 
-void MainWindow::Form_Load() {
+void MainWindow::Form_Load(const Overrides& overrides) {
     binding::simulatedchipnowait();  // a simulated chip in use elsewhere must not hold the window up
     startup(state);  // the record, and the port's idle state (first port access)
     setWindowTitle(qs("-=ZAV's=- QUIBB for Windows -=Version " + state.version));
@@ -431,7 +432,7 @@ void MainWindow::Form_Load() {
         statusAdd("quibb9x: another run is using the simulated chip in " + copy + "; this window works on "
                   "a copy of it that is not kept: close the other run and start this one again to keep "
                   "what you do");
-    load_ini();
+    load_ini(overrides);
 }
 
 // ---- Frontend ----
@@ -690,7 +691,8 @@ void MainWindow::bhex_Click() { dump({true, "SAVE HEX", "", "*.hex", "hex"}, &sa
 
 // A dump that cannot read the chip refuses before programming mode and
 // writes no file; Burn and Verify are left as they were then.
-void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Frontend&)) {
+void MainWindow::dump(const FileRequest& request,
+                      bool (*writer)(State&, Frontend&, const ChipReader&)) {
     const auto name = askFile(request);
     if (!name) return;
     dumped = false;
@@ -702,7 +704,7 @@ void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Fronten
             if (!chipreadable()) return;
             dumped = true;
             state.dumpfile = name;
-            writer(state, *this);
+            writer(state, *this, chipreader(state, *this));
         },
         [this, before = state.chip] {
             chipchanged(before);
@@ -714,7 +716,7 @@ void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Fronten
 // chip's address counter onto its lower words, and each word would still
 // read back right just after it was written.
 bool MainWindow::imagefits() {
-    if (state.progused <= state.progsize) return true;
+    if (state.progused <= imagewords(state, Region::program)) return true;
     message("Invalid address: 0x" + hexupper(static_cast<uint16_t>(state.progused - 1)), "");
     return false;
 }
@@ -736,7 +738,7 @@ const char* const oscillators[4] = {"LP", "XT", "HS", "RC"};
 bool MainWindow::confirmword() {
     if (wordfrom != WordFrom::startup && wordfrom != WordFrom::earlierfile) return true;
     if (state.configused == 0) return true;  // no configuration word is burnt
-    const int16_t word = static_cast<int16_t>(state.configmem[0] & state.configmask);
+    const int16_t word = static_cast<int16_t>(state.configmem[0] & currentchip(state).config(0).mask);
     const std::string from =
         wordfrom == WordFrom::startup
             ? "is the editor's start-up word: neither the HEX file nor the settings file gives "
@@ -908,15 +910,15 @@ void MainWindow::Command1_Click() {
 
 // ---- Settings and overrides ----
 
-void MainWindow::load_ini() {
+void MainWindow::load_ini(const Overrides& o) {
     const IniValues v = readsettings(state);
 
     if (auto pic = readint16(v.pic)) state.picmodel = *pic;
-    if (state.picmodel == 1) Option1->setChecked(true);
-    if (state.picmodel == 2) Option2->setChecked(true);
-    if (state.picmodel == 3) Option3->setChecked(true);
-
-    loadchip(v.chip);
+    // The device options or "Other:" show the chip of the settings file and
+    // --device, chosen as the command line chooses it.
+    const ChipChoice chosen = chipchoice(v, o);
+    if (chosen.row) showchip(*chosen.row);
+    if (chosen.automatic) chooseother(nullptr);
 
     const PortChoice port = portchoice(v.lpt);
     (port.option == 4 ? Option4 : port.option == 5 ? Option5 : Option6)->setChecked(true);
@@ -938,12 +940,6 @@ void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
 }
 
 void MainWindow::applyoverrides(const Overrides& o) {
-    if (o.device) {
-        if (*o.device == 1) choose(Option1, &MainWindow::Option1_Click);
-        if (*o.device == 2) choose(Option2, &MainWindow::Option2_Click);
-        if (*o.device == 3) choose(Option3, &MainWindow::Option3_Click);
-    }
-    applychipoverrides(o);
     if (o.port) {
         if (*o.port == LPT1) {
             choose(Option4, &MainWindow::Option4_Click);

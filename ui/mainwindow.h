@@ -24,6 +24,7 @@
 #include "core/frontend.h"
 #include "core/overrides.h"
 #include "core/state.h"
+#include "image/dumps.h"
 #include "ui/aboutwindow.h"
 #include "ui/fieldsdialog.h"
 #include "settings/configword.h"
@@ -119,7 +120,9 @@ public:
     void babout_Click();
     void Command1_Click();
 
-    void load_ini();
+    // The settings file, with the run's --device in the choice of the chip;
+    // then the rest of the run's overrides.
+    void load_ini(const Overrides& o = {});
     void applyoverrides(const Overrides& o);
 
     AboutWindow* aboutWindow() const { return about; }
@@ -169,15 +172,12 @@ private:
     // and which of its controls the chip has, "Bits by name...".
     void chipchanged(const ChipRow* before);
     void showchipcontrols();
-    // "Auto" loads a file of any chip of the table: the regions take the
-    // largest sizes until the device ID picks the chip.
-    void widenforauto();
     bool chipreadable();
-    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&));
+    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&, const ChipReader&));
 
     void buildwidgets();
     void connecthandlers();
-    void Form_Load();
+    void Form_Load(const Overrides& overrides);
     void showeditor();  // the editor's widgets from the model, no handler runs
     void enableburn(bool on);
     void choose(QRadioButton* option, void (MainWindow::*handler)());
@@ -185,10 +185,10 @@ private:
     void buildchipwidgets();
     void connectchiphandlers();
     void setoriginal(int16_t model);  // a device option's handler
-    // The settings file's CHIP: what "Other:" holds, and choosing it again.
+    // The settings file's CHIP: what "Other:" holds.
     std::string chipsetting() const;
-    void loadchip(const std::string& chip);
-    void applychipoverrides(const Overrides& o);  // --device NAME or auto
+    // Shows a chosen chip: its device option, or "Other:" with it.
+    void showchip(const ChipRow& row);
     // The board of --board, else of the settings file's BOARD; one status
     // line names a board that is not the original one.
     void applyboard(const std::optional<std::string>& given);

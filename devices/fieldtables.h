@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The configuration words of the chip table's rows: each bit's name, and the
+// fields by name with what each setting of them means. Read by the rows in
+// chiptable.cpp only.
+#pragma once
+#include "chiptable.h"
+
+namespace {
+
+// ---- bit names, bit 0 first ---------------------------------------------
+
+constexpr const char* bits84[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", "CP", "CP", "CP",
+                                    "CP",    "CP",    "CP",   "CP",    "CP", "CP", "CP"};
+constexpr const char* bits16c84[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", "CP"};
+constexpr const char* bits62x[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2",
+                                     "MCLRE", "BOREN", "LVP",  "CPD",   nullptr,
+                                     "CP0",   "CP1",   "CP0",  "CP1"};
+constexpr const char* bits62xa[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2",
+                                      "MCLRE", "BOREN", "LVP",  "CPD",   nullptr,
+                                      nullptr, nullptr, nullptr, "CP"};
+constexpr const char* bits81x[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", "FOSC2",
+                                     "MCLRE", "BOREN", "LVP",  "CPD",   "WRT0",
+                                     "WRT1",  "DEBUG", "CCPMX", "CP"};
+constexpr const char* bits88config2[14] = {"FCMEN", "IESO"};
+constexpr const char* bits716[14] = {"FOSC0", "FOSC1", "WDTE", "PWRTE", nullptr,
+                                     nullptr, "BOREN", "BORV", nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, "CP"};
+
+// ---- what each setting means --------------------------------------------
+
+// FOSC2:0 in bits 4, 1 and 0, each mode with the pins it leaves.
+constexpr FieldChoice threebitoscillator[] = {
+    {0x0000, "LP: low-power crystal"},
+    {0x0001, "XT: crystal or resonator"},
+    {0x0002, "HS: high-speed crystal or resonator"},
+    {0x0003, "EC: external clock in on RA7, RA6 is I/O"},
+    {0x0010, "Internal oscillator, RA6 and RA7 are I/O"},
+    {0x0011, "Internal oscillator, clock out on RA6, RA7 is I/O"},
+    {0x0012, "External resistor on RA7, RA6 is I/O"},
+    {0x0013, "External resistor on RA7, clock out on RA6"},
+};
+constexpr FieldChoice twobitoscillator[] = {
+    {0x0000, "LP: low-power crystal"},
+    {0x0001, "XT: crystal or resonator"},
+    {0x0002, "HS: high-speed crystal or resonator"},
+    {0x0003, "RC: external resistor and capacitor"},
+};
+constexpr FieldChoice watchdog[] = {{0x0004, "on"}, {0x0000, "off"}};
+constexpr FieldChoice powerup[] = {{0x0000, "on"}, {0x0008, "off"}};  // on while PWRTE is 0
+constexpr FieldChoice brownout[] = {{0x0040, "on"}, {0x0000, "off"}};
+constexpr FieldChoice mclrpin[] = {
+    {0x0020, "Reset input (MCLR)"},
+    {0x0000, "Digital input; MCLR is tied to VDD inside the chip"},
+};
+constexpr FieldChoice lvprb4[] = {
+    {0x0080, "On: RB4 is the PGM pin"},
+    {0x0000, "Off: RB4 is an I/O pin (high voltage only)"},
+};
+constexpr FieldChoice lvprb3[] = {
+    {0x0080, "On: RB3 is the PGM pin"},
+    {0x0000, "Off: RB3 is an I/O pin (high voltage only)"},
+};
+constexpr FieldChoice dataprotection[] = {
+    {0x0100, "Off: data EEPROM readable"},
+    {0x0000, "On: data EEPROM reads as 0"},
+};
+constexpr FieldChoice wholeprotection[] = {{0x2000, "Off"}, {0x0000, "All program memory protected"}};
+// CP1:CP0 twice, in bits 13:12 and 11:10: both copies are written alike.
+constexpr FieldChoice cp627[] = {
+    {0x3C00, "Off"},
+    {0x2800, "Off (0400h-07FFh, which the 16F627 does not have)"},
+    {0x1400, "0200h-03FFh protected"},
+    {0x0000, "All program memory protected"},
+};
+constexpr FieldChoice cp628[] = {
+    {0x3C00, "Off"},
+    {0x2800, "0400h-07FFh protected"},
+    {0x1400, "0200h-07FFh protected"},
+    {0x0000, "All program memory protected"},
+};
+constexpr FieldChoice selfwrite818[] = {
+    {0x0600, "Off"},
+    {0x0400, "0000h-01FFh write-protected"},
+    {0x0200, "0000h-03FFh write-protected"},
+};
+constexpr FieldChoice selfwrite819[] = {
+    {0x0600, "Off"},
+    {0x0400, "0000h-01FFh write-protected"},
+    {0x0200, "0000h-03FFh write-protected"},
+    {0x0000, "0000h-05FFh write-protected"},
+};
+constexpr FieldChoice selfwrite87[] = {
+    {0x0600, "Off"},
+    {0x0400, "0000h-00FFh write-protected"},
+    {0x0200, "0000h-07FFh write-protected"},
+    {0x0000, "0000h-0FFFh write-protected"},
+};
+constexpr FieldChoice debugger[] = {
+    {0x0800, "Off: RB6 and RB7 are I/O pins"},
+    {0x0000, "On: RB6 and RB7 belong to the debugger"},
+};
+constexpr FieldChoice ccp1rb2[] = {{0x1000, "CCP1 on RB2"}, {0x0000, "CCP1 on RB3"}};
+constexpr FieldChoice ccp1rb0[] = {{0x1000, "CCP1 on RB0"}, {0x0000, "CCP1 on RB3"}};
+constexpr FieldChoice clockmonitor[] = {{0x0001, "On"}, {0x0000, "Off"}};
+constexpr FieldChoice twospeed[] = {{0x0002, "On"}, {0x0000, "Off"}};
+constexpr FieldChoice brownoutvoltage[] = {{0x0080, "4.0 V"}, {0x0000, "2.5 V"}};
+
+// ---- the fields ---------------------------------------------------------
+
+constexpr ConfigField fosc3{0, 0x0013, "FOSC", "Oscillator", threebitoscillator};
+constexpr ConfigField fosc2{0, 0x0003, "FOSC", "Oscillator", twobitoscillator};
+constexpr ConfigField wdte{0, 0x0004, "WDTE", "Watchdog timer", watchdog};
+constexpr ConfigField pwrte{0, 0x0008, "PWRTE", "Power-up timer", powerup};
+constexpr ConfigField mclre{0, 0x0020, "MCLRE", "RA5/MCLR pin", mclrpin};
+constexpr ConfigField boren{0, 0x0040, "BOREN", "Brown-out reset", brownout};
+constexpr ConfigField lvp4{0, 0x0080, "LVP", "Low-voltage programming", lvprb4};
+constexpr ConfigField lvp3{0, 0x0080, "LVP", "Low-voltage programming", lvprb3};
+constexpr ConfigField cpd{0, 0x0100, "CPD", "Data EEPROM protection", dataprotection};
+constexpr ConfigField cpwhole{0, 0x2000, "CP", "Code protection", wholeprotection};
+constexpr ConfigField wrt818{0, 0x0600, "WRT", "Self-write protection (EECON writes)", selfwrite818};
+constexpr ConfigField wrt819{0, 0x0600, "WRT", "Self-write protection (EECON writes)", selfwrite819};
+constexpr ConfigField wrt87{0, 0x0600, "WRT", "Self-write protection (EECON writes)", selfwrite87};
+constexpr ConfigField debug{0, 0x0800, "DEBUG", "In-circuit debugger", debugger};
+constexpr ConfigField ccpmxrb2{0, 0x1000, "CCPMX", "CCP1 pin", ccp1rb2};
+constexpr ConfigField ccpmxrb0{0, 0x1000, "CCPMX", "CCP1 pin", ccp1rb0};
+constexpr ConfigField borv{0, 0x0080, "BORV", "Brown-out voltage", brownoutvoltage};
+constexpr ConfigField fcmen{1, 0x0001, "FCMEN", "Fail-safe clock monitor (CONFIG2)", clockmonitor};
+constexpr ConfigField ieso{1, 0x0002, "IESO", "Two-speed start-up (CONFIG2)", twospeed};
+
+constexpr ConfigField fields627[] = {
+    fosc3, wdte, pwrte, mclre, boren, lvp4, cpd,
+    {0, 0x3C00, "CP", "Code protection", cp627},
+};
+constexpr ConfigField fields628[] = {
+    fosc3, wdte, pwrte, mclre, boren, lvp4, cpd,
+    {0, 0x3C00, "CP", "Code protection", cp628},
+};
+constexpr ConfigField fields62xa[] = {fosc3, wdte, pwrte, mclre, boren, lvp4, cpd, cpwhole};
+constexpr ConfigField fields818[] = {
+    fosc3, wdte, pwrte, mclre, boren, lvp3, cpd, wrt818, debug,
+    ccpmxrb2, cpwhole,
+};
+constexpr ConfigField fields819[] = {
+    fosc3, wdte, pwrte, mclre, boren, lvp3, cpd, wrt819, debug,
+    ccpmxrb2, cpwhole,
+};
+constexpr ConfigField fields87[] = {
+    fosc3, wdte, pwrte, mclre, boren, lvp3, cpd, wrt87, debug,
+    ccpmxrb0, cpwhole, fcmen, ieso,
+};
+constexpr ConfigField fields716[] = {
+    fosc2, wdte, pwrte, boren, borv, cpwhole,
+};
+
+}  // namespace
