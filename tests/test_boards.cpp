@@ -21,6 +21,7 @@
 #include "image/image.h"
 #include "operations/erase.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "settings/settings.h"
 #include "support/recorder.h"
 #include "support/scratchdir.h"
@@ -336,5 +337,38 @@ TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
         EXPECT_TRUE(erasechip(s, f));
         EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
         EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
+    }
+}
+
+// The board check before every operation, on every built-in board, as the
+// simulated board's own table decodes each port write: no write raises Vpp
+// or VDD (the PC's power-on bytes may hold a pin at a board's "on" until the
+// register is first written), the check finds the board, and both are off
+// afterwards.
+TEST_F(SimBoardReset, TheBoardCheckLeavesVppAndVddOffOnEveryBoard) {
+    for (const BuiltinBoard& b : builtinboards()) {
+        SCOPED_TRACE(b.names[0]);
+        boardsim::BoardWiring simw;
+        ASSERT_TRUE(boardsim::knownBoard(b.names[0], simw));
+        State s;
+        onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
+        EXPECT_FALSE(noboard(s).has_value());
+        uint8_t data = 0x00, control = 0x0C;
+        auto o = boardsim::decodeOutputs(simw, data, control);
+        int writes = 0;
+        for (const auto& a : sim::writes()) {
+            if (a.port != 0x278 && a.port != 0x27A) continue;  // start-up's, at port 0
+            (a.port == 0x278 ? data : control) = static_cast<uint8_t>(a.value);
+            const auto before = o;
+            o = boardsim::decodeOutputs(simw, data, control);
+            ASSERT_FALSE(o.vpp && !before.vpp) << "write " << writes;
+            ASSERT_FALSE(!simw.vdd.empty() && o.vdd && !before.vdd) << "write " << writes;
+            ++writes;
+        }
+        EXPECT_GE(writes, 2);
+        EXPECT_FALSE(o.vpp);
+        EXPECT_FALSE(!simw.vdd.empty() && o.vdd);
+        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+        for (const auto& e : sim::chipEvents()) EXPECT_NE(e.kind, 4) << e.value;
     }
 }

@@ -20,6 +20,7 @@
 #include "devices/select.h"
 #include "operations/deviceid.h"
 #include "settings/configfields.h"
+#include "settings/settings.h"
 #include "ui/bitbox.h"
 #include "ui/fieldsdialog.h"
 #include "ui/mainwindow.h"
@@ -229,18 +230,22 @@ void MainWindow::applychipoverrides(const Overrides& o) {
     else if (o.chip && !hasoption(*o.chip)) chooseother(o.chip);
 }
 
-void MainWindow::applyboard(const std::optional<std::string>& given) {
-    const std::string name = given ? *given : boardsetting;
-    if (name.empty()) return;
+std::string MainWindow::takeboard(const std::optional<std::string>& given) {
+    std::string name;
+    if (given) {
+        name = *given;
+    } else {
+        State probe;
+        GetDirs(probe);
+        name = readsettings(probe).board;
+    }
+    if (name.empty()) return "";
     Wiring wiring;
     std::string why;
-    if (!chooseboard(name, wiring, why)) {
-        statusAdd("quibb9x: " + std::string(given ? "--board" : "the settings file's BOARD") +
-                  ": " + why + "; the original board is used. Correct it and start again.");
-        return;
-    }
+    if (!chooseboard(name, wiring, why))
+        return "quibb9x: " + std::string(given ? "--board" : "the settings file's BOARD") + ": " +
+               why + "; the original board is used. Correct it and start again.";
     state.wiring = wiring;
-    if (isoriginal(state.wiring)) return;
-    allpinslow(state);  // this board's idle levels
-    statusAdd("quibb9x: board '" + state.wiring.name + "': " + describepins(state.wiring));
+    if (isoriginal(state.wiring)) return "";
+    return "quibb9x: board '" + state.wiring.name + "': " + describepins(state.wiring);
 }

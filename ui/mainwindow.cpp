@@ -213,9 +213,10 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
 
     buildwidgets();
     connecthandlers();
+    const std::string boardline = takeboard(overrides.board);
     Form_Load();
     applyoverrides(overrides);
-    applyboard(overrides.board);
+    if (!boardline.empty()) statusAdd(boardline);
 
     // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
     // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
@@ -921,7 +922,6 @@ void MainWindow::load_ini() {
     updateC();
 
     setfilename(text_filename, v.load);
-    boardsetting = v.board;
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {

@@ -189,10 +189,11 @@ private:
     std::string chipsetting() const;
     void loadchip(const std::string& chip);
     void applychipoverrides(const Overrides& o);  // --device NAME or auto
-    // The board of --board, else of the settings file's BOARD; one status
-    // line names a board that is not the original one.
-    void applyboard(const std::optional<std::string>& given);
-    std::string boardsetting;
+    // The board of --board, else of the settings file's BOARD, taken before
+    // start-up's first port access so that the port goes straight to that
+    // board's idle levels. The status line to show after the welcome: one
+    // naming a board that is not the original one, or the mistake.
+    std::string takeboard(const std::optional<std::string>& given);
 
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6, *Frame7, *Frame8, *Frame9;
     QPushButton *bCargar, *Command2, *bhex, *bbin, *bProgramar, *bverificar, *bBorrar, *bbuscar,
