@@ -224,8 +224,11 @@ bool parseboard(const std::string& text, const std::string& origin, Wiring& out,
         if (eq == std::string::npos)
             return fail("'" + shown(line) + "' is not 'key = pins'");
         const std::string key = trim(line.substr(0, eq));
+        // Keys, like board names, ignore case: "VPP = 5" is vpp.
+        std::string lowered = key;
+        for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         int l = 0;
-        while (l < LINES && key != linenames[l]) ++l;
+        while (l < LINES && lowered != linenames[l]) ++l;
         if (l == LINES)
             return fail("unknown key '" + shown(key) +
                         "'; the keys are vpp, vdd, clock, dataout, datadir, datain and pgm");

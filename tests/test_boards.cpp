@@ -5,6 +5,7 @@
 // --board, boards and BOARD key.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <set>
@@ -69,6 +70,7 @@ TEST(BoardFile, EveryMistakeIsRefusedWithItsLine) {
     EXPECT_EQ(refusal("vpp = 26\n"), "my.board line 1: pin 26 is not on the connector (pins 1 to 25)");
     EXPECT_EQ(refusal("vpp = 0\n"), "my.board line 1: pin 0 is not on the connector (pins 1 to 25)");
     EXPECT_EQ(refusal("vpp = !20\n"), "my.board line 1: pin 20 is a ground pin");
+    EXPECT_EQ(refusal("vpp = 5\nclock = 18\n"), "my.board line 2: pin 18 is a ground pin");
     EXPECT_EQ(refusal("vpp = 5x\n"),
               "my.board line 1: '5x' is not a pin: write a pin number, with ! in front when the line is on "
               "while the pin is low");
@@ -85,6 +87,24 @@ TEST(BoardFile, EveryMistakeIsRefusedWithItsLine) {
     EXPECT_EQ(refusal("vpp = 5\x01\n"),
               "my.board line 1: '5\\x01' is not a pin: write a pin number, with ! in front when the line is on "
               "while the pin is low");
+}
+
+// Keys ignore case as board names do; a FIFO (or any file that is not a
+// regular one) is refused at once instead of waiting for a writer.
+TEST(BoardFile, KeysIgnoreCaseAndOnlyARegularFileIsRead) {
+    Wiring w;
+    std::string why;
+    ASSERT_TRUE(parseboard("VPP = !16 !2\nClock = 1\nDataOut = 14\nDATADIR = !17\ndatain = 11\n", "my.board",
+                           w, why)) << why;
+    EXPECT_TRUE(isoriginal(w));
+    EXPECT_EQ(refusal("vpp = 5\nVpp = 6\n"), "my.board line 2: Vpp is given twice (also on line 1)");
+    ScratchDir dir{"boards"};
+    const std::string fifo = (dir.path() / "board.fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(chooseboard(fifo, w, why));
+    EXPECT_EQ(why, "the board file " + fifo + " is not a regular file of at most 64 KiB");
+    EXPECT_FALSE(chooseboard(dir.path().string(), w, why));
+    EXPECT_EQ(why, "the board file " + dir.path().string() + " is not a regular file of at most 64 KiB");
 }
 
 TEST(BoardFile, TheOriginalWrittenOutDrivesTheDefaultsBytes) {
