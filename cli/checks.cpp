@@ -204,7 +204,8 @@ int checktarget(const std::string& path) {
                                   "; choose another place, nothing was read from the chip");
 }
 
-int checkboard(State& s) {
+int checkboard(State& s, bool skip) {
+    if (skip) return exitok;
     const auto absent = noboard(s);
     if (!absent) return exitok;
     std::string why = "no board answers at port " + portinfo::hex(static_cast<uint16_t>(s.portaddr));
@@ -212,6 +213,9 @@ int checkboard(State& s) {
     // reached for the port: the reason is not repeated here.
     if (absent->unreachable)
         why += ", which the port library cannot reach (its line above says why and what to do)";
+    else if (!absent->undocumented.empty())
+        why += " as the board check expects: " + absent->undocumented +
+               "; if the board is connected and powered, give --no-check to go on without the check";
     else
         why += "; check the port address ('quibb9x ports'), the cable and the board's power";
     return refuse(exitfailed, why);

@@ -33,8 +33,8 @@ int checkconfigword(const Options& o, const State& s, bool filehasone);
 int checktarget(const std::string& path);
 
 // A board answers at the port; else names the port and, on real hardware,
-// why the port cannot be reached.
-int checkboard(State& s);
+// why the port cannot be reached. `skip` (--no-check): nothing is checked.
+int checkboard(State& s, bool skip = false);
 
 // Reads the configuration word (a short visit to programming mode) and
 // refuses a code-protected chip, whose memory reads as zeros.

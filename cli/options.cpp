@@ -65,6 +65,10 @@ struct Definitions {
                            "data_in, and vdd or pgm where the board has them) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
+    QCommandLineOption nocheck{"no-check",
+                               "Go on without the board check (its read-back test), on a "
+                               "board it cannot confirm such as the Asix Piccolo; a chip "
+                               "with a device ID is still checked by its ID."};
     QCommandLineOption simulate{"simulate",
                                 "Use the simulated board (libzavbit2sim.so); without a port "
                                 "from --port or the settings file, the one it answers at."};
@@ -108,6 +112,7 @@ struct Definitions {
         parser.addOption(config2);
         parser.addOption(board);
         parser.addOption(vcd);
+        parser.addOption(nocheck);
         parser.addOption(simulate);
         parser.addOption(yes);
         parser.addOption(onlyChanged);
@@ -202,6 +207,8 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     o.help = parser.isSet(help) || parser.isSet("help-all");
     o.version = parser.isSet(version);
     o.simulate = parser.isSet(d.simulate);
+    o.overrides.simulate = o.simulate;
+    o.overrides.nocheck = parser.isSet(d.nocheck);
     o.yes = parser.isSet(d.yes);
     o.onlyChanged = parser.isSet(d.onlyChanged);
     o.quiet = parser.isSet(d.quiet);
@@ -288,10 +295,6 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
                     asgiven(rest[expected]) + "'";
             return false;
         }
-    }
-    if (o.overrides.board && o.command.empty()) {
-        error = "--board goes with a command; the window uses the original board";
-        return false;
     }
     if (o.onlyChanged && o.command != "burn") {
         error = "--only-changed goes with burn only";

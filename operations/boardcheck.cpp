@@ -6,10 +6,22 @@
 #include "core/detect.h"
 #include "core/lines.h"
 #include "portcheck.h"
+#include "readiness.h"
+#include "portinfo.h"
 
 int16_t checkhardware(State& s, Frontend& f) {
     const int16_t found = detecthardware(s);
-    if (found != 1) noteunreachableport(s, f);  // a board that answers was reached
+    if (found != 1) {
+        // The box does not say where it looked.
+        f.statusAdd("quibb9x: no board answers at port " +
+                    portinfo::hex(static_cast<uint16_t>(s.portaddr)) + " (board '" + s.wiring.name +
+                    "': " + describepins(s.wiring) + ")");
+        if (!s.wiring.checkdocumented)
+            f.statusAdd("quibb9x: " + undocumentedcheck(s.wiring) +
+                        ": if the board is connected and powered, start quibb9x with --no-check "
+                        "to go on without the check");
+        noteunreachableport(s, f);  // a board that answers was reached
+    }
     if (found == 1)
         f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!");
     else

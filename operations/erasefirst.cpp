@@ -7,6 +7,7 @@
 #include "core/stop.h"
 #include "devices/select.h"
 #include "image/image.h"
+#include "operations/configburn.h"
 #include "operations/program.h"
 #include "operations/regionwalk.h"
 #include "portcheck.h"
@@ -84,7 +85,10 @@ bool writewalk(State& s, Frontend& f, Walk& w, int latches) {
     int32_t counter = 0;
     for (Region& r : w.regions) {
         moveto(s, r, counter);
-        if (r.line) regionline(f, r.line);
+        if (r.line) {
+            regionline(f, r.line);
+            modeline(f, modeprogram);
+        }
         // Data bytes are written one per cycle on every chip.
         if (!writeregion(s, f, r, r.base >= database ? 1 : latches)) return false;
         counter += *r.count;
@@ -196,14 +200,10 @@ bool burnerasefirst(State& s, Frontend& f) {
 
     Walk body;
     bodywalk(s, body);
-    modeline(f, modeprogram);
     bool ok = writewalk(s, f, body, row.latches);
     if (ok) ok = walkpass(s, f, modeverify, body, nullptr);
     if (ok) {
-        Walk config;
-        configwalk(s, config);
-        ok = writewalk(s, f, config, 1);
-        if (ok) ok = walkpass(s, f, modeverify, config, nullptr);
+        ok = burnconfigwords(s, f);
     }
     if (ok) successlines(f, modeprogram);
     allpinslow(s);

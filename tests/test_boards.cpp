@@ -25,6 +25,7 @@
 #include "operations/readiness.h"
 #include "settings/settings.h"
 #include "support/recorder.h"
+#include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -391,4 +392,54 @@ TEST_F(SimBoardReset, TheBoardCheckLeavesVppAndVddOffOnEveryBoard) {
         EXPECT_EQ(sim::board().inProgrammingMode(), 0);
         for (const auto& e : sim::chipEvents()) EXPECT_NE(e.kind, 4) << e.value;
     }
+}
+
+// The Asix Piccolo's read-back behind its data buffer is not documented: a
+// check that fails there says so and points to --no-check, which goes on
+// without it; then only a chip's device ID shows that the board is there.
+TEST_F(SimBoardReset, ABoardTheCheckCannotConfirmGoesOnWithNoCheck) {
+    ScratchDir dir{"boards", true};
+    setenv("QUIBB9X_SIM_BOARD", "asix-piccolo", 1);
+    sim::useSimulatedBoard();
+    const auto run = [](std::vector<std::string> args) {
+        args.insert(args.begin(), {"quibb9x", "--port", "0x278", "--board", "piccolo"});
+        cli::Options o;
+        std::string error;
+        EXPECT_TRUE(cli::parseoptions(args, o, error)) << error;
+        return runcaptured(o);
+    };
+    sim::board().setChip(ZAVSIM_16F628A);
+    sim::board().setBoard(0);
+    CliRun r = run({"detect"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quibb9x: no board answers at port 0x278 as the board check expects: the check "
+                     "looks for the original board's read-back (low while the PC drives the data line, "
+                     "high once it lets go), and what the 'asix-piccolo' reads back is not documented; "
+                     "if the board is connected and powered, give --no-check to go on without the "
+                     "check\n");
+    r = run({"--no-check", "detect"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no chip named itself by its device ID, so nothing shows that the board at "
+                         "port 0x278 is there"), std::string::npos) << r.err;
+    sim::board().setBoard(1);
+    r = run({"--no-check", "detect"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("quibb9x: --no-check: the board was not checked; word 0x2006 reads 0x1061: "
+                         "PIC16F628A, revision 1\n"), std::string::npos) << r.out;
+    // A burn checks nothing but the chip's ID, and says so once.
+    r = run({"--no-check", "--device", "auto", "burn", std::string(FIXTURE_DIR) + "/f628a_blink_inhx32.hex"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("quibb9x: --no-check: the board at port 0x278 was not checked\n"
+                         "quibb9x: --device auto: word 0x2006 reads 0x1061: PIC16F628A, revision 1; "
+                         "working on it as a PIC16F628A\n"), std::string::npos) << r.out;
+    EXPECT_NE(sim::board().read(0, 0), 0x3FFF);
+    // The original board's refusal keeps its own remedy.
+    unsetenv("QUIBB9X_SIM_BOARD");
+    sim::useSimulatedBoard();
+    sim::board().setBoard(0);
+    cli::Options o;
+    std::string error;
+    ASSERT_TRUE(cli::parseoptions({"quibb9x", "--port", "0x278", "detect"}, o, error));
+    EXPECT_EQ(runcaptured(o).err, "quibb9x: no board answers at port 0x278; check the port address "
+                                  "('quibb9x ports'), the cable and the board's power\n");
 }

@@ -235,7 +235,7 @@ TEST(CliConsole, EraseAndBlankCheckStepsShowFromZeroAndReachTheirTotal) {
     EXPECT_EQ(qerr.str(), "");
 }
 
-TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
+TEST(CliConsole, QuietKeepsOnlyErrorsQuestionsAndTheSummary) {
     std::ostringstream out, err;
     ConsoleFrontend q(out, err, true, true, nullptr, true);
     q.statusAdd("Programming...");
@@ -248,7 +248,7 @@ TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
     q.message("Invalid address: 0x200", "", Buttons::Ok);
     q.summary("SUCCESS!");
     q.finish();
-    EXPECT_EQ(out.str(), "SUCCESS!\n");
+    EXPECT_EQ(out.str(), "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)\nSUCCESS!\n");
     EXPECT_EQ(err.str(), "Invalid address: 0x200\n");
 }
 

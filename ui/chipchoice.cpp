@@ -19,6 +19,7 @@
 #include "devices/chiptable.h"
 #include "devices/select.h"
 #include "operations/deviceid.h"
+#include "operations/readiness.h"
 #include "settings/configfields.h"
 #include "settings/settings.h"
 #include "ui/bitbox.h"
@@ -202,8 +203,10 @@ bool MainWindow::rightchip(const std::string& nothing) {
     }
     const ChipRow& chosen = currentchip(state);
     if ((id & chosen.deviceidmask) == chosen.deviceid) return true;
+    // A chip that reads the released data line did not answer at all.
+    const std::string causes = id == 0x3FFF ? "; " + likelycauses(state, chosen) : "";
     message("quibb9x: " + chiplabel(chosen) + " is chosen, but the chip in the socket is another: " +
-                found + ". " + nothing + " Put a " + chiplabel(chosen) +
+                found + causes + ". " + nothing + " Put a " + chiplabel(chosen) +
                 " in the socket, or choose the chip it is under \"Select PicMicro:\".",
             "WRONG CHIP!");
     return false;

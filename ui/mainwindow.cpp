@@ -24,6 +24,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "core/binding.h"
 #include "core/platform.h"
 #include "core/startup.h"
 #include "core/stop.h"
@@ -216,6 +217,8 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
     const std::string boardline = takeboard(overrides.board);
     Form_Load();
     applyoverrides(overrides);
+    nocheck = overrides.nocheck;
+    if (overrides.simulate && !overrides.port && state.portaddr == 0) takesimulatedport();
     if (!boardline.empty()) statusAdd(boardline);
 
     // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
@@ -691,8 +694,8 @@ void MainWindow::dump(const FileRequest& request, bool (*writer)(State&, Fronten
     dumped = false;
     runoperation(
         [this, writer, name = *name] {
-            if (autochip && !(boardanswers("No file was written.") &&
-                              rightchip("No file was written.")))
+            if (checksid() && !(boardanswers("No file was written.") &&
+                                rightchip("No file was written.")))
                 return;
             if (!chipreadable()) return;
             dumped = true;
@@ -752,15 +755,27 @@ bool MainWindow::confirmword() {
 }
 
 bool MainWindow::boardanswers(const std::string& nothing) {
+    if (nocheck) return true;
     const auto absent = noboard(state);
     if (!absent) return true;
     noteunreachableport(state, *this);
     std::string text = "quibb9x: " + absent->what;
-    if (!absent->unreachable)
+    if (!absent->undocumented.empty())
+        text += " as the board check expects: " + absent->undocumented +
+                ". If the board is connected and powered, start quibb9x with --no-check to go "
+                "on without the check.";
+    else if (!absent->unreachable)
         text += "; check the port chosen under \"Select the LPT:\", the cable and the board's "
                 "power.";
     message(text + " " + nothing, "NO BOARD!");
     return false;
+}
+
+// On the worker thread, once the chip is known: a configuration this board
+// cannot enter again is burnt only when the person says so.
+bool MainWindow::lockoutconfirmed() {
+    const auto question = lockoutquestion(state);
+    return !question || message(*question, "LOCKED OUT?", Buttons::YesNo) == Answer::Yes;
 }
 
 bool MainWindow::chipreadable() {
@@ -780,9 +795,12 @@ void MainWindow::bProgramar_Click() {
     const ChipRow* before = state.chip;
     runoperation(
         [this] {
-            if (boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
-                (!autochip || imagefits()))
-                program2(state, *this, modeprogram);
+            if (!(boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
+                  (!autochip || imagefits())))
+                return;
+            const bool lockout = lockoutquestion(state).has_value();
+            if (lockout && !lockoutconfirmed()) return;
+            if (program2(state, *this, modeprogram) && lockout) statusAdd(lockoutnote(state));
         },
         [this, before] { chipchanged(before); });
 }
@@ -929,6 +947,21 @@ void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
     // anyway so the override's values stand.
     if (o->isChecked()) (this->*handler)();
     else o->setChecked(true);
+}
+
+// The command line takes the same port: the simulated board answers only at
+// its own.
+void MainWindow::takesimulatedport() {
+    const auto base = binding::simulatedbase();
+    if (!base) return;
+    if (*base == static_cast<uint16_t>(LPT1)) {
+        choose(Option4, &MainWindow::Option4_Click);
+    } else if (*base == static_cast<uint16_t>(LPT2)) {
+        choose(Option5, &MainWindow::Option5_Click);
+    } else {
+        choose(Option6, &MainWindow::Option6_Click);
+        text_port->setText(qs(hexupper(*base)));
+    }
 }
 
 void MainWindow::applyoverrides(const Overrides& o) {

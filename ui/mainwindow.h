@@ -121,6 +121,8 @@ public:
 
     void load_ini();
     void applyoverrides(const Overrides& o);
+    // --simulate without a port: the simulated board's own.
+    void takesimulatedport();
 
     AboutWindow* aboutWindow() const { return about; }
 
@@ -160,6 +162,10 @@ private:
     // why in a box when the operation cannot go on. `nothing` ends the box
     // ("Nothing was burnt.").
     bool boardanswers(const std::string& nothing);
+    bool nocheck = false;  // --no-check: Burn, Verify, Erase and the dumps skip it
+    // Burn asks before a configuration word that this board cannot enter
+    // again (the internal oscillator with MCLR off): false for No.
+    bool lockoutconfirmed();
     // The chip in the socket is the chosen one (by its device ID), or under
     // "Auto" becomes the chosen one; else a box, and false.
     bool rightchip(const std::string& nothing);
