@@ -96,10 +96,14 @@ TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
     EXPECT_TRUE(parsed({"detect", "--quiet"}).quiet);
 
     // No command: the window, with the same options, and Qt's own for it.
-    o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse"});
+    o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse",
+                "--board", "el-cheapo", "--simulate", "--no-check"});
     EXPECT_TRUE(o.command.empty());
     EXPECT_EQ(o.overrides.device, 3);
     EXPECT_TRUE(o.quitAfterStart);
+    EXPECT_EQ(o.overrides.board, "el-cheapo");  // the window applies it
+    EXPECT_TRUE(o.overrides.simulate);
+    EXPECT_TRUE(o.overrides.nocheck);
 
     EXPECT_TRUE(parsed({"-h"}).help);
     EXPECT_TRUE(parsed({"--help-all"}).help);
