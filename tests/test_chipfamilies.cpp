@@ -193,6 +193,75 @@ TEST_P(Families, AnotherChipIsRefusedBeforeAnyWordIsWritten) {
     EXPECT_EQ(r.status, 1);
 }
 
+// A HEX record of bytes at a byte address, with its checksum.
+std::string record(int address, const std::vector<int>& bytes) {
+    char text[80];
+    int sum = static_cast<int>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+    std::string line = text;
+    for (int b : bytes) {
+        std::snprintf(text, sizeof text, "%02X", b);
+        line += text;
+        sum += b;
+    }
+    std::snprintf(text, sizeof text, "%02X\n", (256 - sum % 256) % 256);
+    return line + text;
+}
+
+}  // namespace
+
+// One word that fails to program (it keeps its erased value whatever is
+// written) fails the burn, in program memory, the ID locations and the data
+// memory, on every family; no SUCCESS, and on the chips burnt erase-first
+// the configuration word, written last, stays erased.
+TEST(StuckWord, AWordThatFailsToProgramFailsTheBurnOnEveryFamily) {
+    ScratchDir scratch{"stuck", true};
+    struct Chip {
+        const char* name;
+        int32_t kind;
+    };
+    const Chip chips[] = {{"16F84", ZAVSIM_16F84},   {"16F628", ZAVSIM_16F628}, {"16F628A", ZAVSIM_16F628A},
+                          {"16F819", ZAVSIM_16F819}, {"16F88", ZAVSIM_16F88},   {"16F716", ZAVSIM_16F716}};
+    struct Stuck {
+        int region, index, erased;
+        const char* failure;
+    };
+    const Stuck stucks[] = {{0, 5, 0x3FFF, "ERROR!: Failed at 0x5: Expecting 0x105, found 0x3FFF.\n"},
+                            {1, 2, 0x3FFF, "ERROR!: Failed at 0x2002: Expecting 0x7, found 0x3FFF.\n"},
+                            {3, 3, 0xFF, "ERROR!: Failed at 0x2103: Expecting 0x13, found 0xFF.\n"}};
+    std::string hex;
+    for (int a = 0; a < 8; ++a) hex += record(2 * a, {a, 1});  // 0x0100 + a
+    for (int k = 0; k < 4; ++k) hex += record(0x4000 + 2 * k, {5 + k, 0});
+    const std::string body = hex;
+    for (const Chip& chip : chips) {
+        const ChipRow& row = *findchip(chip.name);
+        std::string file = body;
+        if (row.databytes)
+            for (int k = 0; k < 4; ++k) file += record(0x4200 + 2 * k, {0x10 + k, 0});
+        const int config = row.config[0].erased;
+        file += record(0x400E, {config & 0xFF, config >> 8}) + ":00000001FF\n";
+        std::ofstream("stuck.hex") << file;
+        for (const Stuck& stuck : stucks) {
+            if (stuck.region == 3 && row.databytes == 0) continue;
+            SCOPED_TRACE(std::string(chip.name) + " region " + std::to_string(stuck.region));
+            sim::useSimulatedBoard();
+            sim::board().setChip(chip.kind);
+            sim::board().setStuck(stuck.region, stuck.index, stuck.erased);
+            const Outcome r = quibb9x({"--device", chip.name, "burn", "stuck.hex"});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, stuck.failure);
+            EXPECT_EQ(r.out.find("SUCCESS"), std::string::npos) << r.out;
+            EXPECT_EQ(sim::board().read(stuck.region, stuck.index), stuck.erased);
+            if (!isoriginal(row)) {
+                EXPECT_EQ(sim::board().read(2, 0), row.config[0].erased);
+            }
+            EXPECT_EQ(faults(), 0);
+        }
+    }
+}
+
+namespace {
+
 INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
                          [](const auto& info) { return std::string("PIC") + info.param.name; });
 
