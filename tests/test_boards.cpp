@@ -318,47 +318,55 @@ TEST_F(SimBoardReset, CommandLineBoardOptionListAndSettingsKey) {
     EXPECT_EQ(readsettings(s).board, "original");
 }
 
-// A 16F628A on its internal oscillator with MCLR tied inside starts its
-// program as soon as it has VDD: only Vpp before VDD enters, and only a board
-// that switches VDD can do that.
-TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
+// The 16F627/628 and 627A/628A/648A on their internal oscillator with MCLR
+// tied inside start their program as soon as they have VDD: only Vpp before
+// VDD enters, and only a board that switches VDD can do that. Every such row
+// is tried on every board, with the entry its own row asks for.
+TEST_F(SimBoardReset, EveryVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
     constexpr int internalNoMclr = 0x3FDD;
-    for (const BuiltinBoard& b : builtinboards()) {
-        SCOPED_TRACE(b.names[0]);
-        State s;
-        onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
-        sim::board().setChip(ZAVSIM_16F628A);
-        sim::board().write(2, 0, internalNoMclr);
-        const bool switches = boardswitchesvdd(s.wiring);
-        s.vppfirst = false;
-        vppreset(s);
-        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
-        s.vppfirst = true;
-        vppreset(s);
-        EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
-        if (switches) {
-            EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
+    const struct {
+        const char* name;
+        int32_t kind;
+    } chips[] = {{"16F627", ZAVSIM_16F627},   {"16F628", ZAVSIM_16F628}, {"16F627A", ZAVSIM_16F627A},
+                 {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A}};
+    for (const BuiltinBoard& b : builtinboards())
+        for (const auto& chip : chips) {
+            SCOPED_TRACE(b.names[0] + " " + chip.name);
+            const ChipRow& row = *findchip(chip.name);
+            const int word = internalNoMclr & row.config[0].implemented;
+            State s;
+            onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
+            sim::board().setChip(chip.kind);
+            sim::board().write(2, 0, word);
+            const bool switches = boardswitchesvdd(s.wiring);
+            s.vppfirst = false;
+            vppreset(s);
+            EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+            allpinslow(s);
+            selectchip(s, row);
+            vppreset(s);
+            EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
+            allpinslow(s);
+            if (!switches) continue;
+            EXPECT_EQ(readconfigspace(s, 0x2007), word);
+            // Such a board burns, verifies and erases the chip in that order.
+            fillerased(s);
+            for (int i = 0; i < 8; ++i) s.progmem[i] = static_cast<int16_t>(0x2A55 ^ (i * 0x111));
+            s.datamem[0] = 0xA5;
+            s.configmem[0] = static_cast<int16_t>(word);
+            s.progused = 8;
+            s.dataused = s.configused = 1;
+            Recorder f;
+            ASSERT_TRUE(program2(s, f, modeprogram));
+            EXPECT_EQ(sim::board().read(0, 7), 0x2A55 ^ 0x777);
+            EXPECT_EQ(sim::board().read(3, 0), 0xA5);
+            EXPECT_EQ(sim::board().read(2, 0), word);
+            EXPECT_TRUE(program2(s, f, modeverify));
+            f.answers.push_back(Answer::Yes);
+            EXPECT_TRUE(erasechip(s, f));
+            EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
+            EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
         }
-        allpinslow(s);
-        if (!switches) continue;
-        // Such a board burns, verifies and erases the chip in that order.
-        selectchip(s, *findchip("16F628A"));
-        fillerased(s);
-        for (int i = 0; i < 8; ++i) s.progmem[i] = static_cast<int16_t>(0x2A55 ^ (i * 0x111));
-        s.datamem[0] = 0xA5;
-        s.configmem[0] = internalNoMclr;
-        s.progused = 8;
-        s.dataused = s.configused = 1;
-        Recorder f;
-        ASSERT_TRUE(program2(s, f, modeprogram));
-        EXPECT_EQ(sim::board().read(0, 7), 0x2A55 ^ 0x777);
-        EXPECT_EQ(sim::board().read(3, 0), 0xA5);
-        EXPECT_TRUE(program2(s, f, modeverify));
-        f.answers.push_back(Answer::Yes);
-        EXPECT_TRUE(erasechip(s, f));
-        EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
-        EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
-    }
 }
 
 // The board check before every operation, on every built-in board, as the

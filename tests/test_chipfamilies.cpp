@@ -260,6 +260,52 @@ TEST(StuckWord, AWordThatFailsToProgramFailsTheBurnOnEveryFamily) {
     }
 }
 
+// Data memory past the original chips' 64 bytes: burnt, verified and read
+// back at 0x4200 + 2k on every newer chip, up to its last byte.
+TEST(DataMemory, BytesBeyondTheFirst64AreBurntVerifiedAndReadBack) {
+    ScratchDir scratch{"data", true};
+    const struct {
+        const char* name;
+        int32_t kind;
+    } chips[] = {{"16F627", ZAVSIM_16F627},   {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A},
+                 {"16F819", ZAVSIM_16F819},   {"16F88", ZAVSIM_16F88}};
+    for (const auto& chip : chips) {
+        SCOPED_TRACE(chip.name);
+        const ChipRow& row = *findchip(chip.name);
+        const int last = row.databytes - 1;
+        const std::vector<int> bytes = {0, 63, 64, 65, last - 1, last};
+        std::string file = record(0, {0x05, 0x28});
+        for (int k : bytes) file += record(0x4200 + 2 * k, {(0x40 + k) & 0xFF, 0});
+        const int config = row.config[0].erased;
+        file += record(0x400E, {config & 0xFF, config >> 8}) + ":00000001FF\n";
+        std::ofstream("data.hex") << file;
+        sim::useSimulatedBoard();
+        sim::board().setChip(chip.kind);
+        Outcome r = quibb9x({"--device", chip.name, "burn", "data.hex"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (int k : bytes) EXPECT_EQ(sim::board().read(3, k), (0x40 + k) & 0xFF) << k;
+        EXPECT_EQ(sim::board().read(3, 66), 0xFF);
+        EXPECT_EQ(quibb9x({"--device", chip.name, "verify", "data.hex"}).status, 0);
+        ASSERT_EQ(quibb9x({"--device", chip.name, "read-hex", "back.hex"}).status, 0);
+        const auto back = hexwords("back.hex");
+        for (int k : bytes) EXPECT_EQ(back.at(0x2100 + k), (0x40 + k) & 0xFF) << k;
+        EXPECT_EQ(back.count(0x2100 + last + 1), 0u);
+        ASSERT_EQ(quibb9x({"--device", chip.name, "read-bin", "back.bin"}).status, 0);
+        std::ifstream bin("back.bin", std::ios::binary);
+        const std::string image((std::istreambuf_iterator<char>(bin)), {});
+        ASSERT_EQ(image.size(), 0x4200u + 2 * row.databytes);
+        for (int k : bytes) EXPECT_EQ(static_cast<uint8_t>(image[0x4200 + 2 * k]), (0x40 + k) & 0xFF) << k;
+        sim::board().write(3, last, 0x00);
+        r = quibb9x({"--device", chip.name, "verify", "data.hex"});
+        EXPECT_EQ(r.status, 1);
+        char failure[80];
+        std::snprintf(failure, sizeof failure, "ERROR!: Failed at 0x%X: Expecting 0x%X, found 0x0.\n",
+                      0x2100 + last, (0x40 + last) & 0xFF);
+        EXPECT_EQ(r.err, failure);
+        EXPECT_EQ(faults(), 0);
+    }
+}
+
 namespace {
 
 INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
