@@ -272,12 +272,12 @@ int detect(const Options& o, State& s, ConsoleFrontend& f) {
 
 // `quibb9x devices`: one line per row of the chip table.
 int listdevices(std::ostream& out) {
-    out << "chip        program words  data bytes  configuration  device ID  tried\n";
+    out << "chip        program words  data bytes  configuration   device ID  tried\n";
     for (const ChipRow& row : chiprows()) {
         std::string config = hexfixed(row.config[0].address);
         if (row.configcount > 1) config += ", " + hexfixed(row.config[1].address);
         char line[160];
-        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s  %-9s  %s\n",
                       chiplabel(row).c_str(), row.progwords, row.databytes, config.c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
                       row.tried == Tried::realboard ? "real board" : "simulated board");

@@ -58,4 +58,9 @@ touch mine.hex
 [ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)" = \
   "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88|epic+ epic|mine.hex" ] ||
     fail "$(completions --device 16F8)|$(completions --board ep)"
+# A value of --config2 is no command; --board takes a file of one's own too.
+touch my.board
+[ "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)" = \
+  "burn|./my.board|--config --config2|--no-check" ] ||
+    fail "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)"
 exit $((failures > 0))

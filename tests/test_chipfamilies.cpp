@@ -352,9 +352,11 @@ TEST(ConfigOptions, UnimplementedBitsAndConfig2AreCheckedAgainstTheChip) {
 TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
     const Outcome r = quibb9x({"devices"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("PIC16F84A            1024          64  0x2007         0x0560     real board\n"),
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
+              "chip        program words  data bytes  configuration   device ID  tried\n");
+    EXPECT_NE(r.out.find("PIC16F84A            1024          64  0x2007          0x0560     real board\n"),
               std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("PIC16F88             4096         256  0x2007, 0x2008 0x0760     simulated board\n"),
+    EXPECT_NE(r.out.find("PIC16F88             4096         256  0x2007, 0x2008  0x0760     simulated board\n"),
               std::string::npos) << r.out;
 }
 
