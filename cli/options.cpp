@@ -72,7 +72,8 @@ struct Definitions {
     QCommandLineOption simulate{"simulate",
                                 "Use the simulated board (libzavbit2sim.so); without a port "
                                 "from --port or the settings file, the one it answers at."};
-    QCommandLineOption yes{"yes", "Answer yes to the erase question."};
+    QCommandLineOption yes{"yes", "Answer yes to the questions: the erase, and a burn of a "
+                                  "configuration the board cannot enter again."};
     QCommandLineOption onlyChanged{"only-changed",
                                    "With burn: program only the words the chip does not "
                                    "already hold, read each back, and say how many were "
@@ -334,9 +335,13 @@ std::string helptext() {
         "not touched) when: the port is 0 (exit 2); burn or verify get no configuration\n"
         "word from the file, --config or the settings file (exit 2); the HEX file is\n"
         "not a regular file, is over 16 MiB, has a line the reader would skip, a record\n"
-        "cut short or a wrong checksum, or no data record (exit 1); a dump's target\n"
-        "cannot be written (exit 1); no board answers at the port (exit 1). A chip\n"
-        "found code-protected is not read out (exit 1, no file).\n"
+        "cut short or a wrong checksum, a word beyond the chip, a data byte at an odd\n"
+        "address, no data record or no end record (exit 1); a dump's target cannot be\n"
+        "written (exit 1); no board answers at the port (exit 1; --no-check goes on\n"
+        "without the check); a chip after the original four does not report the chosen\n"
+        "chip's device ID (exit 1). A chip found code-protected is not read out (exit\n"
+        "1, no file). A burn of the internal oscillator with MCLR off, which a board\n"
+        "that keeps VDD on cannot enter again, asks first (--yes; exit 2 unasked).\n"
         "\nChips: 'quibb9x devices' lists them; --device auto reads the device ID.\n"
         "The 16F627/628, 627A/628A/648A (PGM = RB4, pin 10) and 818/819/87/88 (PGM =\n"
         "RB3, pin 9) come with low-voltage programming on: hold PGM low while burning.\n"
