@@ -39,6 +39,14 @@ void show(Frontend& f, std::initializer_list<const char*> lines) {
 
 void next(Frontend& f) { f.message("Continue...", "OK?"); }
 
+// The idle lines with the supply on: the tests are measured on a powered
+// board, as the original always is. A board that switches VDD gets it back
+// after each allpinslow; elsewhere nothing is written.
+void idlepowered(State& s) {
+    allpinslow(s);
+    vddon(s);
+}
+
 }  // namespace
 
 void troubleshoot(State& s, Frontend& f) {
@@ -46,7 +54,7 @@ void troubleshoot(State& s, Frontend& f) {
     f.message("Ensure programmer is powered and no PIC in socket", "TROUBLESHOOT");
 
     // A: everything idle.
-    allpinslow(s);
+    idlepowered(s);
     show(f, {"TEST A:", "(conect (-) tester lead to pin 5)",
              "Socket pin 4       < 0.8 V",
              "Socket pin 12      < 0.8 V",
@@ -71,7 +79,7 @@ void troubleshoot(State& s, Frontend& f) {
     vppoff(s);
     clockdown(s);
     datareadable(s);
-    allpinslow(s);
+    idlepowered(s);
     datawritable(s);
     dataup(s);
     f.statusClear();
@@ -81,7 +89,7 @@ void troubleshoot(State& s, Frontend& f) {
     next(f);
 
     // D: the same, with the line released to the board.
-    allpinslow(s);
+    idlepowered(s);
     datareadable(s);
     dataup(s);
     f.statusClear();
