@@ -283,6 +283,22 @@ TEST_F(Chips, TheChipSurvivesTheSettingsFileAndTheOriginalsLeaveItAsItWas) {
     EXPECT_EQ(inifile(), original);
 }
 
+// CONFIG2 of a 16F87/88 is kept by "Save Settings" beside CWORD and comes
+// back with the chip; a chip without CONFIG2 leaves the file as it was.
+TEST_F(Chips, Config2IsKeptInTheSettingsFile) {
+    choose("PIC 16F88");
+    w->editor.setfield(w->state, 1, 0x3FFF, 0x0002);
+    get<QPushButton>("Command1")->click();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 0\nLPT= 632\nCWORD= 0\nCWORD2= 2\nCHIP=16F88\n\n[DIRECTORIES]\nLOAD=\n");
+    w = open();
+    EXPECT_EQ(std::string(w->state.chip->name), "16F88");
+    EXPECT_EQ(w->state.configmem[1], 0x0002);
+    EXPECT_EQ(w->state.configused, 2);
+    get<QRadioButton>("Option2")->click();
+    get<QPushButton>("Command1")->click();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 0\nCWORD2= 2\n\n[DIRECTORIES]\nLOAD=\n");
+}
+
 TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {
     std::ofstream(dir / "quibb9x.ini") << "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 0\nBOARD=tait-classic\n";
     w = open();

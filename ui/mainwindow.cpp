@@ -938,6 +938,9 @@ void MainWindow::load_ini() {
     if (auto word = readint16(v.cword)) state.configmem[0] = *word;
     if (!v.cword.empty()) wordfrom = WordFrom::settings;  // as the command line counts it
     updateC();
+    // CONFIG2, for the chip the settings chose when it has one.
+    if (auto word2 = readint16(v.cword2); word2 && !v.cword2.empty())
+        editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*word2));
 
     setfilename(text_filename, v.load);
 }
