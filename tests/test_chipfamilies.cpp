@@ -122,7 +122,21 @@ struct Families : ::testing::TestWithParam<Family> {
 TEST_P(Families, BurnVerifyReadOutEraseAndBlankCheckEndToEnd) {
     const std::string file = fixture(chip.blink);
     const std::string dir = scratch.path().string();
-    EXPECT_EQ(quibb9x({"--device", chip.name, "burn", file}).status, 0);
+    const Outcome burnt = quibb9x({"--device", chip.name, "burn", file});
+    EXPECT_EQ(burnt.status, 0);
+    // Each region's line is followed by what is done to it, never by the
+    // next region's (an empty label in a file or a pipe).
+    std::istringstream out(burnt.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    int regions = 0;
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].size() > 2 && lines[i].substr(lines[i].size() - 2) == ": ") {
+            ++regions;
+            EXPECT_TRUE(lines[i + 1] == "Programming..." || lines[i + 1] == "Verifying...")
+                << lines[i] << " then " << lines[i + 1];
+        }
+    EXPECT_EQ(regions, row.databytes ? 7 : 5);
     expectchipholds(file);
     EXPECT_EQ(chipword(0x0100), 0x3FFF);  // a word the file leaves out stays erased
     EXPECT_EQ(quibb9x({"--device", chip.name, "verify", file}).status, 0);
@@ -319,7 +333,11 @@ TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
         sim::board().setChip(c.kind);
         const Outcome r = quibb9x({"--device", "auto", "detect"});
         EXPECT_NE(r.out.find(chiplabel(row) + ", revision 1"), std::string::npos) << r.out;
-        EXPECT_EQ(quibb9x({"--device", "auto", "blank-check"}).status, 0) << row.name;
+        const Outcome blank = quibb9x({"--device", "auto", "blank-check"});
+        EXPECT_EQ(blank.status, 0) << row.name;
+        EXPECT_NE(blank.out.find("quibb9x: --device auto: word 0x2006 reads "), std::string::npos);
+        EXPECT_NE(blank.out.find(", revision 1; working on it as a " + chiplabel(row) + "\n"),
+                  std::string::npos) << blank.out;
     }
     sim::board().setChip(ZAVSIM_16F83);
     Outcome r = quibb9x({"--device", "auto", "blank-check"});
