@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -727,6 +728,27 @@ std::string hex4(int16_t word) {
 
 const char* const oscillators[4] = {"LP", "XT", "HS", "RC"};
 
+// The characters the status list shows without scrolling.
+constexpr size_t statuswidth = 46;
+
+// A note of ours in lines that fit the status list, the later ones indented
+// as the production-grade note's are.
+std::vector<std::string> wrapped(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    std::string line, word;
+    std::istringstream words(text);
+    while (words >> word) {
+        const std::string indent = lines.empty() ? "" : "     ";
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            lines.push_back(indent + line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) lines.push_back((lines.empty() ? "" : "     ") + line);
+    return lines;
+}
+
 }  // namespace
 
 // The start-up word 0x0000 would close the chip: the question names the
@@ -800,7 +822,8 @@ void MainWindow::bProgramar_Click() {
                 return;
             const bool lockout = lockoutquestion(state).has_value();
             if (lockout && !lockoutconfirmed()) return;
-            if (program2(state, *this, modeprogram) && lockout) statusAdd(lockoutnote(state));
+            if (program2(state, *this, modeprogram) && lockout)
+                for (const std::string& line : wrapped(lockoutnote(state), statuswidth)) statusAdd(line);
         },
         [this, before] { chipchanged(before); });
 }
