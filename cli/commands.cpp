@@ -161,16 +161,15 @@ int confirmlockout(const State& s, ConsoleFrontend& f) {
 int burnchanged(State& s, ConsoleFrontend& f, bool lockout) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
-    if (ok && lockout) f.result(lockoutnote(s));
-    if (n.erasedat >= 0) {
+    if (n.erasedat >= 0)
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
                     std::to_string(n.programmed) + " words of the file were burnt");
-        return ok ? exitok : exitfailed;
-    }
-    f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
-                " of the " + std::to_string(n.compared) + " words compared" +
-                (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
+    else
+        f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
+                    " of the " + std::to_string(n.compared) + " words compared" +
+                    (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
+    if (ok && lockout) f.result(lockoutnote(s));
     return ok ? exitok : exitfailed;
 }
 
@@ -214,7 +213,8 @@ int readout(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(o, s, f)) return refused;
-    if (!chiporrefuse(s, "no file was written")) return exitfailed;
+    // --device auto has just read the ID and taken its chip.
+    if (!o.overrides.autodevice && !chiporrefuse(s, "no file was written")) return exitfailed;
     if (const int refused = checkprotection(s)) return refused;
     s.dumpfile = o.file;
     const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
@@ -229,7 +229,7 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(o, s, f)) return refused;
-    if (!chiporrefuse(s, "nothing was checked")) return exitfailed;
+    if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was checked")) return exitfailed;
     const BlankResult r = blankcheck(s, &f);
     if (r.blank) {
         f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
