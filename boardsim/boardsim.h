@@ -52,6 +52,9 @@ int32_t zavsimBase(void);
 // give -1; writes there are ignored.
 int32_t zavsimRead(int32_t region, int32_t index);
 void zavsimWrite(int32_t region, int32_t index, int32_t value);
+// A cell that fails to program: it holds `value` whatever is written or
+// erased, until zavsimReset or zavsimSetChip.
+void zavsimSetStuck(int32_t region, int32_t index, int32_t value);
 // Code protection: 1 while in effect (reads of program memory give 0; on the
 // newer chips also when only the data memory is protected).
 int32_t zavsimProtected(void);

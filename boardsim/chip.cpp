@@ -151,12 +151,14 @@ void Chip::settle(int64_t now) {
         if (cycle_.external || now - cycle_.start < cycle_.ns) return;
         now_ = cycle_.start + cycle_.ns;
         completeNewer();
+        holdStuck();
         now_ = now;
         return;
     }
     if (now - cycle_.start < CYCLE_NS) return;
     now_ = cycle_.start + CYCLE_NS;  // the write is done at the end of the cycle
     completeCycle();
+    holdStuck();
     now_ = now;
 }
 
@@ -529,7 +531,10 @@ void Chip::decodeNewer(const Command& c) {
             startCycle(ERASE_ROW, c.programNs, true, false);
         break;
     case DO_END_PROGRAM:
-        if (cycle_.active && cycle_.external) completeNewer();
+        if (cycle_.active && cycle_.external) {
+            completeNewer();
+            holdStuck();
+        }
         if (c.programNs) quietUntil_ = now_ + c.programNs;
         break;
     case DO_BULK_ERASE_PROGRAM:
@@ -711,6 +716,17 @@ void Chip::writeNewer(uint32_t pc, uint16_t value, bool programOnly) {
 }
 
 // ---- direct access ----------------------------------------------------------
+
+void Chip::setStuck(int region, int index, int32_t value) {
+    if (cell(region, index) < 0) return;
+    stuck_ = {region, index, value};
+    holdStuck();
+}
+
+// A cycle has written or erased: the stuck cell is back at its value.
+void Chip::holdStuck() {
+    if (stuck_.region >= 0) setCell(stuck_.region, stuck_.index, stuck_.value);
+}
 
 int32_t Chip::cell(int region, int index) const {
     if (!present() || index < 0) return -1;

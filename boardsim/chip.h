@@ -185,6 +185,9 @@ public:
     void setCell(int region, int index, int32_t value);
     const Cells& cells() const { return cells_; }
     void setCells(const Cells& c, bool protectedNow);
+    // A cell that keeps `value` whatever a write cycle or an erase does to
+    // it (a word that fails to program), for the life of this chip.
+    void setStuck(int region, int index, int32_t value);
 
     bool isProtected() const { return protected_; }
     void setProtected(bool on);
@@ -240,6 +243,7 @@ private:
     bool programOpen(unsigned index) const { return static_cast<int>(index) < cpFrom_; }
     bool codeProtected() const { return cpFrom_ < model_->programWords; }
     void resetLatches();
+    void holdStuck();
 
     int kind_;
     const Model* model_;
@@ -250,6 +254,11 @@ private:
     bool cpd_ = false;        // newer families: data memory closed
     int revision_;
     int64_t now_ = 0;
+    struct Stuck {
+        int region = -1;  // none
+        int index = 0;
+        int32_t value = 0;
+    } stuck_;
 
     // Pins as last seen.
     bool vdd_ = true;

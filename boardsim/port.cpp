@@ -42,6 +42,9 @@ EXPORT int32_t zavsimRead(int32_t region, int32_t index) { return board().chip()
 EXPORT void zavsimWrite(int32_t region, int32_t index, int32_t value) {
     board().chip().setCell(region, index, value);
 }
+EXPORT void zavsimSetStuck(int32_t region, int32_t index, int32_t value) {
+    board().chip().setStuck(region, index, value);
+}
 EXPORT int32_t zavsimProtected(void) { return board().chip().isProtected() ? 1 : 0; }
 EXPORT void zavsimSetProtected(int32_t on) { board().chip().setProtected(on != 0); }
 EXPORT int32_t zavsimInProgrammingMode(void) { return board().chip().inProgrammingMode() ? 1 : 0; }

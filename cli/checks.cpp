@@ -105,8 +105,34 @@ int64_t beyondchip(const State& s, int64_t first, int32_t count, Bounds& region)
     const Region r = regionat(static_cast<int32_t>(std::min<int64_t>(first, regionbase(Region::data))));
     region = {regionname(r), regionbase(r), imagewords(s, r)};
     const int64_t end = static_cast<int64_t>(region.base) + region.size;  // one past the last word
-    if (first + count <= end || count == 0) return -1;
+    // A record without a whole word stores nothing, and is refused as the
+    // reader refuses it: when its address lies past the end.
+    if (count == 0) return first > end ? first : -1;
+    if (first + count <= end) return -1;
     return std::max<int64_t>(first, end);
+}
+
+// Data byte k lies at byte address 0x4200 + 2k, its high byte (00) after
+// it: a data record that starts at an odd address, or holds an odd number
+// of bytes, would lose a byte. Why, or empty.
+std::string straydatabyte(const std::string& line, int64_t upper, int64_t first) {
+    if (first < regionbase(Region::data)) return {};
+    const int32_t n = readfield(line, 2, 2);
+    const int64_t at = upper + readfield(line, 4, 4);
+    char text[160];
+    if (at % 2 != 0)
+        std::snprintf(text, sizeof text,
+                      "a data record at the odd byte address 0x%04llX (data byte k lies at 0x4200 + "
+                      "2k, followed by its high byte 00)",
+                      static_cast<long long>(at));
+    else if (n % 2 != 0)
+        std::snprintf(text, sizeof text,
+                      "a data record of %d bytes leaves its last byte without the high byte 00 "
+                      "that follows each data byte",
+                      n);
+    else
+        return {};
+    return text;
 }
 
 std::string wordsbeyond(int64_t word, const Bounds& r) {
@@ -154,6 +180,7 @@ int checkhexfile(const std::string& path, const State& s) {
     long long number = 0;
     int datarecords = 0;
     int64_t upper = 0;
+    bool ended = false;
     while (readitem(fp.get(), line)) {
         if (stop::requested()) throw Interrupted{};
         ++number;
@@ -161,16 +188,24 @@ int checkhexfile(const std::string& path, const State& s) {
             return refuse(exitfailed, name + " line " + std::to_string(number) + ": " + why +
                                           "; mend the file, nothing was sent to the chip");
         const int32_t type = readfield(line, 8, 2);
-        if (type == 1) break;  // the reader stops here too
+        if (type == 1) {  // the reader stops here too
+            ended = true;
+            break;
+        }
         int64_t first = 0;
         int32_t count = 0;
         Bounds region{};
-        if (recordwords(line, upper, first, count))
+        const int64_t before = upper;
+        if (recordwords(line, upper, first, count)) {
             if (const int64_t word = beyondchip(s, first, count, region); word >= 0)
                 return refuse(exitfailed, name + " line " + std::to_string(number) + ": " +
                                               wordsbeyond(word, region) +
                                               "; give the chip's own --device or mend the file, "
                                               "nothing was sent to the chip");
+            if (const std::string why = straydatabyte(line, before, first); !why.empty())
+                return refuse(exitfailed, name + " line " + std::to_string(number) + ": " + why +
+                                              "; mend the file, nothing was sent to the chip");
+        }
         // Types 02 to 05 carry addresses, not words.
         if ((type < 2 || type > 5) && readfield(line, 2, 2) >= 2) ++datarecords;
     }
@@ -178,6 +213,12 @@ int checkhexfile(const std::string& path, const State& s) {
     if (datarecords == 0)
         return refuse(exitfailed, name + " holds no data record; give a HEX file with the "
                                          "chip's words (lines such as :02000000...)");
+    // A file cut at a line boundary is otherwise whole: half a program
+    // would be burnt.
+    if (!ended)
+        return refuse(exitfailed, name + " ends without its end record (:00000001FF) after line " +
+                                      std::to_string(number) +
+                                      ": cut short? Make the file again; nothing was sent to the chip");
     return exitok;
 }
 
@@ -208,7 +249,8 @@ int checktarget(const std::string& path) {
                                   "; choose another place, nothing was read from the chip");
 }
 
-int checkboard(State& s) {
+int checkboard(State& s, bool skip) {
+    if (skip) return exitok;
     const auto absent = noboard(s);
     if (!absent) return exitok;
     std::string why = "no board answers at port " + portinfo::hex(static_cast<uint16_t>(s.portaddr));
@@ -216,6 +258,9 @@ int checkboard(State& s) {
     // reached for the port: the reason is not repeated here.
     if (absent->unreachable)
         why += ", which the port library cannot reach (its line above says why and what to do)";
+    else if (!absent->undocumented.empty())
+        why += " as the board check expects: " + absent->undocumented +
+               "; if the board is connected and powered, give --no-check to go on without the check";
     else
         why += "; check the port address ('quibb9x ports'), the cable and the board's power";
     return refuse(exitfailed, why);

@@ -19,7 +19,8 @@ int checkport(const Options& o, const State& s);
 // The HEX file as the reader would read it: a regular file of at most
 // 16 MiB, every line a record (none skipped), none cut short, nothing but
 // hexadecimal digits in its fields, every checksum right, every word one the
-// chosen chip (`s`) has, at least one data record. Throws Interrupted at
+// chosen chip (`s`) has, no data byte at an odd address or without its high
+// byte, at least one data record, and the end record. Throws Interrupted at
 // Ctrl-C.
 int checkhexfile(const std::string& path, const State& s);
 
@@ -33,8 +34,8 @@ int checkconfigword(const Options& o, const State& s, bool filehasone);
 int checktarget(const std::string& path);
 
 // A board answers at the port; else names the port and, on real hardware,
-// why the port cannot be reached.
-int checkboard(State& s);
+// why the port cannot be reached. `skip` (--no-check): nothing is checked.
+int checkboard(State& s, bool skip = false);
 
 // Reads the configuration word (a short visit to programming mode) and
 // refuses a code-protected chip, whose memory reads as zeros.

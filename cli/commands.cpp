@@ -30,6 +30,7 @@
 #include "operations/erase.h"
 #include "operations/onlychanged.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -60,41 +61,40 @@ bool isf84aorrefuse(State& s) {
     return false;
 }
 
-// Every word of a chip that did not enter programming mode reads as the
-// released data line, 0x3FFF: say why that happens on this board.
-std::string notinprogrammingmode(const State& s, const ChipRow& row) {
-    std::string why = "the chip did not answer in programming mode (every word reads the released "
-                      "data line). Likely causes: an empty or wrongly seated socket";
-    if (row.pgmpin)
-        why += std::string("; LVP left on with the PGM pin ") + row.pgmpin +
-               " floating high (hold it low through a resistor)";
-    if (row.entry.foscmask != 0 && !boardswitchesvdd(s.wiring))
-        why += "; an internal oscillator with MCLR off in the chip's configuration, which needs "
-               "Vpp before VDD, and this board cannot raise Vpp before VDD";
-    return why;
-}
-
-// For every chip with a device ID but the 16F84A, whose check has always
-// been burn and verify's alone: a chip reporting another ID is refused
-// before any word is written to it.
-bool chiporrefuse(State& s, const ChipRow& row) {
-    const int16_t id = readdeviceid(s);
-    if ((id & row.deviceidmask) == row.deviceid) return true;
-    std::cerr << programname << ": --device " << row.name << ", but " << idline(id);
-    if (id == 0x3FFF) std::cerr << "; " << notinprogrammingmode(s, row);
-    std::cerr << "; nothing was written. Put a " << chiplabel(row)
+// A chip that reports another ID (every chip after the original four) is
+// refused before any word is written to it or read from it.
+bool chiporrefuse(State& s, const char* nothing) {
+    const auto wrong = wrongchip(s);
+    if (!wrong) return true;
+    const ChipRow& row = currentchip(s);
+    std::cerr << programname << ": --device " << row.name << ", but " << wrong->found;
+    if (!wrong->causes.empty()) std::cerr << "; " << wrong->causes;
+    std::cerr << "; " << nothing << ". Put a " << chiplabel(row)
               << " in the socket, or give the chip's own --device.\n";
     return false;
 }
 
-bool needsidcheck(const ChipRow& row) { return row.deviceid != 0 && !isoriginal(row); }
+// The board check, unless --no-check: then said once a command, as a
+// status line.
+bool nochecktold = false;
+int boardready(const Options& o, State& s, Frontend& f) {
+    if (!o.overrides.nocheck) return checkboard(s);
+    if (!nochecktold)
+        f.statusAdd(std::string(programname) + ": --no-check: the board at port " +
+                    hexfixed(static_cast<uint16_t>(s.portaddr), 3) + " was not checked");
+    nochecktold = true;
+    return exitok;
+}
 
-// --device auto: word 0x2006 names the chip, which is then selected.
-int chooseautomatically(State& s) {
-    if (const int refused = checkboard(s)) return refused;
+// --device auto: word 0x2006 names the chip, which is then selected and
+// named.
+int chooseautomatically(const Options& o, State& s, Frontend& f) {
+    if (const int refused = boardready(o, s, f)) return refused;
     const int16_t id = readdeviceid(s);
     if (const ChipRow* row = chipbyid(static_cast<uint16_t>(id))) {
         selectchip(s, *row);
+        f.statusAdd(std::string(programname) + ": --device auto: " + idline(id) +
+                    "; working on it as a " + chiplabel(*row));
         return exitok;
     }
     std::cerr << programname << ": --device auto: " << hexfixed(deviceidaddress) << " reads "
@@ -146,27 +146,29 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
 }
 
 // A configuration that selects an internal oscillator with MCLR off is
-// written, but this board cannot enter such a chip again: say so before.
-void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
-    if (s.configused == 0 || !needsvppfirstentry(row, static_cast<uint16_t>(s.configmem[0]))) return;
-    if (boardswitchesvdd(s.wiring)) return;  // it raises Vpp first for such a chip
-    f.statusAdd(std::string(programname) + ": note: configuration " + hexfixed(s.configmem[0]) +
-                " selects an internal oscillator with MCLR off; a board that cannot raise Vpp "
-                "before VDD (this one) cannot enter programming mode on the chip afterwards");
+// burnt only when the person says so: afterwards this board cannot enter the
+// chip again. Not asked: refused (a script must say --yes itself).
+int confirmlockout(const State& s, ConsoleFrontend& f) {
+    const auto question = lockoutquestion(s);
+    if (!question) return exitok;
+    if (f.message(*question, "LOCKED OUT?", Buttons::YesNo) == Answer::Yes) return exitok;
+    if (isatty(STDIN_FILENO) != 1) return exitusage;  // the answer line said why
+    std::cerr << programname << ": burn not confirmed; nothing was written to the chip\n";
+    return exitfailed;
 }
 
-int burnchanged(State& s, ConsoleFrontend& f) {
+int burnchanged(State& s, ConsoleFrontend& f, bool lockout) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
-    if (n.erasedat >= 0) {
+    if (n.erasedat >= 0)
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
                     std::to_string(n.programmed) + " words of the file were burnt");
-        return ok ? exitok : exitfailed;
-    }
-    f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
-                " of the " + std::to_string(n.compared) + " words compared" +
-                (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
+    else
+        f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
+                    " of the " + std::to_string(n.compared) + " words compared" +
+                    (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
+    if (ok && lockout) f.result(lockoutnote(s));
     return ok ? exitok : exitfailed;
 }
 
@@ -176,7 +178,7 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
     // With --device auto the chip's own sizes bound the file, so the chip
     // is asked first.
     if (o.overrides.autodevice)
-        if (const int refused = chooseautomatically(s)) return refused;
+        if (const int refused = chooseautomatically(o, s, f)) return refused;
     if (const int refused = checkhexfile(o.file, s)) return refused;
     const ChipRow& row = currentchip(s);
     if (!isoriginal(row)) fillerased(s);
@@ -190,13 +192,16 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
     } else if (const int refused = takeconfig(o, s, row)) {
         return refused;
     }
-    if (const int refused = checkboard(s)) return refused;
+    const bool lockout = mode == modeprogram && lockoutquestion(s).has_value();
+    if (lockout)
+        if (const int refused = confirmlockout(s, f)) return refused;
+    if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
-    if (needsidcheck(row) && !chiporrefuse(s, row)) return exitfailed;
-    if (mode == modeprogram) warnvppfirst(s, row, f);
-    if (o.onlyChanged) return burnchanged(s, f);
+    if (!chiporrefuse(s, "nothing was written")) return exitfailed;
+    if (o.onlyChanged) return burnchanged(s, f, lockout);
     if (!program2(s, f, mode)) return exitfailed;
     f.summary("SUCCESS!");
+    if (lockout) f.result(lockoutnote(s));
     return exitok;
 }
 
@@ -204,9 +209,11 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
 // is found before the chip is read, and no file is written.
 int readout(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = checktarget(o.file)) return refused;
-    if (const int refused = checkboard(s)) return refused;
+    if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
-        if (const int refused = chooseautomatically(s)) return refused;
+        if (const int refused = chooseautomatically(o, s, f)) return refused;
+    // --device auto has just read the ID and taken its chip.
+    if (!o.overrides.autodevice && !chiporrefuse(s, "no file was written")) return exitfailed;
     if (const int refused = checkprotection(s)) return refused;
     s.dumpfile = o.file;
     const ChipReader read = chipreader(s, f);
@@ -219,9 +226,10 @@ int readout(const Options& o, State& s, ConsoleFrontend& f) {
 // Without the board every word reads alike (all ones or all zeros), which
 // would pass for a blank or a protected chip: the board must answer first.
 int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
-    if (const int refused = checkboard(s)) return refused;
+    if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
-        if (const int refused = chooseautomatically(s)) return refused;
+        if (const int refused = chooseautomatically(o, s, f)) return refused;
+    if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was checked")) return exitfailed;
     const BlankResult r = blankcheck(s, &f);
     if (r.blank) {
         f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
@@ -240,10 +248,22 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
 }
 
 // The board answers: the device ID says which chip is in the socket. No
-// board: the refusal names the port, as every other command's does.
-int detect(State& s, ConsoleFrontend& f) {
+// board: the refusal names the port, as every other command's does. Without
+// the board check (--no-check) only a chip's device ID shows that the board
+// is there.
+int detect(const Options& o, State& s, ConsoleFrontend& f) {
     f.statusAdd(std::string(programname) + ": looking for the board '" + escaped(s.wiring.name) +
                 "' at port " + hexfixed(static_cast<uint16_t>(s.portaddr), 3) + ": " + describepins(s.wiring));
+    if (o.overrides.nocheck) {
+        const int16_t id = readdeviceid(s);
+        f.result(std::string(programname) + ": --no-check: the board was not checked; " + idline(id));
+        if (chipbyid(static_cast<uint16_t>(id)) || otherchipname(id)) return exitok;
+        std::cerr << programname << ": no chip named itself by its device ID, so nothing shows "
+                                    "that the board at port "
+                  << hexfixed(static_cast<uint16_t>(s.portaddr), 3)
+                  << " is there; a chip without a device ID (16C84, 16F84, 16F83) cannot show it\n";
+        return exitfailed;
+    }
     if (const int refused = checkboard(s)) return refused;
     f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
     f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
@@ -252,12 +272,12 @@ int detect(State& s, ConsoleFrontend& f) {
 
 // `quibb9x devices`: one line per row of the chip table.
 int listdevices(std::ostream& out) {
-    out << "chip        program words  data bytes  configuration  device ID  tried\n";
+    out << "chip        program words  data bytes  configuration   device ID  tried\n";
     for (const ChipRow& row : chiprows()) {
         std::string config = hexfixed(row.config(0).address);
         if (row.words(Kind::config) > 1) config += ", " + hexfixed(row.config(1).address);
         char line[160];
-        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s  %-9s  %s\n",
                       chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data), config.c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
                       row.tried == Tried::realboard ? "real board" : "simulated board");
@@ -363,14 +383,15 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
 
 int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
     const std::string& c = o.command;
+    nochecktold = false;
     if (c == "burn") return burnorverify(o, s, editor, f, modeprogram);
     if (c == "verify") return burnorverify(o, s, editor, f, modeverify);
     if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
     if (c == "erase") {
-        if (const int refused = checkboard(s)) return refused;
+        if (const int refused = boardready(o, s, f)) return refused;
         if (o.overrides.autodevice)
-            if (const int refused = chooseautomatically(s)) return refused;
-        if (needsidcheck(currentchip(s)) && !chiporrefuse(s, currentchip(s))) return exitfailed;
+            if (const int refused = chooseautomatically(o, s, f)) return refused;
+        if (!chiporrefuse(s, "nothing was written")) return exitfailed;
         if (erasechip(s, f)) {
             f.summary("DONE.");
             return exitok;
@@ -379,7 +400,7 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend
         return exitfailed;
     }
     if (c == "blank-check") return checkblank(o, s, f);
-    if (c == "detect") return detect(s, f);
+    if (c == "detect") return detect(o, s, f);
     return usage("unknown command '" + c + "'");
 }
 

@@ -177,8 +177,9 @@ Answer ConsoleFrontend::message(const std::string& text, const std::string& titl
             out_ << shown << '\n' << std::flush;
         return Answer::Ok;
     }
+    // A question is never quiet: what --yes agreed to stays on record.
     if (assumeYes_) {
-        if (!quiet_) out_ << shown << " yes (--yes)\n" << std::flush;
+        out_ << shown << " yes (--yes)\n" << std::flush;
         return Answer::Yes;
     }
     if (!terminal_) {

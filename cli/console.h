@@ -3,8 +3,9 @@
 // output as they are added, errors (every message box but "SUCCESS!") on
 // standard error, the Yes/No question answered by --yes or by the person at
 // the terminal, and the progress bar as one line on a terminal (nothing when
-// standard error is not one). Quiet, only the errors and the one line that
-// sums the command up are shown.
+// standard error is not one). Quiet, only the errors, the questions (with
+// the answer --yes gave) and the one line that sums the command up are
+// shown.
 #pragma once
 #include <functional>
 #include <iosfwd>

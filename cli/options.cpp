@@ -65,10 +65,15 @@ struct Definitions {
                            "data_in, and vdd or pgm where the board has them) into the file as a Value Change Dump, in "
                            "nanoseconds, for GTKWave, PulseView or sigrok-cli.",
                            "file"};
+    QCommandLineOption nocheck{"no-check",
+                               "Go on without the board check (its read-back test), on a "
+                               "board it cannot confirm such as the Asix Piccolo; a chip "
+                               "with a device ID is still checked by its ID."};
     QCommandLineOption simulate{"simulate",
                                 "Use the simulated board (libzavbit2sim.so); without a port "
                                 "from --port or the settings file, the one it answers at."};
-    QCommandLineOption yes{"yes", "Answer yes to the erase question."};
+    QCommandLineOption yes{"yes", "Answer yes to the questions: the erase, and a burn of a "
+                                  "configuration the board cannot enter again."};
     QCommandLineOption onlyChanged{"only-changed",
                                    "With burn: program only the words the chip does not "
                                    "already hold, read each back, and say how many were "
@@ -108,6 +113,7 @@ struct Definitions {
         parser.addOption(config2);
         parser.addOption(board);
         parser.addOption(vcd);
+        parser.addOption(nocheck);
         parser.addOption(simulate);
         parser.addOption(yes);
         parser.addOption(onlyChanged);
@@ -201,6 +207,8 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
     o.help = parser.isSet(help) || parser.isSet("help-all");
     o.version = parser.isSet(version);
     o.simulate = parser.isSet(d.simulate);
+    o.overrides.simulate = o.simulate;
+    o.overrides.nocheck = parser.isSet(d.nocheck);
     o.yes = parser.isSet(d.yes);
     o.onlyChanged = parser.isSet(d.onlyChanged);
     o.quiet = parser.isSet(d.quiet);
@@ -288,10 +296,6 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
             return false;
         }
     }
-    if (o.overrides.board && o.command.empty()) {
-        error = "--board goes with a command; the window uses the original board";
-        return false;
-    }
     if (o.onlyChanged && o.command != "burn") {
         error = "--only-changed goes with burn only";
         return false;
@@ -330,9 +334,13 @@ std::string helptext() {
         "not touched) when: the port is 0 (exit 2); burn or verify get no configuration\n"
         "word from the file, --config or the settings file (exit 2); the HEX file is\n"
         "not a regular file, is over 16 MiB, has a line the reader would skip, a record\n"
-        "cut short or a wrong checksum, or no data record (exit 1); a dump's target\n"
-        "cannot be written (exit 1); no board answers at the port (exit 1). A chip\n"
-        "found code-protected is not read out (exit 1, no file).\n"
+        "cut short or a wrong checksum, a word beyond the chip, a data byte at an odd\n"
+        "address, no data record or no end record (exit 1); a dump's target cannot be\n"
+        "written (exit 1); no board answers at the port (exit 1; --no-check goes on\n"
+        "without the check); a chip after the original four does not report the chosen\n"
+        "chip's device ID (exit 1). A chip found code-protected is not read out (exit\n"
+        "1, no file). A burn of the internal oscillator with MCLR off, which a board\n"
+        "that keeps VDD on cannot enter again, asks first (--yes; exit 2 unasked).\n"
         "\nChips: 'quibb9x devices' lists them; --device auto reads the device ID.\n"
         "The 16F627/628, 627A/628A/648A (PGM = RB4, pin 10) and 818/819/87/88 (PGM =\n"
         "RB3, pin 9) come with low-voltage programming on: hold PGM low while burning.\n"

@@ -155,6 +155,7 @@ void dataup(State& s) { change(s, {{LINE_DATAOUT, true}}); }
 void datawritable(State& s) { change(s, {{LINE_DATAOUT, false}, {LINE_DATADIR, true}}); }
 void datareadable(State& s) { change(s, {{LINE_DATAOUT, true}, {LINE_DATADIR, false}}); }
 void vppon(State& s) { change(s, {{LINE_VPP, true}}); }
+void vddon(State& s) { change(s, {{LINE_VDD, true}}); }
 void vppoff(State& s) { change(s, {{LINE_VPP, false}}); }
 
 void allpinslow(State& s) {

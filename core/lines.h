@@ -17,6 +17,9 @@ void datareadable(State& s);  // the PC releases the data line
 void vppon(State& s);         // programming voltage on, data register 0x00
 void vppoff(State& s);        // programming voltage off, data register 0x01
 void allpinslow(State& s);    // idle: Vpp off, clock and data low, control 0x0F
+// VDD on, on a board that switches it (the others keep it on): the board
+// test measures the supply. Nothing is written on a board without VDD.
+void vddon(State& s);
 void vppreset(State& s);      // enter programming mode, address counter 0
 
 // Data line as read back through status bit 7 (inverted on the PC): 1 or 0.

@@ -22,4 +22,10 @@ struct Overrides {
     std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
     // --board: a built-in board's name or a board file.
     std::optional<std::string> board;
+    // --simulate: the simulated board; without a port from --port or the
+    // settings file, the port it answers at is taken.
+    bool simulate = false;
+    // --no-check: no board check before an operation (on a board it cannot
+    // confirm); the device ID of a chip that has one is still read.
+    bool nocheck = false;
 };

@@ -33,7 +33,9 @@ void startup(State& s) {
     selectchip(s, startrow());
     s.picmodel = 0;
     allpinslow(s);
-    s.ctrlshadow = 15;
+    // The copy now holds what allpinslow has just written: 15 on the
+    // original board. Another board's idle byte stays as written, so that
+    // the next line change (the board check's) keeps its Vpp off.
 }
 
 // The window's device options are rows of the chip table.

@@ -67,8 +67,10 @@ const std::vector<BuiltinBoard>& boards() {
     {{"el-cheapo", "mykes-el-cheapo"}, "vpp = 16\nclock = 1\ndataout = 17\ndatain = 13\n"},
     {{"el-cheapo-classic"}, "vpp = 16\nclock = !1\ndataout = !17\ndatain = !13\n"},
     {{"monty-robot"}, "vpp = !5\nvdd = 4\nclock = 2\ndataout = 3\ndatain = 10\n"},
+    // Pin 2 sets a data buffer's direction; what pin 10 reads while the
+    // buffer drives the line is not documented.
     {{"asix-piccolo", "piccolo", "piccolo-grande", "asix-piccolo-grande"},
-     "vpp = !6\nvdd = !7\nclock = !5\ndataout = !3\ndatadir = !2\ndatain = !10\n"},
+     "vpp = !6\nvdd = !7\nclock = !5\ndataout = !3\ndatadir = !2\ndatain = !10\n", false},
     {{"ett-low-vpp"}, "vpp = 3\nvdd = 5\nclock = 2\ndataout = 1\ndatain = 10\n"},
     {{"pip84-v1", "pip84"}, "vpp = !6\nvdd = !2 !9\nclock = 5\ndataout = 4\ndatain = !12\n"},
     {{"pip84-v2"}, "vpp = !6\nvdd = !2 !9\nclock = 5\ndataout = 4\ndatain = !10\n"},
@@ -192,6 +194,7 @@ std::optional<Wiring> builtinboard(const std::string& name) {
                 std::string why;
                 if (!parseboard(b.pins, b.names[0], w, why)) return std::nullopt;
                 w.name = b.names[0];
+                w.checkdocumented = b.checkdocumented;
                 return w;
             }
     return std::nullopt;
@@ -224,8 +227,11 @@ bool parseboard(const std::string& text, const std::string& origin, Wiring& out,
         if (eq == std::string::npos)
             return fail("'" + shown(line) + "' is not 'key = pins'");
         const std::string key = trim(line.substr(0, eq));
+        // Keys, like board names, ignore case: "VPP = 5" is vpp.
+        std::string lowered = key;
+        for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         int l = 0;
-        while (l < LINES && key != linenames[l]) ++l;
+        while (l < LINES && lowered != linenames[l]) ++l;
         if (l == LINES)
             return fail("unknown key '" + shown(key) +
                         "'; the keys are vpp, vdd, clock, dataout, datadir, datain and pgm");

@@ -46,6 +46,12 @@ struct Wiring {
     // Derived from the pins by wireup().
     RegisterBits data[LINES], control[LINES], status[LINES];
     uint8_t statusbit = 7;  // data in: the status bit its pin sits on
+    // The board check (detecthardware) looks for the original board's
+    // read-back: low while the PC drives the data line, high once it lets
+    // go; without a direction line, the line itself. False for a board whose
+    // documents do not say what its read-back gives while the PC drives (the
+    // Asix Piccolo's data buffer): a check that fails there proves nothing.
+    bool checkdocumented = true;
 
     bool has(Line l) const { return !pins[l].empty(); }
 };
@@ -64,6 +70,7 @@ bool boardswitchesvdd(const Wiring& w);
 struct BuiltinBoard {
     std::vector<std::string> names;
     std::string pins;
+    bool checkdocumented = true;  // as Wiring's
 };
 const std::vector<BuiltinBoard>& builtinboards();
 // By any of its names, ignoring case and the characters " -_.".

@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "core/binding.h"
 #include "devices/chiptable.h"
@@ -95,13 +97,42 @@ FILE* openforreading(const std::string& filename) {
 
 enum class Outcome { more, done, failed };
 
+// The words a load stored, by region in the order the summary names them
+// (program, configuration, ID, data), so the summary can say how many the
+// file gave: its counts run to the highest word.
+struct Given {
+    std::set<int64_t> words[4];
+};
+
+int regionof(int64_t w) {
+    switch (regionat(static_cast<int32_t>(std::min<int64_t>(w, regionbase(Region::data))))) {
+    case Region::data: return 3;
+    case Region::config: return 1;
+    case Region::id: return 2;
+    case Region::program: break;
+    }
+    return 0;
+}
+
+// Data byte k lies at byte 0x4200 + 2k with its high byte after it: a data
+// record at an odd byte address or with an odd byte count would put a byte
+// where it does not belong or drop one. The word address to name (that of
+// the first byte, or of the last one without its pair), or -1.
+int64_t straydata(const std::string& line, int64_t upper, int64_t w) {
+    if (w < regionbase(Region::data)) return -1;
+    if ((upper + readfield(line, 4, 4)) % 2 != 0) return w;
+    if (const int32_t n = readfield(line, 2, 2); n % 2 != 0) return w + n / 2;
+    return -1;
+}
+
 // Acts on one valid record: ends the load (type 01), takes an upper address
 // (types 02 and 04), ignores a start address (03 and 05), or stores the data
 // of every other type where recordwords puts it.
-Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& upper) {
+Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& upper, Given& given) {
     if (readfield(line, 8, 2) == 1) return Outcome::done;
     int64_t w = 0;
     int32_t words = 0;
+    const int64_t before = upper;
     if (!recordwords(line, upper, w, words)) return Outcome::more;
 
     int16_t data[16];
@@ -111,12 +142,32 @@ Outcome takerecord(State& s, Frontend& f, const std::string& line, int64_t& uppe
         data[i] = static_cast<int16_t>(binding::zavSL(high, 8) | low);
     }
 
+    // The last word's address, or the first one's for a record of none.
     if (w > lastchipword + 1) {
-        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(w + words - 1)), "");
+        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(w + std::max(words, 1) - 1)), "");
+        return Outcome::failed;
+    }
+    if (const int64_t stray = straydata(line, before, w); stray >= 0) {
+        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(stray)), "");
         return Outcome::failed;
     }
     if (stuffrecord(s, f, static_cast<int32_t>(w), data, words) == 0) return Outcome::failed;
+    for (int32_t i = 0; i < words; ++i) given.words[regionof(w)].insert(w + i);
     return Outcome::more;
+}
+
+// After the counts, for each region a file left gaps in: how many words it
+// gave and the highest (which the count runs to).
+void givenlines(Frontend& f, const Given& given, const int16_t (&counters)[4]) {
+    const char* const names[4] = {"program memory", "configuration", "ID memory", "data memory"};
+    for (int r = 0; r < 4; ++r) {
+        const auto& words = given.words[r];
+        if (words.empty() || static_cast<int64_t>(words.size()) >= counters[r]) continue;
+        char text[120];
+        std::snprintf(text, sizeof text, "quibb9x: %s: %zu word(s) given, the highest at 0x%04llX",
+                      names[r], words.size(), static_cast<long long>(*words.rbegin()));
+        f.statusAdd(text);
+    }
 }
 
 }  // namespace
@@ -154,6 +205,8 @@ bool loadhexfile(State& s, Frontend& f, const std::string& filename) {
     f.fileListClear();
     FILE* fp = openforreading(filename);
     bool ok = false;
+    bool ended = false;  // by the end record, not the end of the file
+    Given given;
     if (fp) {
         cleararrays(s);
         // Each load starts from the start-up image, so no word of an earlier
@@ -179,7 +232,8 @@ bool loadhexfile(State& s, Frontend& f, const std::string& filename) {
                 outcome = Outcome::failed;
                 break;
             }
-            outcome = takerecord(s, f, line, upper);
+            outcome = takerecord(s, f, line, upper, given);
+            if (outcome == Outcome::done) ended = true;
         }
         // A read error part-way (an unreadable disk, say) fails the load like
         // a file that cannot be opened: nothing half-read is offered for Burn.
@@ -193,6 +247,10 @@ bool loadhexfile(State& s, Frontend& f, const std::string& filename) {
         f.statusAdd(counted("Configuration loaded:  ", s.configused));
         f.statusAdd(counted("ID memory loaded:      ", s.idused));
         f.statusAdd(counted("Data memory loaded:    ", s.dataused));
+        givenlines(f, given, {s.progused, s.configused, s.idused, s.dataused});
+        if (!ended)
+            f.statusAdd("quibb9x: the file ends without its end record (:00000001FF): cut short? "
+                        "Only what it holds was loaded.");
         std::fclose(fp);
         return true;
     }

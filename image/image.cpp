@@ -69,7 +69,8 @@ int16_t stuffarray(State& s, Frontend& f, int32_t address, int16_t* array2,
     // more would land on word 0 again through the chip's wrapping counter.
     const int32_t last = address - base + count - 1;
     if (last > size - 1) {
-        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(address + count - 1)), "");
+        // The record's last word, or its first for a record of none.
+        f.message("Invalid address: 0x" + hexupper(static_cast<uint32_t>(address + std::max(count, 1) - 1)), "");
         return 0;
     }
     for (int32_t i = 0; i < count; ++i) array2[address - base + i] = data[i];

@@ -6,10 +6,22 @@
 #include "core/detect.h"
 #include "core/lines.h"
 #include "portcheck.h"
+#include "readiness.h"
+#include "portinfo.h"
 
 int16_t checkhardware(State& s, Frontend& f) {
     const int16_t found = detecthardware(s);
-    if (found != 1) noteunreachableport(s, f);  // a board that answers was reached
+    if (found != 1) {
+        // The box does not say where it looked.
+        f.statusAdd("quibb9x: no board answers at port " +
+                    portinfo::hex(static_cast<uint16_t>(s.portaddr)) + " (board '" + s.wiring.name +
+                    "': " + describepins(s.wiring) + ")");
+        if (!s.wiring.checkdocumented)
+            f.statusAdd("quibb9x: " + undocumentedcheck(s.wiring) +
+                        ": if the board is connected and powered, start quibb9x with --no-check "
+                        "to go on without the check");
+        noteunreachableport(s, f);  // a board that answers was reached
+    }
     if (found == 1)
         f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!");
     else
@@ -27,6 +39,14 @@ void show(Frontend& f, std::initializer_list<const char*> lines) {
 
 void next(Frontend& f) { f.message("Continue...", "OK?"); }
 
+// The idle lines with the supply on: the tests are measured on a powered
+// board, as the original always is. A board that switches VDD gets it back
+// after each allpinslow; elsewhere nothing is written.
+void idlepowered(State& s) {
+    allpinslow(s);
+    vddon(s);
+}
+
 }  // namespace
 
 void troubleshoot(State& s, Frontend& f) {
@@ -34,7 +54,7 @@ void troubleshoot(State& s, Frontend& f) {
     f.message("Ensure programmer is powered and no PIC in socket", "TROUBLESHOOT");
 
     // A: everything idle.
-    allpinslow(s);
+    idlepowered(s);
     show(f, {"TEST A:", "(conect (-) tester lead to pin 5)",
              "Socket pin 4       < 0.8 V",
              "Socket pin 12      < 0.8 V",
@@ -59,7 +79,7 @@ void troubleshoot(State& s, Frontend& f) {
     vppoff(s);
     clockdown(s);
     datareadable(s);
-    allpinslow(s);
+    idlepowered(s);
     datawritable(s);
     dataup(s);
     f.statusClear();
@@ -69,7 +89,7 @@ void troubleshoot(State& s, Frontend& f) {
     next(f);
 
     // D: the same, with the line released to the board.
-    allpinslow(s);
+    idlepowered(s);
     datareadable(s);
     dataup(s);
     f.statusClear();

@@ -6,6 +6,7 @@
 #include "core/protocol.h"
 #include "core/stop.h"
 #include "devices/select.h"
+#include "operations/configburn.h"
 #include "operations/erase.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
@@ -44,6 +45,8 @@ bool writememory(State& s, Frontend& f, const Visit& v) {
     const Memory& m = *v.memory;
     const uint8_t increment = currentchip(s).increment;
     const int latches = m.write.latches;
+    // Each memory's line says what is done to it, so none stands empty.
+    if (v.line) modeline(f, modeprogram);
     f.progressValue(0);
     f.progressMax(v.count + 1);
     int16_t i = 0;
@@ -83,9 +86,8 @@ bool burnerasefirst(State& s, Frontend& f) {
     regionline(f, "Erasing...");
     erasewhole(s, currentchip(s));
 
-    modeline(f, modeprogram);
     bool ok = burnandverify(s, f, bodyplan(s));
-    if (ok) ok = burnandverify(s, f, configplan(s));
+    if (ok) ok = burnconfigwords(s, f);
     if (ok) successlines(f, modeprogram);
     allpinslow(s);
     noteunreachableport(s, f);

@@ -292,6 +292,9 @@ bool save_ini(const State& s, const std::string& loadtext) {
     ok = profilewrite(path, "OPTIONS", "LPT", numprint(s.portaddr)) && ok;
     ok = profilewrite(path, "DIRECTORIES", "LOAD", loadtext) && ok;
     ok = profilewrite(path, "OPTIONS", "CWORD", numprint(s.configmem[0])) && ok;
+    // CONFIG2, once given, on a chip that has one; other files stay as they were.
+    if (currentchip(s).words(Kind::config) >= 2 && s.configused >= 2)
+        ok = profilewrite(path, "OPTIONS", "CWORD2", numprint(s.configmem[1])) && ok;
     // A file for the original board stays as it always was.
     if (!isoriginal(s.wiring))
         ok = profilewrite(path, "OPTIONS", "BOARD", s.wiring.name) && ok;
@@ -312,6 +315,7 @@ IniValues readsettings(const State& s) {
     v.pic = readIniValue(path, "OPTIONS", "PIC");
     v.lpt = readIniValue(path, "OPTIONS", "LPT");
     v.cword = readIniValue(path, "OPTIONS", "CWORD");
+    v.cword2 = readIniValue(path, "OPTIONS", "CWORD2");
     v.load = readIniValue(path, "DIRECTORIES", "LOAD");
     // A board file's path may be long; the other values keep their cut.
     v.board = cutAtNull(profileread(path, "OPTIONS", "BOARD", "", 4096));

@@ -60,6 +60,7 @@ int64_t readnumber(const std::string& text);
 std::optional<int16_t> readhex16(const std::string& text);
 
 // Writes PIC, LPT, LOAD, CWORD in that order; `loadtext` is the file name box.
+// Then CWORD2 (OPTIONS), CONFIG2, when the chip has one and it was given.
 // Then BOARD (OPTIONS), the board's name or file, when the board is not the
 // original one, or when the file already names another board.
 // False when a value could not be stored (nothing is shown to the user).
@@ -73,6 +74,7 @@ bool savechip(const State& s, const std::string& chip);
 // The four values as read (each empty when absent), and CHIP.
 struct IniValues {
     std::string pic, lpt, cword, load, board;
+    std::string cword2;  // CONFIG2 of the 16F87/88
     std::string chip;
 };
 IniValues readsettings(const State& s);

@@ -36,7 +36,8 @@ expect_word() {
 
 blink=$fixtures/f84_blink_inhx32.hex
 summary=("Program memory loaded: 20 word(s)" "Configuration loaded:  1 word(s)"
-         "ID memory loaded:      4 word(s)" "Data memory loaded:    5 word(s)")
+         "ID memory loaded:      4 word(s)" "Data memory loaded:    5 word(s)"
+         "quibb9x: program memory: 17 word(s) given, the highest at 0x0013")
 
 case="help"
 run --help

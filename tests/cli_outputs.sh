@@ -185,6 +185,23 @@ grep -q "beyond" err.txt && fail "a 16F84's word refused: $(cat err.txt)"
 check ":02400800FF3F78\n$end"
 expect_status 1
 expect_err "quibb9x: edge.hex line 1: word 0x2004 is beyond the chosen chip, which has 4 ID locations (0x2000 to 0x2003); give the chip's own --device or mend the file, nothing was sent to the chip"
+# A file cut short at a line boundary lacks its end record: never burnt.
+check ":020000000528D1\n"
+expect_status 1
+expect_err "quibb9x: edge.hex ends without its end record (:00000001FF) after line 1: cut short? Make the file again; nothing was sent to the chip"
+# A data byte at an odd address, or without its high byte, would be lost.
+check ":020000000528D1\n:02423100AABB26\n$end"
+expect_status 1
+refused "line 2: a data record at the odd byte address 0x4231 (data byte k lies at 0x4200 + 2k, followed by its high byte 00)"
+check ":03423000AA00BB26\n:020000000528D1\n$end"
+refused "line 1: a data record of 3 bytes leaves its last byte without the high byte 00 that follows each data byte"
+# A record without a whole word, past the chip, is refused as the reader
+# refuses it, naming its own address.
+check ":020000000528D1\n:00080200F6\n$end"
+expect_status 1
+expect_err "quibb9x: edge.hex line 2: word 0x0401 is beyond the chosen chip, which has 1024 program words (0x0000 to 0x03FF); give the chip's own --device or mend the file, nothing was sent to the chip"
+check ":020000000528D1\n:020000040001F9\n:0100000611E8\n$end"
+expect_err "quibb9x: edge.hex line 3: word 0x8000 is beyond the chosen chip, which has 64 data bytes (0x2100 to 0x213F); give the chip's own --device or mend the file, nothing was sent to the chip"
 # Data after the end record is never burnt.
 sim erase --yes >/dev/null 2>&1
 check ":020000000528D1\n$end:020002000528CF\n"

@@ -23,7 +23,8 @@ expect 0 "SUCCESS!" ""
 sim --quiet read-bin chip.bin
 expect 0 "Ok. Save successfull!" ""
 sim -q erase --yes
-expect 0 "DONE." ""
+expect 0 "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)
+DONE." ""
 sim -q verify "$blink"
 expect 1 "" "ERROR!: Failed at 0x0: Expecting 0x2805, found 0x3FFF."
 "$prog" --port 0x378 -q detect >out.txt 2>err.txt </dev/null
@@ -57,4 +58,9 @@ touch mine.hex
 [ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)" = \
   "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88|epic+ epic|mine.hex" ] ||
     fail "$(completions --device 16F8)|$(completions --board ep)"
+# A value of --config2 is no command; --board takes a file of one's own too.
+touch my.board
+[ "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)" = \
+  "burn|./my.board|--config --config2|--no-check" ] ||
+    fail "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)"
 exit $((failures > 0))

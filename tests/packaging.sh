@@ -65,7 +65,11 @@ sort >"$tmp/expected" <<EOF
 EOF
 diff -u "$tmp/expected" "$tmp/files" >&2 || fail "the package's files differ from the list above"
 dpkg-deb -c "$deb" | awk '{print $2}' | grep -qvx root/root && fail "files not owned by root"
-dpkg-deb -I "$deb" postinst >/dev/null 2>&1 && fail "a postinst script (ldconfig for private libraries?)"
+# The port libraries are private (no ldconfig run wanted, no trigger
+# needed): the package has no maintainer script at all.
+for script in preinst postinst prerm postrm triggers; do
+    dpkg-deb -I "$deb" "$script" >/dev/null 2>&1 && fail "a $script script (ldconfig for private libraries?)"
+done
 
 dpkg-deb -x "$deb" "$tmp/root"
 man=$tmp/root/usr/share/man/man1/quibb9x.1.gz

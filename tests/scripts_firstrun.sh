@@ -23,7 +23,7 @@ STUB
 chmod +x "$tmp/bin/"*
 cd "$tmp" && PATH=$tmp/bin:$PATH "$clone/run" --version || exit 1
 printf '%s\n' "cmake -S $clone -B $clone/build -DCMAKE_BUILD_TYPE=RelWithDebInfo" \
-    "cmake --build $clone/build -j $(nproc) --target quibb9x" "quibb9x --simulate --port lpt2 --version" |
+    "cmake --build $clone/build -j $(nproc) --target quibb9x" "quibb9x --simulate --version" |
     diff -u - "$tmp/calls" >&2 || { echo "FAIL: ./run asks for more than the program" >&2; exit 1; }
 
 made=$(cd "$build_dir" && make -n quibb9x 2>/dev/null | grep -oE "[a-z]+/CMakeFiles/[a-z_0-9]+" | sort -u)

@@ -5,6 +5,7 @@
 // --board, boards and BOARD key.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <set>
@@ -21,9 +22,11 @@
 #include "image/image.h"
 #include "operations/erase.h"
 #include "operations/program.h"
+#include "operations/readiness.h"
 #include "settings/settings.h"
 #include "support/chipfacts.h"
 #include "support/recorder.h"
+#include "support/runcli.h"
 #include "support/scratchdir.h"
 #include "support/simboard.h"
 
@@ -69,6 +72,7 @@ TEST(BoardFile, EveryMistakeIsRefusedWithItsLine) {
     EXPECT_EQ(refusal("vpp = 26\n"), "my.board line 1: pin 26 is not on the connector (pins 1 to 25)");
     EXPECT_EQ(refusal("vpp = 0\n"), "my.board line 1: pin 0 is not on the connector (pins 1 to 25)");
     EXPECT_EQ(refusal("vpp = !20\n"), "my.board line 1: pin 20 is a ground pin");
+    EXPECT_EQ(refusal("vpp = 5\nclock = 18\n"), "my.board line 2: pin 18 is a ground pin");
     EXPECT_EQ(refusal("vpp = 5x\n"),
               "my.board line 1: '5x' is not a pin: write a pin number, with ! in front when the line is on "
               "while the pin is low");
@@ -85,6 +89,24 @@ TEST(BoardFile, EveryMistakeIsRefusedWithItsLine) {
     EXPECT_EQ(refusal("vpp = 5\x01\n"),
               "my.board line 1: '5\\x01' is not a pin: write a pin number, with ! in front when the line is on "
               "while the pin is low");
+}
+
+// Keys ignore case as board names do; a FIFO (or any file that is not a
+// regular one) is refused at once instead of waiting for a writer.
+TEST(BoardFile, KeysIgnoreCaseAndOnlyARegularFileIsRead) {
+    Wiring w;
+    std::string why;
+    ASSERT_TRUE(parseboard("VPP = !16 !2\nClock = 1\nDataOut = 14\nDATADIR = !17\ndatain = 11\n", "my.board",
+                           w, why)) << why;
+    EXPECT_TRUE(isoriginal(w));
+    EXPECT_EQ(refusal("vpp = 5\nVpp = 6\n"), "my.board line 2: Vpp is given twice (also on line 1)");
+    ScratchDir dir{"boards"};
+    const std::string fifo = (dir.path() / "board.fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(chooseboard(fifo, w, why));
+    EXPECT_EQ(why, "the board file " + fifo + " is not a regular file of at most 64 KiB");
+    EXPECT_FALSE(chooseboard(dir.path().string(), w, why));
+    EXPECT_EQ(why, "the board file " + dir.path().string() + " is not a regular file of at most 64 KiB");
 }
 
 TEST(BoardFile, TheOriginalWrittenOutDrivesTheDefaultsBytes) {
@@ -297,45 +319,136 @@ TEST_F(SimBoardReset, CommandLineBoardOptionListAndSettingsKey) {
     EXPECT_EQ(readsettings(s).board, "original");
 }
 
-// A 16F628A on its internal oscillator with MCLR tied inside starts its
-// program as soon as it has VDD: only Vpp before VDD enters, and only a board
-// that switches VDD can do that.
-TEST_F(SimBoardReset, AVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
+// The 16F627/628 and 627A/628A/648A on their internal oscillator with MCLR
+// tied inside start their program as soon as they have VDD: only Vpp before
+// VDD enters, and only a board that switches VDD can do that. Every such row
+// is tried on every board, with the entry its own row asks for.
+TEST_F(SimBoardReset, EveryVppFirstChipEntersOnEveryBoardThatSwitchesVdd) {
     constexpr int internalNoMclr = 0x3FDD;
+    const struct {
+        const char* name;
+        int32_t kind;
+    } chips[] = {{"16F627", ZAVSIM_16F627},   {"16F628", ZAVSIM_16F628}, {"16F627A", ZAVSIM_16F627A},
+                 {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A}};
+    for (const BuiltinBoard& b : builtinboards())
+        for (const auto& chip : chips) {
+            SCOPED_TRACE(b.names[0] + " " + chip.name);
+            const ChipRow& row = *findchip(chip.name);
+            const int word = internalNoMclr & row.config(0).mask;
+            State s;
+            onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
+            sim::board().setChip(chip.kind);
+            sim::board().write(2, 0, word);
+            const bool switches = boardswitchesvdd(s.wiring);
+            s.vppfirst = false;
+            vppreset(s);
+            EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+            allpinslow(s);
+            selectchip(s, row);
+            vppreset(s);
+            EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
+            allpinslow(s);
+            if (!switches) continue;
+            EXPECT_EQ(readconfigspace(s, 0x2007), word);
+            // Such a board burns, verifies and erases the chip in that order.
+            fillerased(s);
+            for (int i = 0; i < 8; ++i) s.progmem[i] = static_cast<int16_t>(0x2A55 ^ (i * 0x111));
+            s.datamem[0] = 0xA5;
+            s.configmem[0] = static_cast<int16_t>(word);
+            s.progused = 8;
+            s.dataused = s.configused = 1;
+            Recorder f;
+            ASSERT_TRUE(program2(s, f, modeprogram));
+            EXPECT_EQ(sim::board().read(0, 7), 0x2A55 ^ 0x777);
+            EXPECT_EQ(sim::board().read(3, 0), 0xA5);
+            EXPECT_EQ(sim::board().read(2, 0), word);
+            EXPECT_TRUE(program2(s, f, modeverify));
+            f.answers.push_back(Answer::Yes);
+            EXPECT_TRUE(erasechip(s, f));
+            EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
+            EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
+        }
+}
+
+// The board check before every operation, on every built-in board, as the
+// simulated board's own table decodes each port write: no write raises Vpp
+// or VDD (the PC's power-on bytes may hold a pin at a board's "on" until the
+// register is first written), the check finds the board, and both are off
+// afterwards.
+TEST_F(SimBoardReset, TheBoardCheckLeavesVppAndVddOffOnEveryBoard) {
     for (const BuiltinBoard& b : builtinboards()) {
         SCOPED_TRACE(b.names[0]);
+        boardsim::BoardWiring simw;
+        ASSERT_TRUE(boardsim::knownBoard(b.names[0], simw));
         State s;
         onboard(s, *builtinboard(b.names[0]), b.names[0].c_str());
-        sim::board().setChip(ZAVSIM_16F628A);
-        sim::board().write(2, 0, internalNoMclr);
-        const bool switches = boardswitchesvdd(s.wiring);
-        s.vppfirst = false;
-        vppreset(s);
-        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
-        s.vppfirst = true;
-        vppreset(s);
-        EXPECT_EQ(sim::board().inProgrammingMode(), switches ? 1 : 0);
-        if (switches) {
-            EXPECT_EQ(readconfigspace(s, 0x2007), sim::board().read(2, 0));
+        EXPECT_FALSE(noboard(s).has_value());
+        uint8_t data = 0x00, control = 0x0C;
+        auto o = boardsim::decodeOutputs(simw, data, control);
+        int writes = 0;
+        for (const auto& a : sim::writes()) {
+            if (a.port != 0x278 && a.port != 0x27A) continue;  // start-up's, at port 0
+            (a.port == 0x278 ? data : control) = static_cast<uint8_t>(a.value);
+            const auto before = o;
+            o = boardsim::decodeOutputs(simw, data, control);
+            ASSERT_FALSE(o.vpp && !before.vpp) << "write " << writes;
+            ASSERT_FALSE(!simw.vdd.empty() && o.vdd && !before.vdd) << "write " << writes;
+            ++writes;
         }
-        allpinslow(s);
-        if (!switches) continue;
-        // Such a board burns, verifies and erases the chip in that order.
-        selectchip(s, *findchip("16F628A"));
-        fillerased(s);
-        for (int i = 0; i < 8; ++i) s.progmem[i] = static_cast<int16_t>(0x2A55 ^ (i * 0x111));
-        s.datamem[0] = 0xA5;
-        s.configmem[0] = internalNoMclr;
-        s.progused = 8;
-        s.dataused = s.configused = 1;
-        Recorder f;
-        ASSERT_TRUE(program2(s, f, modeprogram));
-        EXPECT_EQ(sim::board().read(0, 7), 0x2A55 ^ 0x777);
-        EXPECT_EQ(sim::board().read(3, 0), 0xA5);
-        EXPECT_TRUE(program2(s, f, modeverify));
-        f.answers.push_back(Answer::Yes);
-        EXPECT_TRUE(erasechip(s, f));
-        EXPECT_EQ(sim::board().read(0, 7), 0x3FFF);
-        EXPECT_EQ(sim::board().timingFaults() + sim::board().phaseFaults(), 0);
+        EXPECT_GE(writes, 2);
+        EXPECT_FALSE(o.vpp);
+        EXPECT_FALSE(!simw.vdd.empty() && o.vdd);
+        EXPECT_EQ(sim::board().inProgrammingMode(), 0);
+        for (const auto& e : sim::chipEvents()) EXPECT_NE(e.kind, 4) << e.value;
     }
+}
+
+// The Asix Piccolo's read-back behind its data buffer is not documented: a
+// check that fails there says so and points to --no-check, which goes on
+// without it; then only a chip's device ID shows that the board is there.
+TEST_F(SimBoardReset, ABoardTheCheckCannotConfirmGoesOnWithNoCheck) {
+    ScratchDir dir{"boards", true};
+    setenv("QUIBB9X_SIM_BOARD", "asix-piccolo", 1);
+    sim::useSimulatedBoard();
+    const auto run = [](std::vector<std::string> args) {
+        args.insert(args.begin(), {"quibb9x", "--port", "0x278", "--board", "piccolo"});
+        cli::Options o;
+        std::string error;
+        EXPECT_TRUE(cli::parseoptions(args, o, error)) << error;
+        return runcaptured(o);
+    };
+    sim::board().setChip(ZAVSIM_16F628A);
+    sim::board().setBoard(0);
+    CliRun r = run({"detect"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quibb9x: no board answers at port 0x278 as the board check expects: the check "
+                     "looks for the original board's read-back (low while the PC drives the data line, "
+                     "high once it lets go), and what the 'asix-piccolo' reads back is not documented; "
+                     "if the board is connected and powered, give --no-check to go on without the "
+                     "check\n");
+    r = run({"--no-check", "detect"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no chip named itself by its device ID, so nothing shows that the board at "
+                         "port 0x278 is there"), std::string::npos) << r.err;
+    sim::board().setBoard(1);
+    r = run({"--no-check", "detect"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("quibb9x: --no-check: the board was not checked; word 0x2006 reads 0x1061: "
+                         "PIC16F628A, revision 1\n"), std::string::npos) << r.out;
+    // A burn checks nothing but the chip's ID, and says so once.
+    r = run({"--no-check", "--device", "auto", "burn", std::string(FIXTURE_DIR) + "/f628a_blink_inhx32.hex"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("quibb9x: --no-check: the board at port 0x278 was not checked\n"
+                         "quibb9x: --device auto: word 0x2006 reads 0x1061: PIC16F628A, revision 1; "
+                         "working on it as a PIC16F628A\n"), std::string::npos) << r.out;
+    EXPECT_NE(sim::board().read(0, 0), 0x3FFF);
+    // The original board's refusal keeps its own remedy.
+    unsetenv("QUIBB9X_SIM_BOARD");
+    sim::useSimulatedBoard();
+    sim::board().setBoard(0);
+    cli::Options o;
+    std::string error;
+    ASSERT_TRUE(cli::parseoptions({"quibb9x", "--port", "0x278", "detect"}, o, error));
+    EXPECT_EQ(runcaptured(o).err, "quibb9x: no board answers at port 0x278; check the port address "
+                                  "('quibb9x ports'), the cable and the board's power\n");
 }

@@ -124,7 +124,21 @@ struct Families : ::testing::TestWithParam<Family> {
 TEST_P(Families, BurnVerifyReadOutEraseAndBlankCheckEndToEnd) {
     const std::string file = fixture(chip.blink);
     const std::string dir = scratch.path().string();
-    EXPECT_EQ(quibb9x({"--device", chip.name, "burn", file}).status, 0);
+    const Outcome burnt = quibb9x({"--device", chip.name, "burn", file});
+    EXPECT_EQ(burnt.status, 0);
+    // Each region's line is followed by what is done to it, never by the
+    // next region's (an empty label in a file or a pipe).
+    std::istringstream out(burnt.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    int regions = 0;
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].size() > 2 && lines[i].substr(lines[i].size() - 2) == ": ") {
+            ++regions;
+            EXPECT_TRUE(lines[i + 1] == "Programming..." || lines[i + 1] == "Verifying...")
+                << lines[i] << " then " << lines[i + 1];
+        }
+    EXPECT_EQ(regions, row.words(Kind::data) ? 7 : 5);
     expectchipholds(file);
     EXPECT_EQ(chipword(0x0100), 0x3FFF);  // a word the file leaves out stays erased
     EXPECT_EQ(quibb9x({"--device", chip.name, "verify", file}).status, 0);
@@ -195,6 +209,121 @@ TEST_P(Families, AnotherChipIsRefusedBeforeAnyWordIsWritten) {
     EXPECT_EQ(r.status, 1);
 }
 
+// A HEX record of bytes at a byte address, with its checksum.
+std::string record(int address, const std::vector<int>& bytes) {
+    char text[80];
+    int sum = static_cast<int>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+    std::string line = text;
+    for (int b : bytes) {
+        std::snprintf(text, sizeof text, "%02X", b);
+        line += text;
+        sum += b;
+    }
+    std::snprintf(text, sizeof text, "%02X\n", (256 - sum % 256) % 256);
+    return line + text;
+}
+
+}  // namespace
+
+// One word that fails to program (it keeps its erased value whatever is
+// written) fails the burn, in program memory, the ID locations and the data
+// memory, on every family; no SUCCESS, and on the chips burnt erase-first
+// the configuration word, written last, stays erased.
+TEST(StuckWord, AWordThatFailsToProgramFailsTheBurnOnEveryFamily) {
+    ScratchDir scratch{"stuck", true};
+    struct Chip {
+        const char* name;
+        int32_t kind;
+    };
+    const Chip chips[] = {{"16F84", ZAVSIM_16F84},   {"16F628", ZAVSIM_16F628}, {"16F628A", ZAVSIM_16F628A},
+                          {"16F819", ZAVSIM_16F819}, {"16F88", ZAVSIM_16F88},   {"16F716", ZAVSIM_16F716}};
+    struct Stuck {
+        int region, index, erased;
+        const char* failure;
+    };
+    const Stuck stucks[] = {{0, 5, 0x3FFF, "ERROR!: Failed at 0x5: Expecting 0x105, found 0x3FFF.\n"},
+                            {1, 2, 0x3FFF, "ERROR!: Failed at 0x2002: Expecting 0x7, found 0x3FFF.\n"},
+                            {3, 3, 0xFF, "ERROR!: Failed at 0x2103: Expecting 0x13, found 0xFF.\n"}};
+    std::string hex;
+    for (int a = 0; a < 8; ++a) hex += record(2 * a, {a, 1});  // 0x0100 + a
+    for (int k = 0; k < 4; ++k) hex += record(0x4000 + 2 * k, {5 + k, 0});
+    const std::string body = hex;
+    for (const Chip& chip : chips) {
+        const ChipRow& row = *findchip(chip.name);
+        std::string file = body;
+        if (row.words(Kind::data))
+            for (int k = 0; k < 4; ++k) file += record(0x4200 + 2 * k, {0x10 + k, 0});
+        const int config = row.config(0).erased;
+        file += record(0x400E, {config & 0xFF, config >> 8}) + ":00000001FF\n";
+        std::ofstream("stuck.hex") << file;
+        for (const Stuck& stuck : stucks) {
+            if (stuck.region == 3 && row.words(Kind::data) == 0) continue;
+            SCOPED_TRACE(std::string(chip.name) + " region " + std::to_string(stuck.region));
+            sim::useSimulatedBoard();
+            sim::board().setChip(chip.kind);
+            sim::board().setStuck(stuck.region, stuck.index, stuck.erased);
+            const Outcome r = quibb9x({"--device", chip.name, "burn", "stuck.hex"});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, stuck.failure);
+            EXPECT_EQ(r.out.find("SUCCESS"), std::string::npos) << r.out;
+            EXPECT_EQ(sim::board().read(stuck.region, stuck.index), stuck.erased);
+            if (!isoriginal(row)) {
+                EXPECT_EQ(sim::board().read(2, 0), row.config(0).erased);
+            }
+            EXPECT_EQ(faults(), 0);
+        }
+    }
+}
+
+// Data memory past the original chips' 64 bytes: burnt, verified and read
+// back at 0x4200 + 2k on every newer chip, up to its last byte.
+TEST(DataMemory, BytesBeyondTheFirst64AreBurntVerifiedAndReadBack) {
+    ScratchDir scratch{"data", true};
+    const struct {
+        const char* name;
+        int32_t kind;
+    } chips[] = {{"16F627", ZAVSIM_16F627},   {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A},
+                 {"16F819", ZAVSIM_16F819},   {"16F88", ZAVSIM_16F88}};
+    for (const auto& chip : chips) {
+        SCOPED_TRACE(chip.name);
+        const ChipRow& row = *findchip(chip.name);
+        const int last = row.words(Kind::data) - 1;
+        const std::vector<int> bytes = {0, 63, 64, 65, last - 1, last};
+        std::string file = record(0, {0x05, 0x28});
+        for (int k : bytes) file += record(0x4200 + 2 * k, {(0x40 + k) & 0xFF, 0});
+        const int config = row.config(0).erased;
+        file += record(0x400E, {config & 0xFF, config >> 8}) + ":00000001FF\n";
+        std::ofstream("data.hex") << file;
+        sim::useSimulatedBoard();
+        sim::board().setChip(chip.kind);
+        Outcome r = quibb9x({"--device", chip.name, "burn", "data.hex"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (int k : bytes) EXPECT_EQ(sim::board().read(3, k), (0x40 + k) & 0xFF) << k;
+        EXPECT_EQ(sim::board().read(3, 66), 0xFF);
+        EXPECT_EQ(quibb9x({"--device", chip.name, "verify", "data.hex"}).status, 0);
+        ASSERT_EQ(quibb9x({"--device", chip.name, "read-hex", "back.hex"}).status, 0);
+        const auto back = hexwords("back.hex");
+        for (int k : bytes) EXPECT_EQ(back.at(0x2100 + k), (0x40 + k) & 0xFF) << k;
+        EXPECT_EQ(back.count(0x2100 + last + 1), 0u);
+        ASSERT_EQ(quibb9x({"--device", chip.name, "read-bin", "back.bin"}).status, 0);
+        std::ifstream bin("back.bin", std::ios::binary);
+        const std::string image((std::istreambuf_iterator<char>(bin)), {});
+        ASSERT_EQ(image.size(), 0x4200u + 2 * row.words(Kind::data));
+        for (int k : bytes) EXPECT_EQ(static_cast<uint8_t>(image[0x4200 + 2 * k]), (0x40 + k) & 0xFF) << k;
+        sim::board().write(3, last, 0x00);
+        r = quibb9x({"--device", chip.name, "verify", "data.hex"});
+        EXPECT_EQ(r.status, 1);
+        char failure[80];
+        std::snprintf(failure, sizeof failure, "ERROR!: Failed at 0x%X: Expecting 0x%X, found 0x0.\n",
+                      0x2100 + last, (0x40 + last) & 0xFF);
+        EXPECT_EQ(r.err, failure);
+        EXPECT_EQ(faults(), 0);
+    }
+}
+
+namespace {
+
 INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
                          [](const auto& info) { return std::string("PIC") + info.param.name; });
 
@@ -207,7 +336,11 @@ TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
         sim::board().setChip(c.kind);
         const Outcome r = quibb9x({"--device", "auto", "detect"});
         EXPECT_NE(r.out.find(chiplabel(row) + ", revision 1"), std::string::npos) << r.out;
-        EXPECT_EQ(quibb9x({"--device", "auto", "blank-check"}).status, 0) << row.name;
+        const Outcome blank = quibb9x({"--device", "auto", "blank-check"});
+        EXPECT_EQ(blank.status, 0) << row.name;
+        EXPECT_NE(blank.out.find("quibb9x: --device auto: word 0x2006 reads "), std::string::npos);
+        EXPECT_NE(blank.out.find(", revision 1; working on it as a " + chiplabel(row) + "\n"),
+                  std::string::npos) << blank.out;
     }
     sim::board().setChip(ZAVSIM_16F83);
     Outcome r = quibb9x({"--device", "auto", "blank-check"});
@@ -240,9 +373,11 @@ TEST(ConfigOptions, UnimplementedBitsAndConfig2AreCheckedAgainstTheChip) {
 TEST(DevicesList, EveryRowIsListedWithHowItWasTried) {
     const Outcome r = quibb9x({"devices"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("PIC16F84A            1024          64  0x2007         0x0560     real board\n"),
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
+              "chip        program words  data bytes  configuration   device ID  tried\n");
+    EXPECT_NE(r.out.find("PIC16F84A            1024          64  0x2007          0x0560     real board\n"),
               std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("PIC16F88             4096         256  0x2007, 0x2008 0x0760     simulated board\n"),
+    EXPECT_NE(r.out.find("PIC16F88             4096         256  0x2007, 0x2008  0x0760     simulated board\n"),
               std::string::npos) << r.out;
 }
 

@@ -97,10 +97,14 @@ TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
     EXPECT_TRUE(parsed({"detect", "--quiet"}).quiet);
 
     // No command: the window, with the same options, and Qt's own for it.
-    o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse"});
+    o = parsed({"--device=16F83", "--quit-after-start", "-platform", "offscreen", "-reverse",
+                "--board", "el-cheapo", "--simulate", "--no-check"});
     EXPECT_TRUE(o.command.empty());
     EXPECT_EQ(o.overrides.device, 3);
     EXPECT_TRUE(o.quitAfterStart);
+    EXPECT_EQ(o.overrides.board, "el-cheapo");  // the window applies it
+    EXPECT_TRUE(o.overrides.simulate);
+    EXPECT_TRUE(o.overrides.nocheck);
 
     EXPECT_TRUE(parsed({"-h"}).help);
     EXPECT_TRUE(parsed({"--help-all"}).help);
@@ -236,7 +240,7 @@ TEST(CliConsole, EraseAndBlankCheckStepsShowFromZeroAndReachTheirTotal) {
     EXPECT_EQ(qerr.str(), "");
 }
 
-TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
+TEST(CliConsole, QuietKeepsOnlyErrorsQuestionsAndTheSummary) {
     std::ostringstream out, err;
     ConsoleFrontend q(out, err, true, true, nullptr, true);
     q.statusAdd("Programming...");
@@ -249,7 +253,7 @@ TEST(CliConsole, QuietKeepsOnlyErrorsAndTheSummary) {
     q.message("Invalid address: 0x200", "", Buttons::Ok);
     q.summary("SUCCESS!");
     q.finish();
-    EXPECT_EQ(out.str(), "SUCCESS!\n");
+    EXPECT_EQ(out.str(), "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)\nSUCCESS!\n");
     EXPECT_EQ(err.str(), "Invalid address: 0x200\n");
 }
 

@@ -15,13 +15,28 @@
 #include <thread>
 #include <vector>
 
+#include <cerrno>
+#include <sys/syscall.h>
+
 #include "core/startup.h"
 #include "image/dumps.h"
+#include "settings/settings.h"
 #include "image/hexreader.h"
 #include "operations/program.h"
 #include "support/scratchdir.h"
 #include "support/recorder.h"
 #include "support/simboard.h"
+
+// The program's fsync, linked into this test, fails while asked to (a disk
+// that reports its write error only when the data is made durable).
+static bool fsyncfails = false;
+extern "C" int fsync(int fd) {
+    if (fsyncfails) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -276,6 +291,33 @@ TEST_F(Dumps, AFailedWriteKeepsTheEarlierFile) {
     signal(SIGXFSZ, oldhandler);
     // Nor is a temporary file left.
     EXPECT_EQ(dirlisting(), std::vector<std::string>({"out.bin", "out.hex"}));
+}
+
+// An fsync that fails as a file is finished: the dump reports a file error,
+// and neither it nor the settings file replaces the earlier file or leaves
+// its temporary file behind.
+TEST_F(Dumps, AFailingFsyncKeepsTheEarlierFile) {
+    writefile(dir + "/out.bin", "OLD BIN");
+    writefile(dir + "/out.hex", "OLD HEX");
+    const std::string settings = "[OPTIONS]\nPIC= 3\n";
+    writefile(dir + "/quibb9x.ini", settings);
+    fsyncfails = true;
+    EXPECT_EQ(dumpbin(), "OLD BIN");
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].text, "File error");
+    EXPECT_NE(r.status.back(), "Ok. Save successfull!");
+    EXPECT_EQ(dumphex(), "OLD HEX");
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].text, "File error!");
+    s.startdir = dir;
+    EXPECT_FALSE(save_ini(s, "x.hex"));
+    fsyncfails = false;
+    EXPECT_EQ(readfile(dir + "/quibb9x.ini"), settings);
+    EXPECT_EQ(dirlisting(), std::vector<std::string>({"out.bin", "out.hex", "quibb9x.ini"}));
+    EXPECT_NE(dumpbin(), "OLD BIN");
+    EXPECT_TRUE(ok);
 }
 
 // An operation unwound part-way (the command line's Ctrl-C does so) takes

@@ -81,9 +81,16 @@ protected:
     Recorder r;
 };
 
+// Both load, and a line of our own after the counts says the end record is
+// missing.
 TEST_F(HexReader, EmptyFileAndFileWithoutEndRecordLoad) {
+    const std::string cutshort =
+        "quibb9x: the file ends without its end record (:00000001FF): cut short? Only what it "
+        "holds was loaded.";
     EXPECT_TRUE(load(""));
-    EXPECT_EQ(r.status, emptysummary);
+    std::vector<std::string> expected = emptysummary;
+    expected.push_back(cutshort);
+    EXPECT_EQ(r.status, expected);
     EXPECT_TRUE(r.files.empty());
     EXPECT_TRUE(r.boxes.empty());
 
@@ -92,6 +99,42 @@ TEST_F(HexReader, EmptyFileAndFileWithoutEndRecordLoad) {
     EXPECT_EQ(s.progmem[0], 1);
     EXPECT_EQ(s.progmem[1], 2);
     EXPECT_EQ(r.status[0], "Program memory loaded: 2 word(s)");
+    EXPECT_EQ(r.status.back(), cutshort);
+    EXPECT_TRUE(load(record(0, 0, {1, 0, 2, 0}) + "\n:00000001FF\n"));
+    EXPECT_EQ(r.status.size(), 4u);
+}
+
+// The counts run to the highest word of each region; where the file left
+// gaps, a line of our own says how many words it gave and the highest.
+TEST_F(HexReader, GapsAreNamedBesideTheCounts) {
+    EXPECT_TRUE(load(record(0, 0, {5, 0x28}) + "\n" + record(0, 0x7FC, {1, 0, 2, 0}) + "\n" +
+                     record(0, 0x4200, {0x11, 0}) + "\n" + record(0, 0x4208, {0x22, 0}) + "\n" +
+                     record(0, 0x400E, {0xF1, 0x3F}) + "\n:00000001FF\n"));
+    EXPECT_EQ(r.status, (std::vector<std::string>{"Program memory loaded: 1024 word(s)",
+                                                  "Configuration loaded:  1 word(s)",
+                                                  "ID memory loaded:      0 word(s)",
+                                                  "Data memory loaded:    5 word(s)",
+                                                  "quibb9x: program memory: 3 word(s) given, the highest at 0x03FF",
+                                                  "quibb9x: data memory: 2 word(s) given, the highest at 0x2104"}));
+}
+
+// Data byte k lies at 0x4200 + 2k with its high byte after it: a record at
+// an odd address or with an odd byte count would drop a byte, and is
+// refused as one that does not fit.
+TEST_F(HexReader, AStrayDataByteIsRefused) {
+    EXPECT_FALSE(load(record(0, 0x4231, {0xAA, 0xBB}) + "\n:00000001FF\n"));
+    EXPECT_EQ(texts(), std::vector<std::string>({"|Invalid address: 0x2118", "ERROR!|Unable to load file."}));
+    expectfailed();
+    EXPECT_FALSE(load(record(0, 0x4230, {0xAA, 0x00, 0xBB}) + "\n:00000001FF\n"));
+    EXPECT_EQ(r.boxes[0].text, "Invalid address: 0x2119");
+    // A record without a whole word beyond the chip names its own address.
+    EXPECT_FALSE(load(record(0, 0x0802, {}) + "\n" + record(0x06, 0x8000, {0x11}) + "\n"));
+    EXPECT_EQ(r.boxes[0].text, "Invalid address: 0x401");
+    EXPECT_FALSE(load(record(0, 0x8000, {0x11}) + "\n"));
+    EXPECT_EQ(r.boxes[0].text, "Invalid address: 0x4000");
+    // In program memory an odd address still goes to the even neighbour.
+    EXPECT_TRUE(load(record(0, 0x0003, {0x34, 0x12}) + "\n:00000001FF\n"));
+    EXPECT_EQ(s.progmem[2], 0x1234);
 }
 
 TEST_F(HexReader, EndRecordStopsReadingWhateverFollows) {
@@ -332,7 +375,8 @@ TEST_F(HexReader, GpasmFormatsLoadToTheSameImage) {
         EXPECT_EQ(r.status, std::vector<std::string>({"Program memory loaded: 20 word(s)",
                                                       "Configuration loaded:  1 word(s)",
                                                       "ID memory loaded:      4 word(s)",
-                                                      "Data memory loaded:    5 word(s)"}));
+                                                      "Data memory loaded:    5 word(s)",
+                                                      "quibb9x: program memory: 17 word(s) given, the highest at 0x0013"}));
         EXPECT_EQ(t.progmem[0], 0x2805);  // goto start
         EXPECT_EQ(t.configmem[0], 0x3FF1);
         EXPECT_EQ(std::vector<int>(t.idmem.begin(), t.idmem.begin() + 4), std::vector<int>({1, 2, 3, 4}));

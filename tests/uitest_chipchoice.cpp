@@ -35,6 +35,7 @@ struct Chips : ::testing::Test {
     ScratchDir scratch{"chips", true};
     fs::path dir = scratch.path();
     std::vector<Box> boxes;
+    std::deque<Answer> answers;  // for Yes/No boxes; Yes when none is left
     std::deque<std::optional<std::string>> files;
     std::unique_ptr<MainWindow> w;
 
@@ -47,7 +48,11 @@ struct Chips : ::testing::Test {
         auto win = std::make_unique<MainWindow>();
         win->askBox = [this](const std::string& t, const std::string& title, Buttons b) {
             boxes.push_back({t, title, b});
-            return b == Buttons::Ok ? Answer::Ok : Answer::Yes;
+            if (b == Buttons::Ok) return Answer::Ok;
+            if (answers.empty()) return Answer::Yes;
+            const Answer a = answers.front();
+            answers.pop_front();
+            return a;
         };
         win->askFile = [this](const FileRequest&) {
             auto f = files.empty() ? std::nullopt : files.front();
@@ -312,6 +317,22 @@ TEST_F(Chips, TheWindowAndTheCommandLineChooseTheSameChip) {
     }
 }
 
+// CONFIG2 of a 16F87/88 is kept by "Save Settings" beside CWORD and comes
+// back with the chip; a chip without CONFIG2 leaves the file as it was.
+TEST_F(Chips, Config2IsKeptInTheSettingsFile) {
+    choose("PIC 16F88");
+    w->editor.setfield(w->state, 1, 0x3FFF, 0x0002);
+    get<QPushButton>("Command1")->click();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 0\nLPT= 632\nCWORD= 0\nCWORD2= 2\nCHIP=16F88\n\n[DIRECTORIES]\nLOAD=\n");
+    w = open();
+    EXPECT_EQ(std::string(w->state.chip->name), "16F88");
+    EXPECT_EQ(w->state.configmem[1], 0x0002);
+    EXPECT_EQ(w->state.configused, 2);
+    get<QRadioButton>("Option2")->click();
+    get<QPushButton>("Command1")->click();
+    EXPECT_EQ(inifile(), "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 0\nCWORD2= 2\n\n[DIRECTORIES]\nLOAD=\n");
+}
+
 TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {
     std::ofstream(dir / "quibb9x.ini") << "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 0\nBOARD=tait-classic\n";
     w = open();
@@ -326,6 +347,82 @@ TEST_F(Chips, AnotherBoardIsNamedAfterTheWelcomeAndKeptBySave) {
     o.board = "original";  // the original board: the welcome lines alone
     w = std::make_unique<MainWindow>(o);
     EXPECT_EQ(status().size(), 2u);
+}
+
+// The internal oscillator with MCLR off on the original board: Burn asks
+// first and, told Yes, burns and reads the word back, with a note; the chip
+// then answers no more, and a dump is refused with the likely causes. A
+// board that switches VDD raises Vpp first and asks nothing.
+TEST_F(Chips, ALockOutConfigurationIsAskedForAndTheChipAfterItIsNotDumped) {
+    sim::board().setChip(ZAVSIM_16F628A);
+    choose("PIC 16F628A");
+    load(FIXTURE_DIR "/f628a_blink_inhx32.hex");
+    w->editor.setword(w->state, 0x2150);
+    boxes.clear();
+    answers = {Answer::No};
+    press("bProgramar");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "LOCKED OUT?");
+    EXPECT_EQ(boxes[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(boxes[0].text.rfind("quibb9x: the configuration word 0x2150 selects the internal "
+                                  "oscillator with MCLR off. Once it is burnt, the PIC16F628A runs",
+                                  0),
+              0u)
+        << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("A board that switches VDD can still reprogram it"), std::string::npos);
+    EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
+    EXPECT_EQ(sim::board().read(2, 0), 0x21FF);
+
+    boxes.clear();
+    press("bProgramar");  // Yes
+    ASSERT_EQ(boxes.size(), 1u) << boxes.back().text;
+    EXPECT_EQ(sim::board().read(2, 0), 0x2150);
+    auto lines = status();
+    // The note in lines the status list shows whole, after the burn's own.
+    const std::vector<std::string> note = {
+        "quibb9x: note: the configuration word 0x2150", "     was burnt and read back; the chip now",
+        "     runs its program as soon as it has power,", "     and this board cannot enter programming",
+        "     mode on it again (a board that switches", "     VDD can)"};
+    ASSERT_GE(lines.size(), note.size() + 5);
+    EXPECT_EQ(lines[lines.size() - note.size() - 5], "SUCCESS!");
+    EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<long>(note.size()), lines.end()), note);
+
+    boxes.clear();
+    files.push_back((dir / "after.hex").string());
+    press("bhex");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "WRONG CHIP!");
+    EXPECT_NE(boxes[0].text.find("word 0x2006 reads 0x3FFF: no device ID (a PIC16F84, PIC16C84 or "
+                                 "PIC16F83, or an empty socket); the chip did not answer in programming "
+                                 "mode"),
+              std::string::npos)
+        << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("this board cannot raise Vpp before VDD. No file was written."),
+              std::string::npos) << boxes[0].text;
+    EXPECT_FALSE(fs::exists(dir / "after.hex"));
+
+    setenv("QUIBB9X_SIM_BOARD", "tait-classic", 1);
+    sim::useSimulatedBoard();
+    sim::board().setChip(ZAVSIM_16F628A);
+    Overrides tait;
+    tait.board = "tait-classic";
+    w = std::make_unique<MainWindow>(tait);
+    w->askBox = [this](const std::string& t, const std::string& title, Buttons b) {
+        boxes.push_back({t, title, b});
+        return b == Buttons::Ok ? Answer::Ok : Answer::No;
+    };
+    w->askFile = [this](const FileRequest&) { return std::optional<std::string>(FIXTURE_DIR "/f628a_blink_inhx32.hex"); };
+    w->findChild<QRadioButton*>("Option5")->click();
+    choose("PIC 16F628A");
+    get<QPushButton>("bCargar")->click();
+    w->editor.setword(w->state, 0x2150);
+    boxes.clear();
+    press("bProgramar");
+    unsetenv("QUIBB9X_SIM_BOARD");
+    EXPECT_TRUE(boxes.empty()) << boxes[0].title;
+    EXPECT_EQ(sim::board().read(2, 0), 0x2150);
+    lines = status();
+    EXPECT_EQ(lines.back(), "     values of Vcc.");
 }
 
 }  // namespace

@@ -18,7 +18,9 @@
 #include "devices/chiptable.h"
 #include "devices/select.h"
 #include "operations/deviceid.h"
+#include "operations/readiness.h"
 #include "settings/configfields.h"
+#include "settings/settings.h"
 #include "ui/bitbox.h"
 #include "ui/fieldsdialog.h"
 #include "ui/mainwindow.h"
@@ -193,8 +195,10 @@ bool MainWindow::rightchip(const std::string& nothing) {
     }
     const ChipRow& chosen = currentchip(state);
     if ((id & chosen.deviceidmask) == chosen.deviceid) return true;
+    // A chip that reads the released data line did not answer at all.
+    const std::string causes = id == 0x3FFF ? "; " + likelycauses(state, chosen) : "";
     message("quibb9x: " + chiplabel(chosen) + " is chosen, but the chip in the socket is another: " +
-                found + ". " + nothing + " Put a " + chiplabel(chosen) +
+                found + causes + ". " + nothing + " Put a " + chiplabel(chosen) +
                 " in the socket, or choose the chip it is under \"Select PicMicro:\".",
             "WRONG CHIP!");
     return false;
@@ -217,18 +221,22 @@ void MainWindow::showchip(const ChipRow& row) {
     if (row.model == 3) choose(Option3, &MainWindow::Option3_Click);
 }
 
-void MainWindow::applyboard(const std::optional<std::string>& given) {
-    const std::string name = given ? *given : boardsetting;
-    if (name.empty()) return;
+std::string MainWindow::takeboard(const std::optional<std::string>& given) {
+    std::string name;
+    if (given) {
+        name = *given;
+    } else {
+        State probe;
+        GetDirs(probe);
+        name = readsettings(probe).board;
+    }
+    if (name.empty()) return "";
     Wiring wiring;
     std::string why;
-    if (!chooseboard(name, wiring, why)) {
-        statusAdd("quibb9x: " + std::string(given ? "--board" : "the settings file's BOARD") +
-                  ": " + why + "; the original board is used. Correct it and start again.");
-        return;
-    }
+    if (!chooseboard(name, wiring, why))
+        return "quibb9x: " + std::string(given ? "--board" : "the settings file's BOARD") + ": " +
+               why + "; the original board is used. Correct it and start again.";
     state.wiring = wiring;
-    if (isoriginal(state.wiring)) return;
-    allpinslow(state);  // this board's idle levels
-    statusAdd("quibb9x: board '" + state.wiring.name + "': " + describepins(state.wiring));
+    if (isoriginal(state.wiring)) return "";
+    return "quibb9x: board '" + state.wiring.name + "': " + describepins(state.wiring);
 }

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -215,9 +216,12 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
 
     buildwidgets();
     connecthandlers();
+    const std::string boardline = takeboard(overrides.board);
     Form_Load(overrides);
     applyoverrides(overrides);
-    applyboard(overrides.board);
+    nocheck = overrides.nocheck;
+    if (overrides.simulate && !overrides.port && state.portaddr == 0) takesimulatedport();
+    if (!boardline.empty()) statusAdd(boardline);
 
     // SIGTERM (a logout, a kill), SIGHUP (the terminal went away), SIGQUIT,
     // SIGPIPE (a closed output) or Ctrl-C in the terminal that started the
@@ -698,8 +702,8 @@ void MainWindow::dump(const FileRequest& request,
     dumped = false;
     runoperation(
         [this, writer, name = *name] {
-            if (autochip && !(boardanswers("No file was written.") &&
-                              rightchip("No file was written.")))
+            if (checksid() && !(boardanswers("No file was written.") &&
+                                rightchip("No file was written.")))
                 return;
             if (!chipreadable()) return;
             dumped = true;
@@ -731,6 +735,27 @@ std::string hex4(int16_t word) {
 
 const char* const oscillators[4] = {"LP", "XT", "HS", "RC"};
 
+// The characters the status list shows without scrolling.
+constexpr size_t statuswidth = 46;
+
+// A note of ours in lines that fit the status list, the later ones indented
+// as the production-grade note's are.
+std::vector<std::string> wrapped(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    std::string line, word;
+    std::istringstream words(text);
+    while (words >> word) {
+        const std::string indent = lines.empty() ? "" : "     ";
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            lines.push_back(indent + line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty()) lines.push_back((lines.empty() ? "" : "     ") + line);
+    return lines;
+}
+
 }  // namespace
 
 // The start-up word 0x0000 would close the chip: the question names the
@@ -759,15 +784,27 @@ bool MainWindow::confirmword() {
 }
 
 bool MainWindow::boardanswers(const std::string& nothing) {
+    if (nocheck) return true;
     const auto absent = noboard(state);
     if (!absent) return true;
     noteunreachableport(state, *this);
     std::string text = "quibb9x: " + absent->what;
-    if (!absent->unreachable)
+    if (!absent->undocumented.empty())
+        text += " as the board check expects: " + absent->undocumented +
+                ". If the board is connected and powered, start quibb9x with --no-check to go "
+                "on without the check.";
+    else if (!absent->unreachable)
         text += "; check the port chosen under \"Select the LPT:\", the cable and the board's "
                 "power.";
     message(text + " " + nothing, "NO BOARD!");
     return false;
+}
+
+// On the worker thread, once the chip is known: a configuration this board
+// cannot enter again is burnt only when the person says so.
+bool MainWindow::lockoutconfirmed() {
+    const auto question = lockoutquestion(state);
+    return !question || message(*question, "LOCKED OUT?", Buttons::YesNo) == Answer::Yes;
 }
 
 bool MainWindow::chipreadable() {
@@ -787,9 +824,13 @@ void MainWindow::bProgramar_Click() {
     const ChipRow* before = state.chip;
     runoperation(
         [this] {
-            if (boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
-                (!autochip || imagefits()))
-                program2(state, *this, modeprogram);
+            if (!(boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
+                  (!autochip || imagefits())))
+                return;
+            const bool lockout = lockoutquestion(state).has_value();
+            if (lockout && !lockoutconfirmed()) return;
+            if (program2(state, *this, modeprogram) && lockout)
+                for (const std::string& line : wrapped(lockoutnote(state), statuswidth)) statusAdd(line);
         },
         [this, before] { chipchanged(before); });
 }
@@ -927,9 +968,11 @@ void MainWindow::load_ini(const Overrides& o) {
     if (auto word = readint16(v.cword)) state.configmem[0] = *word;
     if (!v.cword.empty()) wordfrom = WordFrom::settings;  // as the command line counts it
     updateC();
+    // CONFIG2, for the chip the settings chose when it has one.
+    if (auto word2 = readint16(v.cword2); word2 && !v.cword2.empty())
+        editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*word2));
 
     setfilename(text_filename, v.load);
-    boardsetting = v.board;
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
@@ -937,6 +980,21 @@ void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
     // anyway so the override's values stand.
     if (o->isChecked()) (this->*handler)();
     else o->setChecked(true);
+}
+
+// The command line takes the same port: the simulated board answers only at
+// its own.
+void MainWindow::takesimulatedport() {
+    const auto base = binding::simulatedbase();
+    if (!base) return;
+    if (*base == static_cast<uint16_t>(LPT1)) {
+        choose(Option4, &MainWindow::Option4_Click);
+    } else if (*base == static_cast<uint16_t>(LPT2)) {
+        choose(Option5, &MainWindow::Option5_Click);
+    } else {
+        choose(Option6, &MainWindow::Option6_Click);
+        text_port->setText(qs(hexupper(*base)));
+    }
 }
 
 void MainWindow::applyoverrides(const Overrides& o) {

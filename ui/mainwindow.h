@@ -124,6 +124,8 @@ public:
     // then the rest of the run's overrides.
     void load_ini(const Overrides& o = {});
     void applyoverrides(const Overrides& o);
+    // --simulate without a port: the simulated board's own.
+    void takesimulatedport();
 
     AboutWindow* aboutWindow() const { return about; }
 
@@ -163,6 +165,10 @@ private:
     // why in a box when the operation cannot go on. `nothing` ends the box
     // ("Nothing was burnt.").
     bool boardanswers(const std::string& nothing);
+    bool nocheck = false;  // --no-check: Burn, Verify, Erase and the dumps skip it
+    // Burn asks before a configuration word that this board cannot enter
+    // again (the internal oscillator with MCLR off): false for No.
+    bool lockoutconfirmed();
     // The chip in the socket is the chosen one (by its device ID), or under
     // "Auto" becomes the chosen one; else a box, and false.
     bool rightchip(const std::string& nothing);
@@ -189,10 +195,11 @@ private:
     std::string chipsetting() const;
     // Shows a chosen chip: its device option, or "Other:" with it.
     void showchip(const ChipRow& row);
-    // The board of --board, else of the settings file's BOARD; one status
-    // line names a board that is not the original one.
-    void applyboard(const std::optional<std::string>& given);
-    std::string boardsetting;
+    // The board of --board, else of the settings file's BOARD, taken before
+    // start-up's first port access so that the port goes straight to that
+    // board's idle levels. The status line to show after the welcome: one
+    // naming a board that is not the original one, or the mistake.
+    std::string takeboard(const std::optional<std::string>& given);
 
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6, *Frame7, *Frame8, *Frame9;
     QPushButton *bCargar, *Command2, *bhex, *bbin, *bProgramar, *bverificar, *bBorrar, *bbuscar,

@@ -54,6 +54,7 @@ Board& board() {
         bind(loaded.setBase, "zavsimSetBase");
         bind(loaded.read, "zavsimRead");
         bind(loaded.write, "zavsimWrite");
+        bind(loaded.setStuck, "zavsimSetStuck");
         bind(loaded.isProtected, "zavsimProtected");
         bind(loaded.setProtected, "zavsimSetProtected");
         bind(loaded.inProgrammingMode, "zavsimInProgrammingMode");

@@ -34,6 +34,7 @@ struct Board {
     void (*setBase)(int32_t);
     int32_t (*read)(int32_t, int32_t);
     void (*write)(int32_t, int32_t, int32_t);
+    void (*setStuck)(int32_t, int32_t, int32_t);
     int32_t (*isProtected)();
     void (*setProtected)(int32_t);
     int32_t (*inProgrammingMode)();
