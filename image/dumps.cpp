@@ -229,6 +229,16 @@ std::string formato(int numero) {
 }
 
 bool save_bin(State& s, Frontend& f) {
+    ReadOut ignored;
+    return save_bin(s, f, ignored);
+}
+
+bool save_hex(State& s, Frontend& f) {
+    ReadOut ignored;
+    return save_hex(s, f, ignored);
+}
+
+bool save_bin(State& s, Frontend& f, ReadOut& readout) {
     s.configused = 1;
     s.dumppos = 1;
     announce(s, f, false);
@@ -247,10 +257,12 @@ bool save_bin(State& s, Frontend& f) {
         !out.commit(why))
         return fileerror(f, "File error");
     f.statusAdd("Ok. Save successfull!");
+    readout.chip = image;
+    readout.file.assign(image.begin(), image.end());
     return true;
 }
 
-bool save_hex(State& s, Frontend& f) {
+bool save_hex(State& s, Frontend& f, ReadOut& readout) {
     s.configused = 1;
     s.progused = 1024;
     s.dataused = 64;
@@ -277,5 +289,7 @@ bool save_hex(State& s, Frontend& f) {
     const std::string records =
         isoriginal(row) ? hexrecords(s, file1, sink) : wholehexrecords(row, file1);
     if (!writedump(s.dumpfile, records)) return fileerror(f, "File error!");
+    readout.chip = std::move(file1);
+    readout.file = records;
     return true;
 }
