@@ -95,6 +95,7 @@ private:
     void newChip(int kind);
     void loadFile();
     void lockFile();
+    void reseat();
 
     Setup setup_;
     bool present_ = true;
@@ -115,6 +116,7 @@ private:
     bool keepAside_ = false;    // the file was unusable: keep it before overwriting
     bool saveFailed_ = false;   // said once that the file cannot be written
     int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
+    bool vppBefore_ = false;    // Vpp as the last port write left it (QUIBB9X_SIM_SOCKET)
 };
 
 }  // namespace boardsim
