@@ -24,6 +24,8 @@
 #include "devices/select.h"
 #include "core/wiring.h"
 #include "image/dumps.h"
+#include "cli/production.h"
+#include "image/checksum.h"
 #include "image/hexreader.h"
 #include "image/image.h"
 #include "operations/blankcheck.h"
@@ -109,7 +111,7 @@ int chooseautomatically(State& s) {
     else
         std::cerr << ", which is no device ID this program knows; name the chip with --device "
                      "('" << programname << " devices' lists them)\n";
-    return exitfailed;
+    return exitwrongchip;
 }
 
 // The configuration word(s) of a chip that the window's editor does not
@@ -156,24 +158,43 @@ void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
                 "before VDD (this one) cannot enter programming mode on the chip afterwards");
 }
 
-int burnchanged(State& s, ConsoleFrontend& f) {
+// After a burn or verify that passed: the sum the maker's IDE shows for the
+// file, and for the chip where that differs (a file with gaps on the
+// original chips, which burn a gap as 0).
+void checksumline(const Options& o, const State& s, Frontend& f, const ChipHooks* hooks) {
+    std::vector<bool> given = givenwords(o.file, currentchip(s).progwords);
+    if (hooks) hooks->addgiven(given);
+    const uint16_t file = filechecksum(s, given), chip = imagechecksum(s);
+    std::string line = std::string(programname) + ": checksum " + checksumtext(file);
+    if (chip != file)
+        line += "; the chip sums to " + checksumtext(chip) +
+                ", since the words the file leaves out below its last one are burnt as 0";
+    if (s.configused != 0 && codeprotected(s, s.configmem[0]))
+        line += " (summed as without code protection, which this configuration word turns on; "
+                "the maker's IDE may show another sum for it)";
+    f.statusAdd(line);
+}
+
+int burnchanged(const Options& o, State& s, ConsoleFrontend& f, ChipHooks* hooks) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
+    if (hooks) hooks->counted(n.programmed, ok ? n.compared : n.compared - 1);
+    if (ok) checksumline(o, s, f, hooks);
     if (n.erasedat >= 0) {
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
                     std::to_string(n.programmed) + " words of the file were burnt");
-        return ok ? exitok : exitfailed;
+        return ok ? exitok : exitverify;
     }
     f.result(std::string(programname) + ": programmed " + std::to_string(n.programmed) +
                 " of the " + std::to_string(n.compared) + " words compared" +
                 (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
-    return ok ? exitok : exitfailed;
+    return ok ? exitok : exitverify;
 }
 
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
-                 int16_t mode) {
+                 int16_t mode, ChipHooks* hooks) {
     // With --device auto the chip's own sizes bound the file, so the chip
     // is asked first.
     if (o.overrides.autodevice)
@@ -192,26 +213,35 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
         return refused;
     }
     if (const int refused = checkboard(s)) return refused;
-    if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
-    if (needsidcheck(row) && !chiporrefuse(s, row)) return exitfailed;
+    if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitwrongchip;
+    if (needsidcheck(row) && !chiporrefuse(s, row)) return exitwrongchip;
+    if (hooks)
+        if (const int refused = hooks->beforechip(s, f)) return refused;
     if (mode == modeprogram) warnvppfirst(s, row, f);
-    if (o.onlyChanged) return burnchanged(s, f);
-    if (!program2(s, f, mode)) return exitfailed;
+    if (o.onlyChanged) return burnchanged(o, s, f, hooks);
+    if (!program2(s, f, mode)) return exitverify;
+    checksumline(o, s, f, hooks);
     f.summary("SUCCESS!");
     return exitok;
 }
 
 // Read-outs: a place the file cannot go, a missing board or a protected chip
 // is found before the chip is read, and no file is written.
-int readout(const Options& o, State& s, ConsoleFrontend& f) {
+int readout(const Options& o, State& s, ConsoleFrontend& f, ChipHooks* hooks) {
     if (const int refused = checktarget(o.file)) return refused;
     if (const int refused = checkboard(s)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(s)) return refused;
     if (const int refused = checkprotection(s)) return refused;
+    if (hooks)
+        if (const int refused = hooks->beforechip(s, f)) return refused;
     s.dumpfile = o.file;
-    const bool saved = o.command == "read-hex" ? save_hex(s, f) : save_bin(s, f);
+    ReadOut r;
+    const bool saved = o.command == "read-hex" ? save_hex(s, f, r) : save_bin(s, f, r);
     if (!saved) return exitfailed;
+    f.statusAdd(std::string(programname) + ": checksum " +
+                checksumtext(readoutchecksum(currentchip(s), r.chip)));
+    if (hooks) hooks->readout(s, r);
     f.summary("Ok. Save successfull!");
     return exitok;
 }
@@ -369,16 +399,17 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     if (overrides.port) s.portaddr = *overrides.port;
 }
 
-int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
+int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
+               ChipHooks* hooks) {
     const std::string& c = o.command;
-    if (c == "burn") return burnorverify(o, s, editor, f, modeprogram);
-    if (c == "verify") return burnorverify(o, s, editor, f, modeverify);
-    if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
+    if (c == "burn") return burnorverify(o, s, editor, f, modeprogram, hooks);
+    if (c == "verify") return burnorverify(o, s, editor, f, modeverify, hooks);
+    if (c == "read-hex" || c == "read-bin") return readout(o, s, f, hooks);
     if (c == "erase") {
         if (const int refused = checkboard(s)) return refused;
         if (o.overrides.autodevice)
             if (const int refused = chooseautomatically(s)) return refused;
-        if (needsidcheck(currentchip(s)) && !chiporrefuse(s, currentchip(s))) return exitfailed;
+        if (needsidcheck(currentchip(s)) && !chiporrefuse(s, currentchip(s))) return exitwrongchip;
         if (erasechip(s, f)) {
             f.summary("DONE.");
             return exitok;
@@ -419,10 +450,12 @@ int runcli(const Options& o) {
     State s;
     s.wiring = wiring;
     ConfigEditor editor;
-    // A dump to standard output keeps it for the dump's own bytes.
-    ConsoleFrontend f(dumpstostdout(o) ? std::cerr : std::cout, std::cerr,
-                      isatty(STDERR_FILENO) == 1, o.yes, stdinTerminal ? &std::cin : nullptr,
-                      o.quiet);
+    // A dump to standard output keeps it for the dump's own bytes; --json
+    // keeps it for the chip's record.
+    std::ostream nowhere(nullptr);
+    std::ostream& out = o.json ? nowhere : dumpstostdout(o) ? std::cerr : std::cout;
+    RecordingConsole f(out, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
+                       stdinTerminal ? &std::cin : nullptr, o.quiet);
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);
@@ -432,7 +465,8 @@ int runcli(const Options& o) {
             if (const auto base = binding::simulatedbase()) s.portaddr = static_cast<int16_t>(*base);
         // As in the window, no settings file means "Other Port:" at 0.
         status = checkport(o, s);
-        if (status == exitok) status = runcommand(o, s, editor, f);
+        if (status == exitok)
+            status = productionrun(o) ? runproduction(o, s, editor, f) : runcommand(o, s, editor, f);
     } catch (const Interrupted&) {
         status = exitinterrupted;
     }

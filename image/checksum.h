@@ -11,10 +11,20 @@
 #include "core/state.h"
 #include "devices/chiptable.h"
 
-// The sum over the words a burn of the image leaves in the chip: the image's
-// program words up to its last one (on the original chips a word the file
-// left out below that is burnt as 0, elsewhere as erased), every word above
-// as erased (0x3FFF), and the configuration word(s) the burn writes.
+// Which program words a HEX file gives: element a is word address a, up to
+// the chip's `words`. Nothing when the file cannot be read.
+std::vector<bool> givenwords(const std::string& hexfile, int words);
+
+// The sum the maker's IDE shows for the HEX file once loaded into the image
+// (a serial number put into the image included): each program word the
+// file gives as the image holds it, every other word as erased (0x3FFF),
+// and the configuration word(s) a burn writes.
+uint16_t filechecksum(const State& s, const std::vector<bool>& given);
+
+// The same sum over what a burn of the image leaves in the chip: the
+// image's program words up to its last one, every word above as erased. On
+// the original chips a word the file leaves out below its last one is burnt
+// as 0, and the two sums differ.
 uint16_t imagechecksum(const State& s);
 
 // The same sum over a read-out's bytes, in the read-out's layout (program

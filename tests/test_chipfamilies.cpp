@@ -172,9 +172,9 @@ TEST_P(Families, AProtectedChipIsRefusedForReadOutAndErasedOpen) {
     ASSERT_EQ(quibb9x({"--device", chip.name, "burn", fixture(chip.blink)}).status, 0);
     sim::board().setProtected(1);
     const Outcome r = quibb9x({"--device", chip.name, "read-hex", scratch.path().string() + "/p.hex"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 5);
     EXPECT_NE(r.err.find("protect"), std::string::npos) << r.err;
-    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", fixture(chip.blink)}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", fixture(chip.blink)}).status, 3);
     EXPECT_EQ(quibb9x({"--device", chip.name, "erase", "--yes"}).status, 0);
     EXPECT_EQ(sim::board().isProtected(), 0);
     EXPECT_EQ(quibb9x({"--device", chip.name, "blank-check"}).status, 0);
@@ -185,12 +185,12 @@ TEST_P(Families, AProtectedChipIsRefusedForReadOutAndErasedOpen) {
 TEST_P(Families, AnotherChipIsRefusedBeforeAnyWordIsWritten) {
     sim::board().setChip(ZAVSIM_16F84);
     Outcome r = quibb9x({"--device", chip.name, "burn", fixture(chip.blink)});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
     EXPECT_NE(r.err.find("did not answer in programming mode"), std::string::npos) << r.err;
     EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
     r = quibb9x({"--device", chip.name, "erase", "--yes"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::ValuesIn(families),
@@ -208,12 +208,12 @@ TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
     }
     sim::board().setChip(ZAVSIM_16F83);
     Outcome r = quibb9x({"--device", "auto", "blank-check"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err, "quibb9x: --device auto: 0x2006 reads 0x3FFF: the chip has no device ID (a "
                      "16C84, 16F84 or 16F83), or the socket is empty; name the chip with --device "
                      "(e.g. --device 16F84)\n");
     sim::board().setChip(ZAVSIM_EMPTY);
-    EXPECT_EQ(quibb9x({"--device", "auto", "erase", "--yes"}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", "auto", "erase", "--yes"}).status, 4);
 }
 
 TEST(ConfigOptions, UnimplementedBitsAndConfig2AreCheckedAgainstTheChip) {
