@@ -24,6 +24,7 @@
 #include "core/frontend.h"
 #include "core/overrides.h"
 #include "core/state.h"
+#include "image/dumps.h"
 #include "ui/aboutwindow.h"
 #include "ui/fieldsdialog.h"
 #include "settings/configword.h"
@@ -173,7 +174,9 @@ private:
     // largest sizes until the device ID picks the chip.
     void widenforauto();
     bool chipreadable();
-    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&));
+    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&, ReadOut&));
+    // After a burn or verify that passed: the checksum of the file loaded.
+    void checksumlines();
 
     void buildwidgets();
     void connecthandlers();
@@ -220,6 +223,7 @@ private:
     QPointer<QWidget> focusbefore;
     bool closewhenidle = false;
     bool dumped = false;  // the last dump passed its checks and ran
+    std::vector<bool> givenwords;  // the program words the HEX file loaded gives
 
     // Where the configuration word in the editor came from.
     enum class WordFrom { startup, earlierfile, file, settings, edit };
