@@ -297,9 +297,10 @@ bool Production::nextchip() {
         std::cerr << programname << ": put the next chip in and press Enter (Ctrl-C or the end "
                                      "of input ends the batch)\n" << std::flush;
         std::string line;
-        return std::getline(std::cin, line) && !interrupted();
+        if (std::getline(std::cin, line) && !interrupted()) return true;
     } catch (const Interrupted&) {
     }
+    // The batch ends here, as asked: not an interruption of a chip.
     allpinslow(s_);
     clearinterrupt();
     return false;
