@@ -188,7 +188,7 @@ std::optional<uint64_t> numberof(QCommandLineParser& parser, const QCommandLineO
 
 // --serial and its companions, --log, --json and --repeat.
 bool parseproduction(QCommandLineParser& parser, Definitions& d, Options& o, std::string& error) {
-    SerialSpec& s = o.serial;
+    SerialSetup& s = o.serial;
     if (parser.isSet(d.serial)) {
         s.file = asgiven(parser.value(d.serial));
         if (s.file.empty()) {

@@ -38,7 +38,7 @@ struct Options {
     std::string vcd;      // capture the board's lines into this file; empty: none
     Overrides overrides;
     // A production run.
-    SerialSpec serial;    // --serial FILE and its companions
+    SerialSetup serial;    // --serial FILE and its companions
     std::string log;      // --log FILE: a line per chip
     bool json = false;    // the chip's record on standard output instead of the text
     bool repeat = false;  // chip after chip

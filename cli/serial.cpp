@@ -74,11 +74,11 @@ const char* formatname(SerialFormat f) {
     return "bin";
 }
 
-std::string largestfor(const SerialSpec& spec) {
-    if (spec.format == SerialFormat::bin && spec.width >= 7) return std::to_string(largestserial);
-    const uint64_t base = spec.format == SerialFormat::bin ? 256 : spec.format == SerialFormat::bcd ? 100 : 10;
+std::string largestfor(const SerialSetup& setup) {
+    if (setup.format == SerialFormat::bin && setup.width >= 7) return std::to_string(largestserial);
+    const uint64_t base = setup.format == SerialFormat::bin ? 256 : setup.format == SerialFormat::bcd ? 100 : 10;
     uint64_t most = 1;
-    for (int i = 0; i < spec.width; ++i) most *= base;
+    for (int i = 0; i < setup.width; ++i) most *= base;
     return std::to_string(most - 1);
 }
 
@@ -122,11 +122,11 @@ std::optional<uint64_t> parsenumber(const std::string& text) {
     return digits(t, 10);
 }
 
-bool parseplace(const std::string& text, SerialSpec& spec) {
+bool parseplace(const std::string& text, SerialSetup& setup) {
     const std::string t = lower(text);
     if (t == "id") {
-        spec.place = SerialPlace::id;
-        spec.address = 0;
+        setup.place = SerialPlace::id;
+        setup.address = 0;
         return true;
     }
     const size_t colon = t.find(':');
@@ -134,10 +134,10 @@ bool parseplace(const std::string& text, SerialSpec& spec) {
     const std::string kind = t.substr(0, colon);
     const auto address = parsenumber(t.substr(colon + 1));
     if (!address || *address > 0xFFFF) return false;
-    if (kind == "eeprom") spec.place = SerialPlace::eeprom;
-    else if (kind == "retlw") spec.place = SerialPlace::retlw;
+    if (kind == "eeprom") setup.place = SerialPlace::eeprom;
+    else if (kind == "retlw") setup.place = SerialPlace::retlw;
     else return false;
-    spec.address = static_cast<int32_t>(*address);
+    setup.address = static_cast<int32_t>(*address);
     return true;
 }
 
@@ -149,72 +149,72 @@ std::optional<SerialFormat> parseformat(const std::string& text) {
     return std::nullopt;
 }
 
-std::vector<uint8_t> serialbytes(uint64_t number, const SerialSpec& spec, std::string& why) {
-    const uint64_t base = spec.format == SerialFormat::bin ? 256 : spec.format == SerialFormat::bcd ? 100 : 10;
+std::vector<uint8_t> serialbytes(uint64_t number, const SerialSetup& setup, std::string& why) {
+    const uint64_t base = setup.format == SerialFormat::bin ? 256 : setup.format == SerialFormat::bcd ? 100 : 10;
     std::vector<uint64_t> d;
-    if (!spread(number, base, spec.width, d)) {
+    if (!spread(number, base, setup.width, d)) {
         why = "serial " + std::to_string(number) + " does not fit " +
-              counting(spec.width, "byte", "bytes") + " as " + formatname(spec.format) +
-              " (the largest is " + largestfor(spec) + "); give a larger --serial-width";
+              counting(setup.width, "byte", "bytes") + " as " + formatname(setup.format) +
+              " (the largest is " + largestfor(setup) + "); give a larger --serial-width";
         return {};
     }
     std::vector<uint8_t> bytes;
     for (uint64_t v : d) {
-        if (spec.format == SerialFormat::bcd) v = (v / 10) << 4 | v % 10;
-        if (spec.format == SerialFormat::ascii) v += '0';
+        if (setup.format == SerialFormat::bcd) v = (v / 10) << 4 | v % 10;
+        if (setup.format == SerialFormat::ascii) v += '0';
         bytes.push_back(static_cast<uint8_t>(v));
     }
-    if (spec.bigendian) std::reverse(bytes.begin(), bytes.end());
+    if (setup.bigendian) std::reverse(bytes.begin(), bytes.end());
     return bytes;
 }
 
-std::vector<int32_t> serialwords(const SerialSpec& spec) {
-    const int32_t first = spec.place == SerialPlace::id       ? idbase
-                          : spec.place == SerialPlace::eeprom ? database + spec.address
-                                                              : spec.address;
+std::vector<int32_t> serialwords(const SerialSetup& setup) {
+    const int32_t first = setup.place == SerialPlace::id       ? idbase
+                          : setup.place == SerialPlace::eeprom ? database + setup.address
+                                                              : setup.address;
     std::vector<int32_t> words;
-    for (int i = 0; i < spec.width; ++i) words.push_back(first + i);
+    for (int i = 0; i < setup.width; ++i) words.push_back(first + i);
     return words;
 }
 
-std::string describeplace(const SerialSpec& spec) {
-    switch (spec.place) {
-    case SerialPlace::id: return range("the ID word", "the ID words", idbase, spec.width, 4);
+std::string describeplace(const SerialSetup& setup) {
+    switch (setup.place) {
+    case SerialPlace::id: return range("the ID word", "the ID words", idbase, setup.width, 4);
     case SerialPlace::eeprom:
-        return range("data EEPROM byte", "data EEPROM bytes", spec.address, spec.width, 2);
+        return range("data EEPROM byte", "data EEPROM bytes", setup.address, setup.width, 2);
     case SerialPlace::retlw:
-        return range("the RETLW at program word", "RETLWs at program words", spec.address, spec.width, 4);
+        return range("the RETLW at program word", "RETLWs at program words", setup.address, setup.width, 4);
     }
     return {};
 }
 
-std::string placeproblem(const SerialSpec& spec, const ChipRow& row) {
+std::string placeproblem(const SerialSetup& setup, const ChipRow& row) {
     const std::string chip = "the " + chiplabel(row);
-    switch (spec.place) {
+    switch (setup.place) {
     case SerialPlace::id:
-        if (spec.width <= row.idwords) return {};
+        if (setup.width <= row.idwords) return {};
         return "--serial-at id takes one byte per ID word, and " + chip + " has " +
                counting(row.idwords, "ID word", "ID words") + ": give --serial-width " +
                std::to_string(row.idwords) + " or less";
     case SerialPlace::eeprom:
         if (row.databytes == 0) return chip + " has no data EEPROM; use --serial-at id or retlw:ADDR";
-        if (spec.address + spec.width <= row.databytes) return {};
-        return "--serial-at eeprom:" + hex(spec.address, 2) + " with --serial-width " +
-               std::to_string(spec.width) + " runs past the end of " + chip + "'s data EEPROM (" +
+        if (setup.address + setup.width <= row.databytes) return {};
+        return "--serial-at eeprom:" + hex(setup.address, 2) + " with --serial-width " +
+               std::to_string(setup.width) + " runs past the end of " + chip + "'s data EEPROM (" +
                counting(row.databytes, "byte", "bytes") + ", 0x00 to " + hex(row.databytes - 1, 2) + ")";
     case SerialPlace::retlw:
-        if (spec.address + spec.width <= row.progwords) return {};
-        return "--serial-at retlw:" + hex(spec.address, 4) + " with --serial-width " +
-               std::to_string(spec.width) + " runs past the end of " + chip + "'s program memory (" +
+        if (setup.address + setup.width <= row.progwords) return {};
+        return "--serial-at retlw:" + hex(setup.address, 4) + " with --serial-width " +
+               std::to_string(setup.width) + " runs past the end of " + chip + "'s program memory (" +
                counting(row.progwords, "word", "words") + ", 0x0000 to " + hex(row.progwords - 1, 4) + ")";
     }
     return {};
 }
 
-std::optional<Clash> fileclash(const std::string& hexfile, const SerialSpec& spec) {
+std::optional<Clash> fileclash(const std::string& hexfile, const SerialSetup& setup) {
     const std::unique_ptr<FILE, int (*)(FILE*)> fp(std::fopen(hexfile.c_str(), "rb"), std::fclose);
     if (!fp) return std::nullopt;  // the HEX file's own check says why
-    const std::vector<int32_t> words = serialwords(spec);
+    const std::vector<int32_t> words = serialwords(setup);
     std::string line;
     long long number = 0;
     int64_t upper = 0;
@@ -231,7 +231,7 @@ std::optional<Clash> fileclash(const std::string& hexfile, const SerialSpec& spe
     return std::nullopt;
 }
 
-void putserial(State& s, const SerialSpec& spec, const std::vector<uint8_t>& bytes) {
+void putserial(State& s, const SerialSetup& setup, const std::vector<uint8_t>& bytes) {
     const int32_t n = static_cast<int32_t>(bytes.size());
     // Words the file left out below the serial stay erased.
     auto place = [&](int16_t* image, int16_t& used, int32_t first, int16_t erased, int16_t over) {
@@ -239,11 +239,11 @@ void putserial(State& s, const SerialSpec& spec, const std::vector<uint8_t>& byt
         for (int32_t i = 0; i < n; ++i) image[first + i] = static_cast<int16_t>(over | bytes[i]);
         used = static_cast<int16_t>(std::max<int32_t>(used, first + n));
     };
-    switch (spec.place) {
+    switch (setup.place) {
     case SerialPlace::id: place(s.idmem, s.idused, 0, 0x3FFF, 0); break;
-    case SerialPlace::eeprom: place(s.datamem, s.dataused, spec.address, 0xFF, 0); break;
+    case SerialPlace::eeprom: place(s.datamem, s.dataused, setup.address, 0xFF, 0); break;
     // RETLW k: 11 01xx kkkk kkkk.
-    case SerialPlace::retlw: place(s.progmem, s.progused, spec.address, 0x3FFF, 0x3400); break;
+    case SerialPlace::retlw: place(s.progmem, s.progused, setup.address, 0x3FFF, 0x3400); break;
     }
 }
 

@@ -34,7 +34,7 @@ constexpr uint64_t largestserial = (uint64_t{1} << 53) - 1;
 enum class SerialPlace { id, eeprom, retlw };
 enum class SerialFormat { bin, bcd, ascii };
 
-struct SerialSpec {
+struct SerialSetup {
     std::string file;  // the counter file; empty: no serial numbers
     uint64_t start = 1;
     uint64_t step = 1;
@@ -48,21 +48,21 @@ struct SerialSpec {
 
 // Option values; nullopt when the text is not one of the accepted forms.
 std::optional<uint64_t> parsenumber(const std::string& text);  // decimal or 0x hexadecimal
-bool parseplace(const std::string& text, SerialSpec& spec);    // id, eeprom:ADDR, retlw:ADDR
+bool parseplace(const std::string& text, SerialSetup& setup);    // id, eeprom:ADDR, retlw:ADDR
 std::optional<SerialFormat> parseformat(const std::string& text);
 
-// The bytes of a number in the spec's format, width and order; empty with
+// The bytes of a number in the setup's format, width and order; empty with
 // the reason in `why` when the number does not fit.
-std::vector<uint8_t> serialbytes(uint64_t number, const SerialSpec& spec, std::string& why);
+std::vector<uint8_t> serialbytes(uint64_t number, const SerialSetup& setup, std::string& why);
 
 // The chip's word addresses the serial takes, in the order of its bytes
 // (ID locations from 0x2000, data bytes from 0x2100, program words).
-std::vector<int32_t> serialwords(const SerialSpec& spec);
+std::vector<int32_t> serialwords(const SerialSetup& setup);
 // "the ID words 0x2000 to 0x2001", "data EEPROM bytes 0x10 to 0x11", ...
-std::string describeplace(const SerialSpec& spec);
+std::string describeplace(const SerialSetup& setup);
 
 // Empty when the chip has every word the serial takes; else why not.
-std::string placeproblem(const SerialSpec& spec, const ChipRow& row);
+std::string placeproblem(const SerialSetup& setup, const ChipRow& row);
 
 // The first HEX record of the file that gives one of the serial's words:
 // its line and that word's address; nullopt when none does.
@@ -70,11 +70,11 @@ struct Clash {
     long long line;
     int32_t word;
 };
-std::optional<Clash> fileclash(const std::string& hexfile, const SerialSpec& spec);
+std::optional<Clash> fileclash(const std::string& hexfile, const SerialSetup& setup);
 
 // Puts the serial's bytes into the image and counts its words as used; a
 // word between the file's last one and the serial is burnt as erased.
-void putserial(State& s, const SerialSpec& spec, const std::vector<uint8_t>& bytes);
+void putserial(State& s, const SerialSetup& setup, const std::vector<uint8_t>& bytes);
 
 // The counter file's contents.
 struct Counter {

@@ -33,8 +33,8 @@ std::string slurp(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-SerialSpec spec(SerialFormat format, int width, bool big) {
-    SerialSpec s;
+SerialSetup setup(SerialFormat format, int width, bool big) {
+    SerialSetup s;
     s.file = "serial.txt";
     s.format = format;
     s.width = width;
@@ -70,13 +70,13 @@ TEST(SerialBytes, EveryFormatWidthAndOrderAndWhatDoesNotFit) {
     };
     for (const auto& r : rows) {
         std::string why;
-        EXPECT_EQ(serialbytes(r.number, spec(r.format, r.width, r.big), why), r.bytes) << r.number;
+        EXPECT_EQ(serialbytes(r.number, setup(r.format, r.width, r.big), why), r.bytes) << r.number;
         EXPECT_EQ(why, r.why) << r.number;
     }
 }
 
 TEST(SerialPlace, OptionsTheChipsRoomAndTheImage) {
-    SerialSpec s;
+    SerialSetup s;
     EXPECT_TRUE(parseplace("id", s));
     EXPECT_TRUE(parseplace("EEPROM:0x7E", s));
     EXPECT_EQ(s.place, SerialPlace::eeprom);
@@ -102,7 +102,7 @@ TEST(SerialPlace, OptionsTheChipsRoomAndTheImage) {
         {"16F83", SerialPlace::retlw, 0x1FF, 2, "--serial-at retlw:0x01FF with --serial-width 2 runs past the end of the PIC16F83's program memory (512 words, 0x0000 to 0x01FF)"},
     };
     for (const auto& r : rows) {
-        SerialSpec p;
+        SerialSetup p;
         p.place = r.place;
         p.address = r.address;
         p.width = r.width;
@@ -116,20 +116,20 @@ TEST(SerialPlace, OptionsTheChipsRoomAndTheImage) {
     st.progused = 2;
     st.progmem[0] = 0x2805;
     st.progmem[1] = 0x0000;
-    SerialSpec r;
+    SerialSetup r;
     r.place = SerialPlace::retlw;
     r.address = 4;
     putserial(st, r, {0x12, 0x34});
     EXPECT_EQ(st.progused, 6);
     EXPECT_EQ(std::vector<int16_t>(st.progmem, st.progmem + 7),
               (std::vector<int16_t>{0x2805, 0, 0x3FFF, 0x3FFF, 0x3412, 0x3434, 0}));
-    SerialSpec e;
+    SerialSetup e;
     e.place = SerialPlace::eeprom;
     e.address = 2;
     putserial(st, e, {0xAB});
     EXPECT_EQ(st.dataused, 3);
     EXPECT_EQ(std::vector<int16_t>(st.datamem, st.datamem + 3), (std::vector<int16_t>{0xFF, 0xFF, 0xAB}));
-    SerialSpec i;
+    SerialSetup i;
     putserial(st, i, {0x01, 0x02, 0x03});
     EXPECT_EQ(st.idused, 3);
     EXPECT_EQ(std::vector<int16_t>(st.idmem, st.idmem + 3), (std::vector<int16_t>{1, 2, 3}));
