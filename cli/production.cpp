@@ -120,7 +120,10 @@ int Production::start() {
                 return refuse(exitusage, "--log " + escaped(o_.log) + " names " + what +
                                              "; give the log a file of its own");
         std::string why;
-        if (!log_.open(o_.log, why) || !log_.reserve(why))
+        if (!log_.open(o_.log, why))
+            return refuse(exitfailed, "cannot write the log " + escaped(o_.log) + ": " + why +
+                                          "; choose another place, nothing was burnt");
+        if (!log_.reserve(why))
             return refuse(exitfailed, "cannot write the log " + escaped(o_.log) + ": " + why +
                                           "; make room or choose another place, nothing was burnt");
     }

@@ -173,6 +173,11 @@ ChipLog::~ChipLog() {
 
 bool ChipLog::open(const std::string& path, std::string& why) {
     path_ = path;
+    struct stat there;
+    if (::stat(path.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
+        why = "it is not a regular file";
+        return false;
+    }
     fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         why = std::strerror(errno);

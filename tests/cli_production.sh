@@ -33,7 +33,7 @@ chipword() {
 insert() { printf '%s\n' "$2" >"$1.new" && mv "$1.new" "$1"; }
 # Waits until a file has at least N lines with the text.
 waitfor() {
-    for _ in $(seq 1 900); do
+    for _ in $(seq 1 1800); do
         [ "$(grep -c -- "$2" "$1" 2>/dev/null)" -ge "$3" ] && return 0
         sleep 0.1
     done
