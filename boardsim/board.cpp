@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "chipfile.h"
+#include "socket.h"
 
 namespace boardsim {
 namespace {
@@ -140,6 +141,12 @@ Board::Board() {
     events_.reserve(1 << 12);
     reset();
     chooseFile();
+    // A test's socket file names the chip file of the chip in the socket.
+    if (const auto socket = socketChip()) {
+        path_ = *socket;
+        dir_.clear();
+        if (path_.empty()) newChip(EMPTY);
+    }
     if (!path_.empty() && chip_->present()) {
         if (!dir_.empty()) adoptOlderFiles();
         lockFile();
@@ -284,7 +291,31 @@ void Board::out(int32_t port, int32_t value) {
 }
 
 void Board::feed(int64_t t) {
+    const bool vpp = pins().vpp;
+    if (vpp && !vppBefore_) reseat();
+    vppBefore_ = vpp;
     if (chip_->update(pins(), t)) save();
+}
+
+// Vpp rises: the chip the socket file names now is the one that enters.
+void Board::reseat() {
+    const auto socket = socketChip();
+    if (!socket || (*socket == path_ && chip_->present() == !socket->empty())) return;
+    if (chip_->present() && chip_->dirty) save();
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
+    path_ = *socket;
+    fileKind_ = path_.empty() ? EMPTY : setup_.kind;
+    asideTo_.clear();
+    saveFailed_ = false;
+    Pins before = pins();
+    before.vpp = false;  // the new chip sees Vpp rise
+    chip_ = std::make_unique<Chip>(path_.empty() ? EMPTY : setup_.kind, *this, revision_);
+    chip_->seat(before);
+    if (path_.empty()) return;
+    lockFile();
+    loadFile();
+    chip_->dirty = false;
 }
 
 void Board::setChip(int kind) {

@@ -109,6 +109,7 @@ private:
     void loadFile();
     void lockFile();
     bool keepAside();
+    void reseat();
 
     Setup setup_;
     bool present_ = true;
@@ -132,6 +133,7 @@ private:
     bool copy_ = false;         // another run has the file: this chip is never saved
     bool saveFailed_ = false;   // said once that the file cannot be written
     int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
+    bool vppBefore_ = false;    // Vpp as the last port write left it (QUIBB9X_SIM_SOCKET)
 };
 
 }  // namespace boardsim

@@ -269,7 +269,7 @@ int checkboard(State& s, bool skip) {
 int checkprotection(State& s) {
     const auto word = protectedword(s);
     if (!word) return exitok;
-    return refuse(exitfailed, "the chip is code-protected (configuration word " + hex4(*word) +
+    return refuse(exitprotected, "the chip is code-protected (configuration word " + hex4(*word) +
                                   "): its memory cannot be read, so no file was written; only an "
                                   "erase (quibb9x erase) lifts the protection, and it clears the chip");
 }

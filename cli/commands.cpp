@@ -14,6 +14,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/linecapture.h"
+#include "cli/production.h"
 #include "core/binding.h"
 #include "core/capture.h"
 #include "core/lines.h"
@@ -22,6 +23,7 @@
 #include "core/stop.h"
 #include "devices/select.h"
 #include "core/wiring.h"
+#include "image/checksum.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "image/image.h"
@@ -108,7 +110,7 @@ int chooseautomatically(const Options& o, State& s, Frontend& f) {
     else
         std::cerr << ", which is no device ID this program knows; name the chip with --device "
                      "('" << programname << " devices' lists them)\n";
-    return exitfailed;
+    return exitwrongchip;
 }
 
 // The configuration word(s) of a chip that the window's editor does not
@@ -157,9 +159,28 @@ int confirmlockout(const State& s, ConsoleFrontend& f) {
     return exitfailed;
 }
 
-int burnchanged(State& s, ConsoleFrontend& f, bool lockout) {
+// After a burn or verify that passed: the sum the maker's IDE shows for the
+// file, and for the chip where that differs (a file with gaps on the
+// original chips, which burn a gap as 0).
+void checksumline(const Options& o, const State& s, Frontend& f, const ChipHooks* hooks) {
+    std::vector<bool> given = givenwords(o.file, currentchip(s).words(Kind::program));
+    if (hooks) hooks->addgiven(given);
+    const uint16_t file = filechecksum(s, given), chip = imagechecksum(s);
+    std::string line = std::string(programname) + ": checksum " + checksumtext(file);
+    if (chip != file)
+        line += "; the chip sums to " + checksumtext(chip) +
+                ", since the words the file leaves out below its last one are burnt as 0";
+    if (s.configused != 0 && codeprotected(s, s.configmem[0]))
+        line += " (summed as without code protection, which this configuration word turns on; "
+                "the maker's IDE may show another sum for it)";
+    f.statusAdd(line);
+}
+
+int burnchanged(const Options& o, State& s, ConsoleFrontend& f, ChipHooks* hooks, bool lockout) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
+    if (hooks) hooks->counted(n.programmed, ok ? n.compared : n.compared - 1);
+    if (ok) checksumline(o, s, f, hooks);
     if (n.erasedat >= 0)
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
@@ -169,12 +190,12 @@ int burnchanged(State& s, ConsoleFrontend& f, bool lockout) {
                     " of the " + std::to_string(n.compared) + " words compared" +
                     (ok ? "; the others already held the file's values" : ", then stopped at the mismatch"));
     if (ok && lockout) f.result(lockoutnote(s));
-    return ok ? exitok : exitfailed;
+    return ok ? exitok : exitverify;
 }
 
 // Burn and verify: a file that does not load never reaches the chip.
 int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
-                 int16_t mode) {
+                 int16_t mode, ChipHooks* hooks) {
     // With --device auto the chip's own sizes bound the file, so the chip
     // is asked first.
     if (o.overrides.autodevice)
@@ -196,10 +217,13 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
     if (lockout)
         if (const int refused = confirmlockout(s, f)) return refused;
     if (const int refused = boardready(o, s, f)) return refused;
-    if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
-    if (!chiporrefuse(s, "nothing was written")) return exitfailed;
-    if (o.onlyChanged) return burnchanged(s, f, lockout);
-    if (!program2(s, f, mode)) return exitfailed;
+    if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitwrongchip;
+    if (!chiporrefuse(s, "nothing was written")) return exitwrongchip;
+    if (hooks)
+        if (const int refused = hooks->beforechip(s, f)) return refused;
+    if (o.onlyChanged) return burnchanged(o, s, f, hooks, lockout);
+    if (!program2(s, f, mode)) return exitverify;
+    checksumline(o, s, f, hooks);
     f.summary("SUCCESS!");
     if (lockout) f.result(lockoutnote(s));
     return exitok;
@@ -207,18 +231,24 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
 
 // Read-outs: a place the file cannot go, a missing board or a protected chip
 // is found before the chip is read, and no file is written.
-int readout(const Options& o, State& s, ConsoleFrontend& f) {
+int readout(const Options& o, State& s, ConsoleFrontend& f, ChipHooks* hooks) {
     if (const int refused = checktarget(o.file)) return refused;
     if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(o, s, f)) return refused;
     // --device auto has just read the ID and taken its chip.
-    if (!o.overrides.autodevice && !chiporrefuse(s, "no file was written")) return exitfailed;
+    if (!o.overrides.autodevice && !chiporrefuse(s, "no file was written")) return exitwrongchip;
     if (const int refused = checkprotection(s)) return refused;
+    if (hooks)
+        if (const int refused = hooks->beforechip(s, f)) return refused;
     s.dumpfile = o.file;
+    ReadOut r;
     const ChipReader read = chipreader(s, f);
-    const bool saved = o.command == "read-hex" ? save_hex(s, f, read) : save_bin(s, f, read);
+    const bool saved = o.command == "read-hex" ? save_hex(s, f, read, r) : save_bin(s, f, read, r);
     if (!saved) return exitfailed;
+    f.statusAdd(std::string(programname) + ": checksum " +
+                checksumtext(readoutchecksum(currentchip(s), r.chip)));
+    if (hooks) hooks->readout(s, r);
     f.summary("Ok. Save successfull!");
     return exitok;
 }
@@ -229,7 +259,7 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
     if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(o, s, f)) return refused;
-    if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was checked")) return exitfailed;
+    if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was checked")) return exitwrongchip;
     const BlankResult r = blankcheck(s, &f);
     if (r.blank) {
         f.result(std::string(programname) + ": blank: all " + std::to_string(r.words) +
@@ -381,17 +411,18 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     if (overrides.port) s.portaddr = *overrides.port;
 }
 
-int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
+int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
+               ChipHooks* hooks) {
     const std::string& c = o.command;
     nochecktold = false;
-    if (c == "burn") return burnorverify(o, s, editor, f, modeprogram);
-    if (c == "verify") return burnorverify(o, s, editor, f, modeverify);
-    if (c == "read-hex" || c == "read-bin") return readout(o, s, f);
+    if (c == "burn") return burnorverify(o, s, editor, f, modeprogram, hooks);
+    if (c == "verify") return burnorverify(o, s, editor, f, modeverify, hooks);
+    if (c == "read-hex" || c == "read-bin") return readout(o, s, f, hooks);
     if (c == "erase") {
         if (const int refused = boardready(o, s, f)) return refused;
         if (o.overrides.autodevice)
             if (const int refused = chooseautomatically(o, s, f)) return refused;
-        if (!chiporrefuse(s, "nothing was written")) return exitfailed;
+        if (!chiporrefuse(s, "nothing was written")) return exitwrongchip;
         if (erasechip(s, f)) {
             f.summary("DONE.");
             return exitok;
@@ -432,10 +463,12 @@ int runcli(const Options& o) {
     State s;
     s.wiring = wiring;
     ConfigEditor editor;
-    // A dump to standard output keeps it for the dump's own bytes.
-    ConsoleFrontend f(dumpstostdout(o) ? std::cerr : std::cout, std::cerr,
-                      isatty(STDERR_FILENO) == 1, o.yes, stdinTerminal ? &std::cin : nullptr,
-                      o.quiet);
+    // A dump to standard output keeps it for the dump's own bytes; --json
+    // keeps it for the chip's record.
+    std::ostream nowhere(nullptr);
+    std::ostream& out = o.json ? nowhere : dumpstostdout(o) ? std::cerr : std::cout;
+    RecordingConsole f(out, std::cerr, isatty(STDERR_FILENO) == 1, o.yes,
+                       stdinTerminal ? &std::cin : nullptr, o.quiet);
     int status = exitfailed;
     try {
         clistartup(s, editor, o.overrides);
@@ -445,7 +478,8 @@ int runcli(const Options& o) {
             if (const auto base = binding::simulatedbase()) s.portaddr = static_cast<int16_t>(*base);
         // As in the window, no settings file means "Other Port:" at 0.
         status = checkport(o, s);
-        if (status == exitok) status = runcommand(o, s, editor, f);
+        if (status == exitok)
+            status = productionrun(o) ? runproduction(o, s, editor, f) : runcommand(o, s, editor, f);
     } catch (const Interrupted&) {
         status = exitinterrupted;
     }

@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "core/frontend.h"
 #include "core/state.h"
+#include "image/dumps.h"
 #include "settings/configword.h"
 
 namespace cli {
@@ -19,9 +20,25 @@ namespace cli {
 // configuration override waits until the image is loaded (runcommand).
 void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides);
 
+// What a recorded run (cli/production.h) adds to a command: told once every
+// check has passed, right before the chip is burnt, verified or read (a
+// refusal's exit status ends the command there), of the words a burn of only
+// the changed words counted, and of what a read-out saved.
+class ChipHooks {
+public:
+    virtual ~ChipHooks() = default;
+    virtual int beforechip(State& s, ConsoleFrontend& f) = 0;
+    virtual void counted(int written, int verified) = 0;
+    virtual void readout(const State& s, const ReadOut& r) = 0;
+    // Program words the run put into the image beyond the file's own (a
+    // serial number), for the file's checksum.
+    virtual void addgiven(std::vector<bool>& given) const = 0;
+};
+
 // Runs one command after start-up; returns its exit status. May throw
 // Interrupted from inside an operation.
-int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f);
+int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
+               ChipHooks* hooks = nullptr);
 
 // The whole command line: start-up, the command, and the idle board after an
 // interruption. Needs no display.

@@ -81,6 +81,43 @@ struct Definitions {
     QCommandLineOption quiet{{"q", "quiet"},
                              "No progress and no status lines: only the errors (on "
                              "standard error) and the line that sums the command up."};
+    QCommandLineOption serial{"serial",
+                              "With burn: give each chip the next number of this counter "
+                              "file (created at --serial-start when missing); runs on other "
+                              "boards may share it.",
+                              "file"};
+    QCommandLineOption serialStart{"serial-start",
+                                   "The first number of a new counter file (default 1).", "n"};
+    QCommandLineOption serialStep{"serial-step", "How far each number is from the last (default 1).",
+                                  "n"};
+    QCommandLineOption serialAt{"serial-at",
+                                "Where the number goes: id (one byte per ID word), "
+                                "eeprom:ADDR (data EEPROM bytes from ADDR) or retlw:ADDR "
+                                "(RETLW instructions from program word ADDR); default id.",
+                                "place"};
+    QCommandLineOption serialFormat{"serial-format",
+                                    "bin (the number's bytes), bcd (two decimal digits a "
+                                    "byte) or ascii (a decimal digit a byte); default bin.",
+                                    "format"};
+    QCommandLineOption serialWidth{"serial-width", "The number's bytes (1 to 8, default 2).", "n"};
+    QCommandLineOption serialOrder{"serial-order",
+                                   "little (the least significant byte or digit first, the "
+                                   "default) or big.",
+                                   "order"};
+    QCommandLineOption serialOverwrite{"serial-overwrite",
+                                       "Let the serial replace words the HEX file gives at "
+                                       "its place (refused otherwise)."};
+    QCommandLineOption log{"log",
+                           "Add one line per chip to this file: a JSON object with the time, "
+                           "chip, board, file, checksum, serial and result.",
+                           "file"};
+    QCommandLineOption json{"json",
+                            "Print the chip's record (the --log line) on standard output "
+                            "instead of the text lines."};
+    QCommandLineOption repeat{"repeat",
+                              "With burn: chip after chip. After each chip wait for the next "
+                              "to be put in (seen by its device ID, or Enter for a chip "
+                              "without one); Ctrl-C between chips ends with a summary."};
     QCommandLineOption quitAfterStart{"quit-after-start",
                                       "Benchmark aid: the window quits at its first "
                                       "event-loop turn."};
@@ -118,6 +155,9 @@ struct Definitions {
         parser.addOption(yes);
         parser.addOption(onlyChanged);
         parser.addOption(quiet);
+        for (const auto* o : {&serial, &serialStart, &serialStep, &serialAt, &serialFormat,
+                              &serialWidth, &serialOrder, &serialOverwrite, &log, &json, &repeat})
+            parser.addOption(*o);
         quitAfterStart.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(quitAfterStart);
         parser.addPositionalArgument("command", "One of the commands below; none opens the window.",
@@ -140,6 +180,98 @@ const Command* findcommand(const std::string& name) {
     for (const auto& c : commands())
         if (name == c.name) return &c;
     return nullptr;
+}
+
+std::optional<uint64_t> numberof(QCommandLineParser& parser, const QCommandLineOption& option,
+                                 uint64_t least, uint64_t most, const char* what,
+                                 std::string& error) {
+    const std::string v = asgiven(parser.value(option));
+    const auto n = parsenumber(v);
+    if (n && *n >= least && *n <= most) return n;
+    error = "bad --" + asgiven(option.names().first()) + " '" + v + "': use " + what;
+    return std::nullopt;
+}
+
+// --serial and its companions, --log, --json and --repeat.
+bool parseproduction(QCommandLineParser& parser, Definitions& d, Options& o, std::string& error) {
+    SerialSetup& s = o.serial;
+    if (parser.isSet(d.serial)) {
+        s.file = asgiven(parser.value(d.serial));
+        if (s.file.empty()) {
+            error = "--serial needs a counter file";
+            return false;
+        }
+    } else {
+        for (const auto* c : {&d.serialStart, &d.serialStep, &d.serialAt, &d.serialFormat,
+                              &d.serialWidth, &d.serialOrder, &d.serialOverwrite})
+            if (parser.isSet(*c)) {
+                error = "--" + asgiven(c->names().first()) + " goes with --serial FILE";
+                return false;
+            }
+    }
+    const std::string decimal = "a number in decimal (or hexadecimal after 0x)";
+    if (parser.isSet(d.serialStart)) {
+        const auto n = numberof(parser, d.serialStart, 0, largestserial,
+                                (decimal + " up to " + std::to_string(largestserial)).c_str(), error);
+        if (!n) return false;
+        s.start = *n;
+    }
+    if (parser.isSet(d.serialStep)) {
+        const auto n = numberof(parser, d.serialStep, 1, largestserial, (decimal + " from 1").c_str(), error);
+        if (!n) return false;
+        s.step = *n;
+    }
+    if (parser.isSet(d.serialWidth)) {
+        const auto n = numberof(parser, d.serialWidth, 1, 8, "1 to 8 (bytes)", error);
+        if (!n) return false;
+        s.width = static_cast<int>(*n);
+    }
+    if (parser.isSet(d.serialAt) && !parseplace(asgiven(parser.value(d.serialAt)), s)) {
+        error = "bad --serial-at '" + asgiven(parser.value(d.serialAt)) +
+                "': use id, eeprom:ADDR or retlw:ADDR (ADDR in decimal or 0x hexadecimal)";
+        return false;
+    }
+    if (parser.isSet(d.serialFormat)) {
+        const auto f = parseformat(asgiven(parser.value(d.serialFormat)));
+        if (!f) {
+            error = "bad --serial-format '" + asgiven(parser.value(d.serialFormat)) + "': use bin, bcd or ascii";
+            return false;
+        }
+        s.format = *f;
+    }
+    if (parser.isSet(d.serialOrder)) {
+        const std::string v = lower(asgiven(parser.value(d.serialOrder)));
+        if (v != "little" && v != "big") {
+            error = "bad --serial-order '" + asgiven(parser.value(d.serialOrder)) + "': use little or big";
+            return false;
+        }
+        s.bigendian = v == "big";
+    }
+    s.overwrite = parser.isSet(d.serialOverwrite);
+    if (parser.isSet(d.log)) {
+        o.log = asgiven(parser.value(d.log));
+        if (o.log.empty()) {
+            error = "--log needs a file name";
+            return false;
+        }
+    }
+    o.json = parser.isSet(d.json);
+    o.repeat = parser.isSet(d.repeat);
+    return true;
+}
+
+// Serial numbers and chip after chip are burn's; a record is kept of the
+// commands that burn, verify or read a chip against a file.
+bool productioncommand(const Options& o, std::string& error) {
+    const bool burn = o.command == "burn";
+    const bool recorded = burn || o.command == "verify" || o.command == "read-hex" || o.command == "read-bin";
+    if (!o.serial.file.empty() && !burn) error = "--serial goes with burn only";
+    else if (o.repeat && !burn) error = "--repeat goes with burn only";
+    else if (o.json && !recorded) error = "--json goes with burn, verify, read-hex and read-bin";
+    else if (!o.log.empty() && !recorded) error = "--log goes with burn, verify, read-hex and read-bin";
+    else if (o.json && o.file == "-" && o.command != "burn" && o.command != "verify")
+        error = "--json and a read-out to standard output cannot share it; give the read-out a file";
+    return error.empty();
 }
 
 }  // namespace
@@ -270,6 +402,8 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
 
+    if (!parseproduction(parser, d, o, error)) return false;
+
     const QStringList rest = parser.positionalArguments();
     if (!rest.isEmpty()) {
         o.command = asgiven(rest[0]);
@@ -300,6 +434,7 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         error = "--only-changed goes with burn only";
         return false;
     }
+    if (!productioncommand(o, error)) return false;
     out = o;
     return true;
 }
@@ -347,9 +482,18 @@ std::string helptext() {
         "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset one\n"
         "chip of each kind in ${XDG_STATE_HOME:-~/.local/state}/quibb9x/ (simulated-\n"
         "PIC16F84.txt, ...); set but empty, the chip lasts one run.\n"
-        "\nExit status: 0 success, 1 the operation failed, 2 bad arguments,\n"
-        "130 interrupted (the board is left with the programming voltage off); 129, 131\n"
-        "and 141 stopped the same way by SIGHUP, SIGQUIT or a closed output (SIGPIPE).\n";
+        "\nA production run: --serial FILE numbers each chip it burns from a counter file\n"
+        "that runs on other boards may share (a number given to a chip that failed is\n"
+        "kept as failed, none is given twice); --log FILE adds a JSON line per chip;\n"
+        "--json prints that object instead of the text; --repeat burns chip after chip.\n"
+        "The checksum printed after a burn, verify or read-out is the 16-bit sum of\n"
+        "every program word and the configuration word (see the man page).\n"
+        "\nExit status: 0 success, 1 the operation failed (a file, the board, the\n"
+        "counter or the log), 2 bad arguments, 3 a word did not verify, 4 the socket\n"
+        "holds another chip than the one named (or none answers), 5 the chip is\n"
+        "code-protected, 130 interrupted (the board is left with the programming voltage\n"
+        "off); 129, 131 and 141 stopped the same way by SIGHUP, SIGQUIT or a closed output\n"
+        "(SIGPIPE).\n";
     return text;
 }
 

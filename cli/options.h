@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/serial.h"
 #include "core/overrides.h"
 #include "devices/chiptable.h"
 
@@ -15,8 +16,12 @@ namespace cli {
 // Exit statuses of the command line.
 enum Exit : int {
     exitok = 0,
-    exitfailed = 1,        // mismatch, file not loaded or not written, no board
+    exitfailed = 1,        // a file not loaded or not written, no board, the counter or the log
     exitusage = 2,         // bad arguments; one line on standard error says why
+    // What a script tells apart to deal with the chip in the socket:
+    exitverify = 3,        // a word read back differs from the file
+    exitwrongchip = 4,     // the socket holds another chip, or none that answers
+    exitprotected = 5,     // the chip is code-protected, so it cannot be read
     exitinterrupted = 130  // SIGINT or SIGTERM (128 + n for the others); the board was left idle
 };
 
@@ -32,6 +37,11 @@ struct Options {
     bool quitAfterStart = false;  // benchmark aid: the window quits at once
     std::string vcd;      // capture the board's lines into this file; empty: none
     Overrides overrides;
+    // A production run.
+    SerialSetup serial;    // --serial FILE and its companions
+    std::string log;      // --log FILE: a line per chip
+    bool json = false;    // the chip's record on standard output instead of the text
+    bool repeat = false;  // chip after chip
 };
 
 // The commands, in the order the help lists them, and whether each takes a

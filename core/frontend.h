@@ -32,6 +32,10 @@ public:
         (void)label, (void)done, (void)total;
     }
 
+    // Words an operation has just written to the chip and read back equal
+    // to the image, for a record of what it did; the window shows nothing.
+    virtual void wordsDone(int written, int verified) { (void)written, (void)verified; }
+
     // A modal message box. An empty title means the program's own title.
     virtual Answer message(const std::string& text, const std::string& title,
                            Buttons buttons = Buttons::Ok) = 0;

@@ -263,6 +263,16 @@ std::string formato(int numero) {
 }
 
 bool save_bin(State& s, Frontend& f, const ChipReader& read) {
+    ReadOut ignored;
+    return save_bin(s, f, read, ignored);
+}
+
+bool save_hex(State& s, Frontend& f, const ChipReader& read) {
+    ReadOut ignored;
+    return save_hex(s, f, read, ignored);
+}
+
+bool save_bin(State& s, Frontend& f, const ChipReader& read, ReadOut& readout) {
     s.configused = 1;
     s.dumppos = 1;
     announce(s, f, false);
@@ -281,10 +291,12 @@ bool save_bin(State& s, Frontend& f, const ChipReader& read) {
         !out.commit(why))
         return fileerror(f, "File error");
     f.statusAdd("Ok. Save successfull!");
+    readout.chip = image;
+    readout.file.assign(image.begin(), image.end());
     return true;
 }
 
-bool save_hex(State& s, Frontend& f, const ChipReader& read) {
+bool save_hex(State& s, Frontend& f, const ChipReader& read, ReadOut& readout) {
     readoutcounters(s);
     s.dumppos = 1;
     TempFile temp;
@@ -308,5 +320,7 @@ bool save_hex(State& s, Frontend& f, const ChipReader& read) {
     const std::string records =
         isoriginal(row) ? hexrecords(s, row, file1, sink) : wholehexrecords(row, file1);
     if (!writedump(s.dumpfile, records)) return fileerror(f, "File error!");
+    readout.chip = std::move(file1);
+    readout.file = records;
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/frontend.h"
 #include "core/state.h"
@@ -35,3 +36,12 @@ int32_t dumpposition(const State& s, int32_t address);
 // replaces an existing one keeps its permission bits.
 bool save_bin(State& s, Frontend& f, const ChipReader& read);
 bool save_hex(State& s, Frontend& f, const ChipReader& read);
+
+// What a read-out that was saved gave, for its record: the chip's bytes in
+// the read-out's layout, and the bytes of the file written.
+struct ReadOut {
+    std::vector<uint8_t> chip;
+    std::string file;
+};
+bool save_bin(State& s, Frontend& f, const ChipReader& read, ReadOut& out);
+bool save_hex(State& s, Frontend& f, const ChipReader& read, ReadOut& out);

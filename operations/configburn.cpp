@@ -25,9 +25,11 @@ bool burnconfigwords(State& s, Frontend& f) {
             writeword(s, m.write, m.load, word);
             const int16_t found = readword(s, m);
             if (found != word) {
+                f.wordsDone(1, 0);
                 reportmismatch(f, v.address(i), word, found);
                 return false;
             }
+            f.wordsDone(1, 1);
             sendcmd(s, increment);
         }
         return true;

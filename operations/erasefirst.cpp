@@ -55,9 +55,12 @@ bool writememory(State& s, Frontend& f, const Visit& v) {
         f.progressValue(i);
         const int16_t end = groupend(v, i, latches);
         if (erasedgroup(v, i, end)) {
+            // The erase left these words as the image has them.
+            f.wordsDone(end - i, 0);
             for (; i < end; ++i) sendcmd(s, increment);
             continue;
         }
+        const int16_t from = i;
         for (;;) {
             sendcmd(s, m.load);
             senddata(s, static_cast<int16_t>(v.image[i] & m.mask));
@@ -67,6 +70,7 @@ bool writememory(State& s, Frontend& f, const Visit& v) {
             sendcmd(s, increment);
         }
         writecycle(s, m.write);
+        f.wordsDone(i - from, 0);
         sendcmd(s, increment);
     }
     return true;

@@ -67,8 +67,11 @@ int16_t programall(State& s, Frontend& f, int16_t mode, const Visit& v, WordSink
         if (mode == modereadout) {
             if (out) out->put(v.address(i), word);
         } else if (word != expected) {
+            if (mode == modeprogram) f.wordsDone(1, 0);
             reportmismatch(f, v.address(i), expected, word);
             return 0;
+        } else {
+            f.wordsDone(mode == modeprogram ? 1 : 0, 1);
         }
         sendcmd(s, increment);
     }

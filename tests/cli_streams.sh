@@ -26,7 +26,7 @@ sim -q erase --yes
 expect 0 "*ERASE*: Are you sure you want to erase the PIC? yes (--yes)
 DONE." ""
 sim -q verify "$blink"
-expect 1 "" "ERROR!: Failed at 0x0: Expecting 0x2805, found 0x3FFF."
+expect 3 "" "ERROR!: Failed at 0x0: Expecting 0x2805, found 0x3FFF."
 "$prog" --port 0x378 -q detect >out.txt 2>err.txt </dev/null
 status=$?
 expect 1 "" "$(head -n 1 err.txt)

@@ -188,9 +188,9 @@ TEST_P(Families, AProtectedChipIsRefusedForReadOutAndErasedOpen) {
     ASSERT_EQ(quibb9x({"--device", chip.name, "burn", fixture(chip.blink)}).status, 0);
     sim::board().setProtected(1);
     const Outcome r = quibb9x({"--device", chip.name, "read-hex", scratch.path().string() + "/p.hex"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 5);
     EXPECT_NE(r.err.find("protect"), std::string::npos) << r.err;
-    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", fixture(chip.blink)}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", chip.name, "verify", fixture(chip.blink)}).status, 3);
     EXPECT_EQ(quibb9x({"--device", chip.name, "erase", "--yes"}).status, 0);
     EXPECT_EQ(sim::board().isProtected(), 0);
     EXPECT_EQ(quibb9x({"--device", chip.name, "blank-check"}).status, 0);
@@ -201,12 +201,12 @@ TEST_P(Families, AProtectedChipIsRefusedForReadOutAndErasedOpen) {
 TEST_P(Families, AnotherChipIsRefusedBeforeAnyWordIsWritten) {
     sim::board().setChip(ZAVSIM_16F84);
     Outcome r = quibb9x({"--device", chip.name, "burn", fixture(chip.blink)});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("nothing was written"), std::string::npos);
     EXPECT_NE(r.err.find("did not answer in programming mode"), std::string::npos) << r.err;
     EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
     r = quibb9x({"--device", chip.name, "erase", "--yes"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
 }
 
 // A HEX record of bytes at a byte address, with its checksum.
@@ -264,7 +264,7 @@ TEST(StuckWord, AWordThatFailsToProgramFailsTheBurnOnEveryFamily) {
             sim::board().setChip(chip.kind);
             sim::board().setStuck(stuck.region, stuck.index, stuck.erased);
             const Outcome r = quibb9x({"--device", chip.name, "burn", "stuck.hex"});
-            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.status, 3);  // a word that did not verify
             EXPECT_EQ(r.err, stuck.failure);
             EXPECT_EQ(r.out.find("SUCCESS"), std::string::npos) << r.out;
             EXPECT_EQ(sim::board().read(stuck.region, stuck.index), stuck.erased);
@@ -313,7 +313,7 @@ TEST(DataMemory, BytesBeyondTheFirst64AreBurntVerifiedAndReadBack) {
         for (int k : bytes) EXPECT_EQ(static_cast<uint8_t>(image[0x4200 + 2 * k]), (0x40 + k) & 0xFF) << k;
         sim::board().write(3, last, 0x00);
         r = quibb9x({"--device", chip.name, "verify", "data.hex"});
-        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.status, 3);
         char failure[80];
         std::snprintf(failure, sizeof failure, "ERROR!: Failed at 0x%X: Expecting 0x%X, found 0x0.\n",
                       0x2100 + last, (0x40 + last) & 0xFF);
@@ -344,12 +344,12 @@ TEST(DeviceAuto, EveryChipWithAnIdIsNamedAndTheOthersAreRefused) {
     }
     sim::board().setChip(ZAVSIM_16F83);
     Outcome r = quibb9x({"--device", "auto", "blank-check"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err, "quibb9x: --device auto: 0x2006 reads 0x3FFF: the chip has no device ID (a "
                      "16C84, 16F84 or 16F83), or the socket is empty; name the chip with --device "
                      "(e.g. --device 16F84)\n");
     sim::board().setChip(ZAVSIM_EMPTY);
-    EXPECT_EQ(quibb9x({"--device", "auto", "erase", "--yes"}).status, 1);
+    EXPECT_EQ(quibb9x({"--device", "auto", "erase", "--yes"}).status, 4);
 }
 
 TEST(ConfigOptions, UnimplementedBitsAndConfig2AreCheckedAgainstTheChip) {

@@ -351,7 +351,7 @@ TEST_F(InTempDir, Device16F84ARefusesAnotherChipBeforeAnyWordIsWritten) {
                               std::string(FIXTURE_DIR) + "/f84_blink_inhx32.hex"});
     EXPECT_EQ(o.overrides.device, 2);
     EXPECT_TRUE(o.overrides.requiref84a);
-    EXPECT_EQ(runcli(o), exitfailed);  // a PIC16F84: word 0x2006 reads 0x3FFF
+    EXPECT_EQ(runcli(o), exitwrongchip);  // a PIC16F84: word 0x2006 reads 0x3FFF
     // Only the ID's read: load configuration, six increments, read.
     EXPECT_EQ(sim::commands(), (std::vector<int>{0, 6, 6, 6, 6, 6, 6, 4}));
     EXPECT_EQ(sim::board().read(0, 0), 0x3FFF);
@@ -480,7 +480,7 @@ TEST_F(Refusals, AProtectedChipsReadOutWritesNoFile) {
     sim::board().setProtected(1);
     sim::board().write(2, 0, 0x3FCF);  // one code-protection bit clear
     for (const std::string command : {"read-hex", "read-bin"}) {
-        EXPECT_EQ(run(command, "out"), 1);
+        EXPECT_EQ(run(command, "out"), exitprotected);
         EXPECT_EQ(err, "quibb9x: the chip is code-protected (configuration word 0x3FCF): its memory "
                        "cannot be read, so no file was written; only an erase (quibb9x erase) "
                        "lifts the protection, and it clears the chip\n");

@@ -30,6 +30,7 @@
 #include "core/startup.h"
 #include "core/stop.h"
 #include "devices/select.h"
+#include "image/checksum.h"
 #include "image/dumps.h"
 #include "image/hexreader.h"
 #include "image/image.h"
@@ -681,6 +682,7 @@ void MainWindow::bCargar_Click() {
     setfilename(text_filename, *name);
     if (loadhexfile(state, *this, *name)) {
         enableburn(true);
+        givenwords = ::givenwords(*name, 4096);
         // A word left from an earlier file is no longer the file's choice.
         if (state.configused != 0) wordfrom = WordFrom::file;
         else if (wordfrom == WordFrom::file) wordfrom = WordFrom::earlierfile;
@@ -695,8 +697,18 @@ void MainWindow::bhex_Click() { dump({true, "SAVE HEX", "", "*.hex", "hex"}, &sa
 
 // A dump that cannot read the chip refuses before programming mode and
 // writes no file; Burn and Verify are left as they were then.
+// The sum the maker's IDE shows for the file, and the chip's where a gap
+// the file leaves is burnt as 0 (the original chips).
+void MainWindow::checksumlines() {
+    // An image that no file gave (a test's) is its own file.
+    const uint16_t chip = imagechecksum(state);
+    const uint16_t file = givenwords.empty() ? chip : filechecksum(state, givenwords);
+    statusAdd("Checksum: " + checksumtext(file));
+    if (chip != file) statusAdd("Chip's checksum: " + checksumtext(chip));
+}
+
 void MainWindow::dump(const FileRequest& request,
-                      bool (*writer)(State&, Frontend&, const ChipReader&)) {
+                      bool (*writer)(State&, Frontend&, const ChipReader&, ReadOut&)) {
     const auto name = askFile(request);
     if (!name) return;
     dumped = false;
@@ -708,7 +720,9 @@ void MainWindow::dump(const FileRequest& request,
             if (!chipreadable()) return;
             dumped = true;
             state.dumpfile = name;
-            writer(state, *this, chipreader(state, *this));
+            ReadOut r;
+            if (writer(state, *this, chipreader(state, *this), r))
+                statusAdd("Checksum: " + checksumtext(readoutchecksum(currentchip(state), r.chip)));
         },
         [this, before = state.chip] {
             chipchanged(before);
@@ -829,7 +843,9 @@ void MainWindow::bProgramar_Click() {
                 return;
             const bool lockout = lockoutquestion(state).has_value();
             if (lockout && !lockoutconfirmed()) return;
-            if (program2(state, *this, modeprogram) && lockout)
+            if (!program2(state, *this, modeprogram)) return;
+            checksumlines();
+            if (lockout)
                 for (const std::string& line : wrapped(lockoutnote(state), statuswidth)) statusAdd(line);
         },
         [this, before] { chipchanged(before); });
@@ -840,8 +856,8 @@ void MainWindow::bverificar_Click() {
     runoperation(
         [this] {
             if (boardanswers("Nothing was verified.") && rightchip("Nothing was verified.") &&
-                (!autochip || imagefits()))
-                program2(state, *this, modeverify);
+                (!autochip || imagefits()) && program2(state, *this, modeverify))
+                checksumlines();
         },
         [this, before] { chipchanged(before); });
 }

@@ -179,7 +179,10 @@ private:
     void chipchanged(const ChipRow* before);
     void showchipcontrols();
     bool chipreadable();
-    void dump(const FileRequest& request, bool (*writer)(State&, Frontend&, const ChipReader&));
+    void dump(const FileRequest& request,
+              bool (*writer)(State&, Frontend&, const ChipReader&, ReadOut&));
+    // After a burn or verify that passed: the checksum of the file loaded.
+    void checksumlines();
 
     void buildwidgets();
     void connecthandlers();
@@ -227,6 +230,7 @@ private:
     QPointer<QWidget> focusbefore;
     bool closewhenidle = false;
     bool dumped = false;  // the last dump passed its checks and ran
+    std::vector<bool> givenwords;  // the program words the HEX file loaded gives
 
     // Where the configuration word in the editor came from.
     enum class WordFrom { startup, earlierfile, file, settings, edit };
