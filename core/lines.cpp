@@ -13,15 +13,25 @@ namespace {
 // The shortest clock phase the chip accepts (data set-up and hold, and the
 // pause between a command and the frame that follows it).
 constexpr int64_t PHASE_NS = 1000;
+// How long the data line and its direction stay as they are after a falling
+// clock edge, where the clock edges keep their own distance: the chips ask
+// for 100 ns of data hold.
+constexpr int64_t HOLD_NS = 100;
 
-// When the last line change was written, by the clock of the waits in force.
-// It is stamped after the port write returns, so the change has reached the
-// port by then. One run uses the lines from one thread at a time; the atomic
-// only keeps a hand-over between threads well defined, at no cost.
+// When the last line change was written, by the clock of the waits in force,
+// and, for runs timed from the clock edges, the last clock edge and the last
+// falling one. Each is stamped after the port write returns, so the change
+// has reached the port by then. One run uses the lines from one thread at a
+// time; the atomics only keep a hand-over between threads well defined, at
+// no cost.
 std::atomic<int64_t> lastChangeNs{0};
+std::atomic<int64_t> lastEdgeNs{0};
+std::atomic<int64_t> lastFallNs{0};
 
-void changed() {
-    lastChangeNs.store(platform::waits().nowNs(), std::memory_order_relaxed);
+int64_t changed() {
+    const int64_t now = platform::waits().nowNs();
+    lastChangeNs.store(now, std::memory_order_relaxed);
+    return now;
 }
 
 int16_t dataport(const State& s) { return s.portaddr; }
@@ -54,6 +64,23 @@ struct Change {
     bool on;
 };
 
+// Before a change on a run timed from the clock edges: a clock edge waits a
+// whole phase since the previous edge (its high or low time, or the pause
+// between two frames), any other line only the data hold since the last
+// falling edge. What the program does between two edges (the data line for
+// the next bit, its own bookkeeping) so falls inside the phase.
+void pace(bool edge) {
+    if (edge)
+        platform::waits().holdUntil(lastEdgeNs.load(std::memory_order_relaxed) + PHASE_NS);
+    else
+        platform::waits().holdUntil(lastFallNs.load(std::memory_order_relaxed) + HOLD_NS);
+}
+
+void stampedge(bool rising, int64_t when) {
+    lastEdgeNs.store(when, std::memory_order_relaxed);
+    if (!rising) lastFallNs.store(when, std::memory_order_relaxed);
+}
+
 // Lines changed together: one write per register their pins touch, the
 // control register first. A line the board lacks changes nothing.
 void change(State& s, std::initializer_list<Change> changes) {
@@ -66,8 +93,19 @@ void change(State& s, std::initializer_list<Change> changes) {
         tocontrol |= w.control[c.line].mask != 0;
         todata |= w.data[c.line].mask != 0;
     }
+    if (!s.edgetimed) {
+        if (tocontrol) writecontrol(s, control);
+        if (todata) writedata(s, data);
+        return;
+    }
+    const bool edge = ((control ^ s.ctrlshadow) & w.control[LINE_CLOCK].mask) ||
+                      ((data ^ s.datashadow) & w.data[LINE_CLOCK].mask);
+    pace(edge);
     if (tocontrol) writecontrol(s, control);
     if (todata) writedata(s, data);
+    if (edge)
+        stampedge(lineon(w, LINE_CLOCK, s.datashadow, s.ctrlshadow),
+                  lastChangeNs.load(std::memory_order_relaxed));
 }
 
 // The idle levels: Vpp and VDD off, clock and data low, the PC driving the

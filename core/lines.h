@@ -3,6 +3,11 @@
 // portaddr, status at portaddr+1, control at portaddr+2 (16-bit arithmetic).
 // Every control change stores the new byte in ctrlshadow first and then writes
 // the whole byte; the control register is never read back.
+//
+// On a run timed from the clock edges (State::edgetimed) the changes keep
+// the chip's timing themselves: a clock edge is written no sooner than 1 µs
+// after the previous edge's write returned, and any other line no sooner
+// than 100 ns after the last falling edge's (the data hold).
 #pragma once
 #include <cstdint>
 

@@ -62,6 +62,11 @@ struct State {
     uint8_t datashadow = 0;
     // The board's lines on the port's pins.
     Wiring wiring = originalwiring();
+    // Clock phases are timed from the clock edges alone: each edge a
+    // microsecond after the one before, the data line changed in between
+    // (every chip but the original four, whose recorded traffic holds a
+    // microsecond after every line change).
+    bool edgetimed = false;
 
     std::string dumpfile;
     std::string startdir;

@@ -20,6 +20,7 @@ void selectchip(State& s, const ChipRow& row) {
     s.cmderaseprog = 9;
     s.cmderasedata = 11;
     s.vppfirst = row.vppfirst;
+    s.edgetimed = !isoriginal(row);
 }
 
 const ChipRow& currentchip(const State& s) {
