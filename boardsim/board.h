@@ -14,6 +14,11 @@
 //
 // QUIBB9X_SIM_BOARD names the board's wiring (one of wirings.h's boards) or
 // a board file; 0 or none: nothing on the port.
+//
+// QUIBB9X_SIM_LEVELS_FD names an open file descriptor: after every port
+// write the board writes to it, with write(2) and nothing buffered, one byte
+// of the chip's pin levels (ZAVSIM_LEVEL_* of boardsim.h), so that a test
+// sees the last levels even of a process that dies.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -115,6 +120,7 @@ private:
     bool keepAside_ = false;    // the file was unusable: keep it before overwriting
     bool saveFailed_ = false;   // said once that the file cannot be written
     int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
+    int levelsFd_ = -1;         // QUIBB9X_SIM_LEVELS_FD
 };
 
 }  // namespace boardsim

@@ -6,6 +6,7 @@
 
 #include "binding.h"
 #include "capture.h"
+#include "crashguard.h"
 #include "platform.h"
 
 namespace {
@@ -49,6 +50,7 @@ void writecontrol(State& s, uint8_t value) {
     s.ctrlshadow = value;
     notebase(s);
     binding::zavOUT(portnumber(controlport(s)), s.ctrlshadow);
+    crashguard::controlwritten(value);
     changed();
 }
 
@@ -56,6 +58,7 @@ void writedata(State& s, uint8_t value) {
     s.datashadow = value;
     notebase(s);
     binding::zavOUT(portnumber(dataport(s)), value);
+    crashguard::datawritten(value);
     changed();
 }
 
@@ -63,6 +66,33 @@ struct Change {
     Line line;
     bool on;
 };
+
+uint8_t idle(const RegisterBits (&bits)[LINES]);
+
+// How the crash handler puts this board down (core/crashguard.h): the
+// same steps as a board that switches VDD is put down with.
+void armcrashguard(const State& s) {
+    const Wiring& w = s.wiring;
+    crashguard::Plan p;
+    p.out = binding::boundout();
+    p.dataport = portnumber(dataport(s));
+    p.controlport = portnumber(controlport(s));
+    for (Line l : {LINE_VPP, LINE_VDD}) {
+        p.keepcontrol |= w.control[l].mask;
+        p.keepdata |= w.data[l].mask;
+    }
+    for (Line l : {LINE_CLOCK, LINE_DATAOUT, LINE_DATADIR, LINE_PGM}) {
+        p.signalsoncontrol |= w.control[l].mask != 0;
+        p.signalsondata |= w.data[l].mask != 0;
+    }
+    p.idlecontrol = idle(w.control);
+    p.idledata = idle(w.data);
+    p.vddcontrol = w.control[LINE_VDD];
+    p.vdddata = w.data[LINE_VDD];
+    p.vppcontrol = w.control[LINE_VPP];
+    p.vppdata = w.data[LINE_VPP];
+    crashguard::arm(p);
+}
 
 // Before a change on a run timed from the clock edges: a clock edge waits a
 // whole phase since the previous edge (its high or low time, or the pause
@@ -86,13 +116,16 @@ void stampedge(bool rising, int64_t when) {
 void change(State& s, std::initializer_list<Change> changes) {
     const Wiring& w = s.wiring;
     uint8_t control = s.ctrlshadow, data = s.datashadow;
-    bool tocontrol = false, todata = false;
+    bool tocontrol = false, todata = false, power = false;
     for (const Change& c : changes) {
         control = w.control[c.line].set(control, c.on);
         data = w.data[c.line].set(data, c.on);
         tocontrol |= w.control[c.line].mask != 0;
         todata |= w.data[c.line].mask != 0;
+        power |= c.line == LINE_VPP || c.line == LINE_VDD;
     }
+    // Before the chip may get its supply or Vpp from this board at this port.
+    if (power) armcrashguard(s);
     if (!s.edgetimed) {
         if (tocontrol) writecontrol(s, control);
         if (todata) writedata(s, data);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "startup.h"
 
+#include "crashguard.h"
 #include "lines.h"
 #include "platform.h"
 #include "devices/select.h"
@@ -43,6 +44,9 @@ void startup(State& s) {
     s.cmderaseprog = 9;
     s.cmderasedata = 11;
     s.picmodel = 0;
+    // Before the first write to the port: however the program ends from
+    // here on, the board is left down.
+    crashguard::install();
     allpinslow(s);
     s.ctrlshadow = 15;
 }
