@@ -352,7 +352,12 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     setdevice(s, 2);
     setdevice(s, 2);
     s.portaddr = LPT2;
-    applysettings(s, editor, readsettings(s));
+    const IniValues settings = readsettings(s);
+    applysettings(s, editor, settings);
+    if (!settings.tprog.empty() && !readtprog(settings.tprog))
+        std::cerr << programname << ": ignoring TPROG=" << escaped(settings.tprog)
+                  << " in the settings file " << escaped(inipath(s))
+                  << ": the programming time is 7 to 20 ms; the chips get 7\n";
     // CHIP= names any chip of the table; the window's "auto" is its own
     // choice (the command line's is --device auto) and leaves PIC='s chip.
     if (const std::string chip = readIniValue(inipath(s), "OPTIONS", "CHIP");
@@ -367,6 +372,7 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     if (overrides.device) setdevice(s, *overrides.device);
     if (overrides.chip) selectchip(s, *overrides.chip);
     if (overrides.port) s.portaddr = *overrides.port;
+    if (overrides.tprog) s.tprog = *overrides.tprog;
 }
 
 int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
@@ -432,6 +438,11 @@ int runcli(const Options& o) {
             if (const auto base = binding::simulatedbase()) s.portaddr = static_cast<int16_t>(*base);
         // As in the window, no settings file means "Other Port:" at 0.
         status = checkport(o, s);
+        // A chip from the settings file that keeps its own times.
+        if (status == exitok && o.overrides.tprog && !o.overrides.autodevice &&
+            !isoriginal(currentchip(s)))
+            status = usage("--tprog sets the programming time of the PIC16C84, 16F84, 16F83 and "
+                           "16F84A; the " + chiplabel(currentchip(s)) + " keeps its own");
         if (status == exitok) status = runcommand(o, s, editor, f);
     } catch (const Interrupted&) {
         status = exitinterrupted;

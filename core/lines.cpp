@@ -8,6 +8,7 @@
 #include "capture.h"
 #include "crashguard.h"
 #include "platform.h"
+#include "devices/chiptable.h"
 
 namespace {
 
@@ -214,7 +215,7 @@ void powerup(State& s) {
         platform::waits().sleepMs(VDD_BEFORE_VPP_MS);
         vppon(s);
     }
-    delaymilli(25);
+    delaymilli(s, 25);
 }
 
 }  // namespace
@@ -246,9 +247,9 @@ void vppreset(State& s) {
     datawritable(s);
     datadown(s);
     clockdown(s);
-    delaymilli(25);
+    delaymilli(s, 25);
     vppon(s);
-    delaymilli(25);
+    delaymilli(s, 25);
 }
 
 int16_t datain(State& s) {
@@ -264,4 +265,6 @@ int16_t datain(State& s) {
 void delay(int16_t) {
     platform::waits().holdUntil(lastChangeNs.load(std::memory_order_relaxed) + PHASE_NS);
 }
-void delaymilli(int16_t) { platform::waits().sleepMs(7); }
+void delaymilli(const State& s, int16_t) {
+    platform::waits().sleepMs(s.chip && !isoriginal(*s.chip) ? 7 : s.tprog);
+}

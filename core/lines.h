@@ -31,5 +31,6 @@ int16_t datain(State& s);
 // line change (the time of the port accesses since counts towards it),
 // watching the clock without giving up the processor. The count is not used.
 void delay(int16_t count);
-// A wait of 7 ms whatever the count.
-void delaymilli(int16_t count);
+// The wait of the original chips whatever the count: s.tprog ms, 7 unless
+// told otherwise; the other chips' entries wait 7 ms.
+void delaymilli(const State& s, int16_t count);

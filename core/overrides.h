@@ -22,4 +22,6 @@ struct Overrides {
     std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
     // --board: a built-in board's name or a board file.
     std::optional<std::string> board;
+    // --tprog: the original chips' programming time, 7 to 20 ms.
+    std::optional<int16_t> tprog;
 };

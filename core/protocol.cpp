@@ -76,5 +76,5 @@ void progcycle(State& s, uint8_t cmd, int16_t word) {
     sendcmd(s, cmd);
     senddata(s, word);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
 }

@@ -67,6 +67,10 @@ struct State {
     // (every chip but the original four, whose recorded traffic holds a
     // microsecond after every line change).
     bool edgetimed = false;
+    // How long the original chips' waits last, in ms (7 to 20): each word's
+    // programming cycle, the erase, and the entry into programming mode. An
+    // old 16C84 may want 10.
+    int16_t tprog = 7;
 
     std::string dumpfile;
     std::string startdir;

@@ -31,7 +31,7 @@ void bulkerase(State& s, uint8_t loadcommand, uint8_t erasecommand) {
     senddata(s, 0x3FFF);
     sendcmd(s, erasecommand);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ bool erasechip(State& s, Frontend& f) {
     sendcmd(s, erasesetup1);
     sendcmd(s, erasesetup2);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     sendcmd(s, erasesetup1);
     sendcmd(s, erasesetup2);
 

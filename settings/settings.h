@@ -61,6 +61,8 @@ std::optional<int16_t> readhex16(const std::string& text);
 // Writes PIC, LPT, LOAD, CWORD in that order; `loadtext` is the file name box.
 // Then BOARD (OPTIONS), the board's name or file, when the board is not the
 // original one, or when the file already names another board.
+// Then TPROG (OPTIONS), the original chips' programming time, when it is not
+// 7 ms, or when the file already has one.
 // False when a value could not be stored (nothing is shown to the user).
 bool save_ini(const State& s, const std::string& loadtext);
 
@@ -73,8 +75,12 @@ bool savechip(const State& s, const std::string& chip);
 struct IniValues {
     std::string pic, lpt, cword, load, board;
     std::string chip;
+    std::string tprog;
 };
 IniValues readsettings(const State& s);
+
+// TPROG as read: 7 to 20 ms, nothing for any other text.
+std::optional<int16_t> readtprog(const std::string& text);
 
 // How the "LPT" value chooses the port: option 4 (LPT1, 0x378), 5 (LPT2,
 // 0x278) or 6 ("Other Port:") with the text for the port box in upper-case
@@ -88,5 +94,6 @@ PortChoice portchoice(const std::string& lpt);
 
 // The settings applied as the window applies them, for a front end without
 // widgets: PIC to picmodel then the device, LPT to portaddr, CWORD to the
-// configuration word then the editor's refresh. LOAD is left to the caller.
+// configuration word then the editor's refresh, TPROG to tprog. LOAD is left
+// to the caller.
 void applysettings(State& s, ConfigEditor& editor, const IniValues& values);

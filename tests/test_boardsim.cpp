@@ -486,7 +486,7 @@ TEST_F(BoardSim, AProtectedChipRefusesWrites) {
     senddata(s, 0x0000);
     sendcmd(s, s.cmderaseprog);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     toConfigSpace();
     progcycle(s, s.cmdloadprog, 0x0001);
     increments(7);
@@ -512,7 +512,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     sendcmd(s, 1);
     sendcmd(s, 7);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(b().isProtected(), 1);
     EXPECT_EQ(b().read(0, 5), 0x0123);
 
@@ -522,7 +522,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     sendcmd(s, 1);
     sendcmd(s, 7);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     sendcmd(s, 1);
     sendcmd(s, 7);
     EXPECT_EQ(b().isProtected(), 0);
@@ -559,12 +559,12 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     senddata(s, 0x3FFF);
     sendcmd(s, s.cmderaseprog);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     sendcmd(s, s.cmdloaddata);
     senddata(s, 0x3FFF);
     sendcmd(s, s.cmderasedata);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(written(), (std::vector<int>{ZAVSIM_ERASED_PROGRAM, ZAVSIM_ERASED_DATA}));
     EXPECT_TRUE(faults().empty());
     int notblank = 0;
@@ -577,7 +577,7 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     senddata(s, 0x0007);
     sendcmd(s, s.cmderaseprog);
     sendcmd(s, s.cmdbeginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(b().read(0, 1023), 0x0007);
 }
 
