@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for a full burn of a PIC16F84 as people run it: the whole quibb9x
-// process on the simulated board with real waits, alone, beside two busy
-// processes, and with --vcd. For each, the median wall time against the
+// process on the simulated board with real waits, alone, beside two and
+// four busy processes, and with --vcd. For each, the median wall time against the
 // burn's fixed waits (1093 programming cycles of 7 ms, 3 entries into
 // programming mode of 2 x 7 ms), the processor time of the process as a share
 // of its wall time, and the load average before the runs: other work on the
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         bool vcd;
     };
     for (const Case& c : {Case{"alone", 0, false}, Case{"beside 2 busy processes", 2, false},
-                          Case{"with --vcd", 0, true}}) {
+                          Case{"beside 4 busy processes", 4, false}, Case{"with --vcd", 0, true}}) {
         const double load = loadaverage();
         std::vector<double> wall, cpu;
         int failed = 0;
