@@ -103,8 +103,8 @@ long long clockedges(int32_t control) {
 
 void burns(const fs::path& dir) {
     std::printf("full burn against its floor: the fixed waits asked for + 1 us per clock phase\n");
-    std::printf("  %-10s %5s %9s %9s %9s %9s %8s %8s %7s %7s\n", "chip", "exit", "waits s",
-                "phases", "floor s", "wall s", "/floor", "/waits", "timing", "short");
+    std::printf("  %-10s %5s %9s %9s %9s %9s %8s %8s %7s %7s %7s\n", "chip", "exit", "waits s",
+                "phases", "floor s", "wall s", "/floor", "/waits", "late s", "timing", "short");
     const auto logClear = simexport<void (*)()>("zavsimLogClear");
     const auto timingFaults = simexport<int32_t (*)()>("zavsimTimingFaults");
     const auto phaseFaults = simexport<int32_t (*)()>("zavsimPhaseFaults");
@@ -122,9 +122,9 @@ void burns(const fs::path& dir) {
         platform::installWaits(nullptr);
         const long long phases = clockedges(0x278 + 2);
         const double floor = waits.fixedseconds() + phases * 1e-6;
-        std::printf("  PIC%-7s %5d %9.3f %9lld %9.3f %9.3f %8.3f %8.3f %7d %7d\n", c.name, status,
-                    waits.fixedseconds(), phases, floor, wall, wall / floor,
-                    wall / waits.fixedseconds(), timingFaults() - timingBefore,
+        std::printf("  PIC%-7s %5d %9.3f %9lld %9.3f %9.3f %8.3f %8.3f %7.3f %7d %7d\n", c.name,
+                    status, waits.fixedseconds(), phases, floor, wall, wall / floor,
+                    wall / waits.fixedseconds(), waits.lateNs / 1e9, timingFaults() - timingBefore,
                     phaseFaults() - shortBefore);
         std::fflush(stdout);
     }

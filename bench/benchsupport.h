@@ -45,18 +45,17 @@ class CountingWaits : public platform::Waits {
 public:
     long long sleptMs = 0;
     int64_t heldNs = 0;
+    int64_t lateNs = 0;  // how much longer the sleeps lasted than asked
     int64_t nowNs() override { return last_ = platform::realWaits().nowNs(); }
     void holdUntil(int64_t deadlineNs) override {
         if (deadlineNs - last_ > 2'000) heldNs += deadlineNs - last_;
         platform::realWaits().holdUntil(deadlineNs);
     }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        platform::realWaits().sleepMs(ms);
-    }
+    void sleepMs(int ms) override { sleepMsSince(nowNs(), ms); }
     void sleepMsSince(int64_t sinceNs, int ms) override {
         sleptMs += ms;
         platform::realWaits().sleepMsSince(sinceNs, ms);
+        lateNs += nowNs() - sinceNs - ms * 1'000'000LL;
     }
     // Every fixed wait asked for, in seconds.
     double fixedseconds() const { return sleptMs / 1e3 + heldNs / 1e9; }
