@@ -30,10 +30,8 @@ std::atomic<int64_t> lastChangeNs{0};
 std::atomic<int64_t> lastEdgeNs{0};
 std::atomic<int64_t> lastFallNs{0};
 
-int64_t changed() {
-    const int64_t now = platform::waits().nowNs();
-    lastChangeNs.store(now, std::memory_order_relaxed);
-    return now;
+void changed() {
+    lastChangeNs.store(platform::waits().nowNs(), std::memory_order_relaxed);
 }
 
 int16_t dataport(const State& s) { return s.portaddr; }
@@ -70,9 +68,13 @@ struct Change {
 
 uint8_t idle(const RegisterBits (&bits)[LINES]);
 
+// The port the crash handler's plan writes to.
+std::atomic<int32_t> guardedport{-1};
+
 // How the crash handler puts this board down (core/crashguard.h): the
 // same steps as a board that switches VDD is put down with.
 void armcrashguard(const State& s) {
+    guardedport.store(portnumber(dataport(s)), std::memory_order_relaxed);
     const Wiring& w = s.wiring;
     crashguard::Plan p;
     p.out = binding::boundout();
@@ -125,8 +127,10 @@ void change(State& s, std::initializer_list<Change> changes) {
         todata |= w.data[c.line].mask != 0;
         power |= c.line == LINE_VPP || c.line == LINE_VDD;
     }
-    // Before the chip may get its supply or Vpp from this board at this port.
-    if (power) armcrashguard(s);
+    // Before the chip may get its supply or Vpp from this board, and before
+    // the first write at another port.
+    if (power || portnumber(dataport(s)) != guardedport.load(std::memory_order_relaxed))
+        armcrashguard(s);
     if (!s.edgetimed) {
         if (tocontrol) writecontrol(s, control);
         if (todata) writedata(s, data);

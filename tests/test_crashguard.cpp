@@ -152,4 +152,12 @@ TEST(CrashGuard, PlansFromTheRegistersAsLastWritten) {
                                                 {w[2].port, w[2].value}}),
               (std::vector<std::pair<int, int>>{{0x27A, 0x0B}, {0x27A, 0x0F}, {0x278, 0x01}}));
     allpinslow(s);
+
+    // The first write at another port moves the plan there.
+    s.portaddr = 0x378;
+    datareadable(s);  // control 0x05
+    ASSERT_EQ(crashguard::safewrites(w), 3);
+    EXPECT_EQ((std::vector<std::pair<int, int>>{{w[0].port, w[0].value}, {w[1].port, w[1].value},
+                                                {w[2].port, w[2].value}}),
+              (std::vector<std::pair<int, int>>{{0x37A, 0x0F}, {0x37A, 0x0F}, {0x378, 0x01}}));
 }
