@@ -8,7 +8,11 @@
 // saw); and --only-changed as the whole quibb9x process on a full PIC16F648A
 // that differs from the file in 4 words. Prints; never judges.
 //
-// Each burn's figures are those of its median run (of 3 unless told).
+// Beside the ratio, how long the burn waited for a processor that other
+// processes held (the kernel's run delay), and the ratio without that wait:
+// on a shared machine the first moves with the others' work, the second is
+// the program's. Each burn's figures are those of its median run (of 3
+// unless told).
 //
 //   bench_families [--runs N] [burn|only-changed ...]
 #include <fcntl.h>
@@ -104,9 +108,18 @@ long long clockedges(int32_t control) {
     return edges;
 }
 
+// How long this thread has waited for a processor while it could run (the
+// kernel's run delay): time other processes took, not the program's.
+double runqueueseconds() {
+    std::ifstream in("/proc/thread-self/schedstat");
+    long long oncpu = 0, waited = 0;
+    in >> oncpu >> waited;
+    return waited / 1e9;
+}
+
 struct Burn {
     int status = 0;
-    double wall = 0, waits = 0, late = 0;
+    double wall = 0, waits = 0, late = 0, queued = 0;
     long long phases = 0;
     int timing = 0, shortphases = 0;
     bool operator<(const Burn& o) const { return wall - waits < o.wall - o.waits; }
@@ -115,8 +128,9 @@ struct Burn {
 void burns(const fs::path& dir, int runs) {
     std::printf("full burn against its floor: the fixed waits asked for + 1 us per clock phase; "
                 "median of %d runs\n", runs);
-    std::printf("  %-10s %5s %9s %9s %9s %9s %8s %8s %7s %7s %7s\n", "chip", "exit", "waits s",
-                "phases", "floor s", "wall s", "/floor", "/waits", "late s", "timing", "short");
+    std::printf("  %-10s %5s %8s %8s %8s %8s %7s %7s %7s %8s %7s %6s %6s\n", "chip", "exit",
+                "waits s", "phases", "floor s", "wall s", "/floor", "/waits", "late s", "queued s",
+                "-queued", "timing", "short");
     const auto logClear = simexport<void (*)()>("zavsimLogClear");
     const auto timingFaults = simexport<int32_t (*)()>("zavsimTimingFaults");
     const auto phaseFaults = simexport<int32_t (*)()>("zavsimPhaseFaults");
@@ -130,10 +144,12 @@ void burns(const fs::path& dir, int runs) {
             logClear();
             bench::CountingWaits waits;
             platform::installWaits(&waits);
+            const double queuedBefore = runqueueseconds();
             const auto start = std::chrono::steady_clock::now();
             Burn b;
             b.status = runcli({"quibb9x", "--device", c.name, "--port", "0x278", "burn", file});
             b.wall = seconds(start);
+            b.queued = runqueueseconds() - queuedBefore;
             platform::installWaits(nullptr);
             b.phases = clockedges(0x278 + 2);
             b.waits = waits.fixedseconds();
@@ -144,9 +160,10 @@ void burns(const fs::path& dir, int runs) {
         }
         const Burn b = bench::median(all);
         const double floor = b.waits + b.phases * 1e-6;
-        std::printf("  PIC%-7s %5d %9.3f %9lld %9.3f %9.3f %8.3f %8.3f %7.3f %7d %7d\n", c.name,
-                    b.status, b.waits, b.phases, floor, b.wall, b.wall / floor, b.wall / b.waits,
-                    b.late, b.timing, b.shortphases);
+        std::printf("  PIC%-7s %5d %8.3f %8lld %8.3f %8.3f %7.3f %7.3f %7.3f %8.3f %7.3f %6d %6d\n",
+                    c.name, b.status, b.waits, b.phases, floor, b.wall, b.wall / floor,
+                    b.wall / b.waits, b.late, b.queued, (b.wall - b.queued) / floor, b.timing,
+                    b.shortphases);
         std::fflush(stdout);
     }
 }
