@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Figures for a full burn of a PIC16F84 as people run it: the whole quibb9x
-// process on the simulated board with real waits, alone, beside two busy
-// processes, and with --vcd. For each, the median wall time against the
+// process on the simulated board with real waits, alone, beside two and
+// four busy processes (of its own session, and four of other sessions), and
+// with --vcd. For each, the median wall time against the
 // burn's fixed waits (1093 programming cycles of 7 ms, 3 entries into
 // programming mode of 2 x 7 ms), the processor time of the process as a share
 // of its wall time, and the load average before the runs: other work on the
@@ -34,13 +35,18 @@ using bench::writemaxhex;
 
 constexpr double FIXED_WAITS_MS = 1093 * 7 + 3 * 14;
 
-// Processes that keep a processor each busy while they live.
+// Processes that keep a processor each busy while they live: in the
+// benchmark's own session, or each in a session of its own, as work started
+// from another terminal is. Linux schedules each session as a group of its
+// own (autogroup) where that is on: the busy processes of the burn's own
+// session take the processor from it within its group.
 class Busy {
 public:
-    explicit Busy(int n) {
+    Busy(int n, bool ownsession) {
         for (int i = 0; i < n; ++i) {
             const pid_t child = fork();
             if (child == 0) {
+                if (ownsession) setsid();
                 alarm(600);  // never outlive a benchmark that died
                 volatile unsigned long spins = 0;
                 for (;;) spins = spins + 1;
@@ -123,15 +129,18 @@ int main(int argc, char** argv) {
     struct Case {
         const char* label;
         int busy;
+        bool ownsession;
         bool vcd;
     };
-    for (const Case& c : {Case{"alone", 0, false}, Case{"beside 2 busy processes", 2, false},
-                          Case{"with --vcd", 0, true}}) {
+    for (const Case& c : {Case{"alone", 0, false, false}, Case{"beside 2 busy processes", 2, false, false},
+                          Case{"beside 4 busy processes", 4, false, false},
+                          Case{"beside 4, other sessions", 4, true, false},
+                          Case{"with --vcd", 0, false, true}}) {
         const double load = loadaverage();
         std::vector<double> wall, cpu;
         int failed = 0;
         for (int r = 0; r < runs; ++r) {
-            Busy busy(c.busy);
+            Busy busy(c.busy, c.ownsession);
             const Run run = burn(dir, c.vcd);
             wall.push_back(run.wallMs);
             cpu.push_back(100 * run.cpuMs / run.wallMs);

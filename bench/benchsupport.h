@@ -36,20 +36,32 @@ inline void usesimulated16F84(const char* library, int32_t base) {
     simexport<void (*)(int32_t)>("zavsimSetChip")(ZAVSIM_16F84);
 }
 
-// The real waits, with the sleeps asked for added up.
+// The real waits, with the sleeps asked for added up, and the holds that
+// are fixed waits of their own (a chip's waits under a millisecond) rather
+// than clock phases: a phase is held from the stamp of a line change, at
+// most a microsecond ahead of the last reading of the clock, while a fixed
+// wait is asked for from a fresh reading. Telling them apart reads no clock.
 class CountingWaits : public platform::Waits {
 public:
     long long sleptMs = 0;
-    int64_t nowNs() override { return platform::realWaits().nowNs(); }
-    void holdUntil(int64_t deadlineNs) override { platform::realWaits().holdUntil(deadlineNs); }
-    void sleepMs(int ms) override {
-        sleptMs += ms;
-        platform::realWaits().sleepMs(ms);
+    int64_t heldNs = 0;
+    int64_t lateNs = 0;  // how much longer the sleeps lasted than asked
+    int64_t nowNs() override { return last_ = platform::realWaits().nowNs(); }
+    void holdUntil(int64_t deadlineNs) override {
+        if (deadlineNs - last_ > 2'000) heldNs += deadlineNs - last_;
+        platform::realWaits().holdUntil(deadlineNs);
     }
+    void sleepMs(int ms) override { sleepMsSince(nowNs(), ms); }
     void sleepMsSince(int64_t sinceNs, int ms) override {
         sleptMs += ms;
         platform::realWaits().sleepMsSince(sinceNs, ms);
+        lateNs += nowNs() - sinceNs - ms * 1'000'000LL;
     }
+    // Every fixed wait asked for, in seconds.
+    double fixedseconds() const { return sleptMs / 1e3 + heldNs / 1e9; }
+
+private:
+    int64_t last_ = 0;
 };
 
 // The maximal file's image, as if it had been loaded.

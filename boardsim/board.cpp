@@ -227,6 +227,8 @@ void Board::reset() {
     events_.clear();
     timingFaults_ = 0;
     phaseFaults_ = 0;
+    const char* fd = std::getenv("QUIBB9X_SIM_LEVELS_FD");
+    levelsFd_ = fd && *fd ? std::atoi(fd) : -1;
 }
 
 void Board::newChip(int kind) {
@@ -287,6 +289,14 @@ void Board::out(int32_t port, int32_t value) {
     } else if (p == base_) {
         data_ = v;
         feed(t);
+    }
+    if (levelsFd_ >= 0) {
+        const Pins pin = pins();
+        const uint8_t levels = (pin.vpp ? ZAVSIM_LEVEL_VPP : 0) | (pin.vdd ? ZAVSIM_LEVEL_VDD : 0) |
+                               (pin.clock ? ZAVSIM_LEVEL_CLOCK : 0) | (pin.data ? ZAVSIM_LEVEL_DATA : 0) |
+                               (pin.pgm ? ZAVSIM_LEVEL_PGM : 0) |
+                               (pin.pcDrives ? ZAVSIM_LEVEL_PCDRIVES : 0);
+        if (::write(levelsFd_, &levels, 1) != 1) levelsFd_ = -1;  // the reader went away
     }
 }
 

@@ -20,6 +20,11 @@
 // (chipFileName). One run at a time has a chip file: a second run on it
 // waits for the first to end, or with QUIBB9X_SIM_SHARED=copy works on a copy
 // of the chip as last saved and keeps nothing.
+//
+// QUIBB9X_SIM_LEVELS_FD names an open file descriptor: after every port
+// write the board writes to it, with write(2) and nothing buffered, one byte
+// of the chip's pin levels (ZAVSIM_LEVEL_* of boardsim.h), so that a test
+// sees the last levels even of a process that dies.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -134,6 +139,7 @@ private:
     bool saveFailed_ = false;   // said once that the file cannot be written
     int lockFd_ = -1;           // PATH.lock, held for the run: one run per chip file
     bool vppBefore_ = false;    // Vpp as the last port write left it (QUIBB9X_SIM_SOCKET)
+    int levelsFd_ = -1;         // QUIBB9X_SIM_LEVELS_FD
 };
 
 }  // namespace boardsim

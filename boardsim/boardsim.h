@@ -70,6 +70,12 @@ int32_t zavsimInProgrammingMode(void);
 // The chip's address counter (meaningful in programming mode).
 int32_t zavsimAddress(void);
 
+// The bits of the pin-level bytes written to QUIBB9X_SIM_LEVELS_FD after
+// each port write: Vpp on, VDD on, clock high, data line high, PGM high, the
+// PC driving the data line.
+enum { ZAVSIM_LEVEL_VPP = 1, ZAVSIM_LEVEL_VDD = 2, ZAVSIM_LEVEL_CLOCK = 4, ZAVSIM_LEVEL_DATA = 8,
+       ZAVSIM_LEVEL_PGM = 16, ZAVSIM_LEVEL_PCDRIVES = 32 };
+
 // Every port access, in order: time in ns, port, value, 0 = write, 1 = read.
 typedef struct {
     int64_t time_ns;

@@ -403,12 +403,18 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
     // The chip of the settings file and --device, chosen as the window
     // chooses it; --device auto is the commands' own (the settings file's
     // "auto" is the window's and leaves PIC='s chip).
-    const ChipChoice chosen = applysettings(s, editor, readsettings(s), overrides);
+    const IniValues settings = readsettings(s);
+    const ChipChoice chosen = applysettings(s, editor, settings, overrides);
     if (!chosen.unknown.empty())
         std::cerr << programname << ": ignoring CHIP=" << escaped(chosen.unknown)
                   << " in the settings file " << escaped(inipath(s)) << ": no such chip ('"
                   << programname << " devices' lists them)\n";
+    if (!settings.tprog.empty() && !readtprog(settings.tprog))
+        std::cerr << programname << ": ignoring TPROG=" << escaped(settings.tprog)
+                  << " in the settings file " << escaped(inipath(s))
+                  << ": the programming time is 7 to 20 ms; the chips get 7\n";
     if (overrides.port) s.portaddr = *overrides.port;
+    if (overrides.tprog) s.tprog = *overrides.tprog;
 }
 
 int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
@@ -478,6 +484,11 @@ int runcli(const Options& o) {
             if (const auto base = binding::simulatedbase()) s.portaddr = static_cast<int16_t>(*base);
         // As in the window, no settings file means "Other Port:" at 0.
         status = checkport(o, s);
+        // A chip from the settings file that keeps its own times.
+        if (status == exitok && o.overrides.tprog && !o.overrides.autodevice &&
+            !isoriginal(currentchip(s)))
+            status = usage("--tprog sets the programming time of the PIC16C84, 16F84, 16F83 and "
+                           "16F84A; the " + chiplabel(currentchip(s)) + " keeps its own");
         if (status == exitok)
             status = productionrun(o) ? runproduction(o, s, editor, f) : runcommand(o, s, editor, f);
     } catch (const Interrupted&) {

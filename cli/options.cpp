@@ -60,6 +60,11 @@ struct Definitions {
                              "describing yours (see the man page). Default: the "
                              "settings file's BOARD, else the original board.",
                              "name|file"};
+    QCommandLineOption tprog{"tprog",
+                             "The programming time of the PIC16C84, 16F84, 16F83 and "
+                             "16F84A, 7 to 20 ms (default 7; an old 16C84 may want "
+                             "10): every word's cycle, the erase and the entry wait it.",
+                             "ms"};
     QCommandLineOption vcd{"vcd",
                            "Record the board's lines (vpp, clock, data, data_dir, "
                            "data_in, and vdd or pgm where the board has them) into the file as a Value Change Dump, in "
@@ -149,6 +154,7 @@ struct Definitions {
         parser.addOption(config);
         parser.addOption(config2);
         parser.addOption(board);
+        parser.addOption(tprog);
         parser.addOption(vcd);
         parser.addOption(nocheck);
         parser.addOption(simulate);
@@ -320,6 +326,17 @@ std::optional<int16_t> parseconfig(const std::string& text) {
     return static_cast<int16_t>(*v);
 }
 
+std::optional<int16_t> parsetprog(const std::string& text) {
+    if (text.empty() || text.size() > 2) return std::nullopt;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (v < 7 || v > 20) return std::nullopt;
+    return static_cast<int16_t>(v);
+}
+
 bool parseoptions(const std::vector<std::string>& args, Options& out, std::string& error) {
     QCommandLineParser parser;
     Definitions d;
@@ -390,6 +407,20 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         o.overrides.board = asgiven(parser.value(d.board));
         if (o.overrides.board->empty()) {
             error = "--board needs a board name or a file";
+            return false;
+        }
+    }
+
+    if (parser.isSet(d.tprog)) {
+        const std::string v = asgiven(parser.value(d.tprog));
+        o.overrides.tprog = parsetprog(v);
+        if (!o.overrides.tprog) {
+            error = "bad --tprog '" + v + "': use a programming time of 7 to 20 ms";
+            return false;
+        }
+        if (o.overrides.chip && !isoriginal(*o.overrides.chip)) {
+            error = "--tprog sets the programming time of the PIC16C84, 16F84, 16F83 and 16F84A; "
+                    "the " + chiplabel(*o.overrides.chip) + " keeps its own";
             return false;
         }
     }

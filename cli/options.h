@@ -67,5 +67,6 @@ std::optional<int16_t> parsedevice(const std::string& text, bool* f84a = nullptr
 const ChipRow* parsechip(const std::string& text);
 std::optional<int16_t> parseport(const std::string& text);    // 16-bit pattern
 std::optional<int16_t> parseconfig(const std::string& text);  // 0 to 0x3FFF
+std::optional<int16_t> parsetprog(const std::string& text);   // 7 to 20, in decimal
 
 }  // namespace cli

@@ -302,9 +302,11 @@ bool Production::nextchip() {
         if (std::getline(std::cin, line) && !interrupted()) return true;
     } catch (const Interrupted&) {
     }
-    // The batch ends here, as asked: not an interruption of a chip.
-    allpinslow(s_);
+    // The batch ends here, as asked: not an interruption of a chip. The flag
+    // goes first, so that the idle levels are written whole (their clock
+    // edge is paced through the waits, which would throw again).
     clearinterrupt();
+    allpinslow(s_);
     return false;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "binding.h"
 #include "capture.h"
+#include "crashguard.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -135,6 +136,7 @@ void setFailureHandler(std::function<void(const std::string&)> handler) {
 }
 
 void reset() {
+    crashguard::disarm();  // its port function goes with the library
     if (library) dlclose(library);
     library = nullptr;
     chosenPath.clear();
@@ -163,6 +165,8 @@ std::string simulatedchipcopy() {
     std::vector<char> path(4096);
     return file(path.data(), static_cast<int32_t>(path.size())) == 2 ? std::string(path.data()) : std::string();
 }
+
+PortWrite boundout() { return lookup(boundOUT, "zavOUT"); }
 
 int32_t zavSR(int32_t value, int32_t count) {
     return lookup(boundSR, "zavSR")(value, count);

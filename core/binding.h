@@ -39,6 +39,11 @@ int32_t zavSL(int32_t value, int32_t count);
 int32_t zavINP(int32_t port);
 void zavOUT(int32_t port, int32_t value);
 
+// zavOUT as the library exports it, bound now if it was not yet: for the
+// crash handler, which must not pass through the capture.
+using PortWrite = void (*)(int32_t port, int32_t value);
+PortWrite boundout();
+
 // True when the loaded library is the simulated board (it has exports of its
 // own beside the four): its port is never a kernel device. Loads the library.
 bool simulatedboard();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "cycle.h"
 
-#include "devices/chiptable.h"
+#include "devices/select.h"
 #include "platform.h"
 #include "protocol.h"
 
@@ -11,9 +11,13 @@ void waitmicro(int32_t microseconds) {
     if (microseconds % 1000 != 0) w.holdUntil(w.nowNs() + int64_t{microseconds % 1000} * 1000);
 }
 
+int32_t rowwait(const State& s, int32_t microseconds) {
+    return isoriginal(currentchip(s)) ? int32_t{s.tprog} * 1000 : microseconds;
+}
+
 void writecycle(State& s, const WriteCycle& c) {
     sendcmd(s, c.begin);
-    waitmicro(c.waitus);
+    waitmicro(rowwait(s, c.waitus));
     if (c.end != 0) {
         sendcmd(s, c.end);
         if (c.dischargeus > 0) waitmicro(c.dischargeus);

@@ -13,6 +13,10 @@ struct WriteCycle;
 // rest watching the clock.
 void waitmicro(int32_t microseconds);
 
+// A wait as the chip's row gives it, for this run: the original chips wait
+// their one programming time everywhere, 7 ms unless --tprog lengthens it.
+int32_t rowwait(const State& s, int32_t microseconds);
+
 // One write cycle of the words already loaded.
 void writecycle(State& s, const WriteCycle& c);
 

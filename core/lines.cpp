@@ -6,19 +6,29 @@
 
 #include "binding.h"
 #include "capture.h"
+#include "crashguard.h"
 #include "platform.h"
+#include "devices/chiptable.h"
 
 namespace {
 
 // The shortest clock phase the chip accepts (data set-up and hold, and the
 // pause between a command and the frame that follows it).
 constexpr int64_t PHASE_NS = 1000;
+// How long the data line and its direction stay as they are after a falling
+// clock edge, where the clock edges keep their own distance: the chips ask
+// for 100 ns of data hold.
+constexpr int64_t HOLD_NS = 100;
 
-// When the last line change was written, by the clock of the waits in force.
-// It is stamped after the port write returns, so the change has reached the
-// port by then. One run uses the lines from one thread at a time; the atomic
-// only keeps a hand-over between threads well defined, at no cost.
+// When the last line change was written, by the clock of the waits in force,
+// and, for runs timed from the clock edges, the last clock edge and the last
+// falling one. Each is stamped after the port write returns, so the change
+// has reached the port by then. One run uses the lines from one thread at a
+// time; the atomics only keep a hand-over between threads well defined, at
+// no cost.
 std::atomic<int64_t> lastChangeNs{0};
+std::atomic<int64_t> lastEdgeNs{0};
+std::atomic<int64_t> lastFallNs{0};
 
 void changed() {
     lastChangeNs.store(platform::waits().nowNs(), std::memory_order_relaxed);
@@ -39,6 +49,7 @@ void writecontrol(State& s, uint8_t value) {
     s.ctrlshadow = value;
     notebase(s);
     binding::zavOUT(portnumber(controlport(s)), s.ctrlshadow);
+    crashguard::controlwritten(value);
     changed();
 }
 
@@ -46,6 +57,7 @@ void writedata(State& s, uint8_t value) {
     s.datashadow = value;
     notebase(s);
     binding::zavOUT(portnumber(dataport(s)), value);
+    crashguard::datawritten(value);
     changed();
 }
 
@@ -54,20 +66,84 @@ struct Change {
     bool on;
 };
 
+uint8_t idle(const RegisterBits (&bits)[LINES]);
+
+// The port the crash handler's plan writes to.
+std::atomic<int32_t> guardedport{-1};
+
+// How the crash handler puts this board down (core/crashguard.h): the
+// same steps as a board that switches VDD is put down with.
+void armcrashguard(const State& s) {
+    guardedport.store(portnumber(dataport(s)), std::memory_order_relaxed);
+    const Wiring& w = s.wiring;
+    crashguard::Plan p;
+    p.out = binding::boundout();
+    p.dataport = portnumber(dataport(s));
+    p.controlport = portnumber(controlport(s));
+    for (Line l : {LINE_VPP, LINE_VDD}) {
+        p.keepcontrol |= w.control[l].mask;
+        p.keepdata |= w.data[l].mask;
+    }
+    for (Line l : {LINE_CLOCK, LINE_DATAOUT, LINE_DATADIR, LINE_PGM}) {
+        p.signalsoncontrol |= w.control[l].mask != 0;
+        p.signalsondata |= w.data[l].mask != 0;
+    }
+    p.idlecontrol = idle(w.control);
+    p.idledata = idle(w.data);
+    p.vddcontrol = w.control[LINE_VDD];
+    p.vdddata = w.data[LINE_VDD];
+    p.vppcontrol = w.control[LINE_VPP];
+    p.vppdata = w.data[LINE_VPP];
+    crashguard::arm(p);
+}
+
+// Before a change on a run timed from the clock edges: a clock edge waits a
+// whole phase since the previous edge (its high or low time, or the pause
+// between two frames), any other line only the data hold since the last
+// falling edge. What the program does between two edges (the data line for
+// the next bit, its own bookkeeping) so falls inside the phase.
+void pace(bool edge) {
+    if (edge)
+        platform::waits().holdUntil(lastEdgeNs.load(std::memory_order_relaxed) + PHASE_NS);
+    else
+        platform::waits().holdUntil(lastFallNs.load(std::memory_order_relaxed) + HOLD_NS);
+}
+
+void stampedge(bool rising, int64_t when) {
+    lastEdgeNs.store(when, std::memory_order_relaxed);
+    if (!rising) lastFallNs.store(when, std::memory_order_relaxed);
+}
+
 // Lines changed together: one write per register their pins touch, the
 // control register first. A line the board lacks changes nothing.
 void change(State& s, std::initializer_list<Change> changes) {
     const Wiring& w = s.wiring;
     uint8_t control = s.ctrlshadow, data = s.datashadow;
-    bool tocontrol = false, todata = false;
+    bool tocontrol = false, todata = false, power = false;
     for (const Change& c : changes) {
         control = w.control[c.line].set(control, c.on);
         data = w.data[c.line].set(data, c.on);
         tocontrol |= w.control[c.line].mask != 0;
         todata |= w.data[c.line].mask != 0;
+        power |= c.line == LINE_VPP || c.line == LINE_VDD;
     }
+    // Before the chip may get its supply or Vpp from this board, and before
+    // the first write at another port.
+    if (power || portnumber(dataport(s)) != guardedport.load(std::memory_order_relaxed))
+        armcrashguard(s);
+    if (!s.edgetimed) {
+        if (tocontrol) writecontrol(s, control);
+        if (todata) writedata(s, data);
+        return;
+    }
+    const bool edge = ((control ^ s.ctrlshadow) & w.control[LINE_CLOCK].mask) ||
+                      ((data ^ s.datashadow) & w.data[LINE_CLOCK].mask);
+    pace(edge);
     if (tocontrol) writecontrol(s, control);
     if (todata) writedata(s, data);
+    if (edge)
+        stampedge(lineon(w, LINE_CLOCK, s.datashadow, s.ctrlshadow),
+                  lastChangeNs.load(std::memory_order_relaxed));
 }
 
 // The idle levels: Vpp and VDD off, clock and data low, the PC driving the
@@ -143,7 +219,7 @@ void powerup(State& s) {
         platform::waits().sleepMs(VDD_BEFORE_VPP_MS);
         vppon(s);
     }
-    delaymilli(25);
+    delaymilli(s, 25);
 }
 
 }  // namespace
@@ -176,9 +252,9 @@ void vppreset(State& s) {
     datawritable(s);
     datadown(s);
     clockdown(s);
-    delaymilli(25);
+    delaymilli(s, 25);
     vppon(s);
-    delaymilli(25);
+    delaymilli(s, 25);
 }
 
 int16_t datain(State& s) {
@@ -194,4 +270,6 @@ int16_t datain(State& s) {
 void delay(int16_t) {
     platform::waits().holdUntil(lastChangeNs.load(std::memory_order_relaxed) + PHASE_NS);
 }
-void delaymilli(int16_t) { platform::waits().sleepMs(7); }
+void delaymilli(const State& s, int16_t) {
+    platform::waits().sleepMs(s.chip && !isoriginal(*s.chip) ? 7 : s.tprog);
+}

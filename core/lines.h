@@ -3,6 +3,11 @@
 // portaddr, status at portaddr+1, control at portaddr+2 (16-bit arithmetic).
 // Every control change stores the new byte in ctrlshadow first and then writes
 // the whole byte; the control register is never read back.
+//
+// On a run timed from the clock edges (State::edgetimed) the changes keep
+// the chip's timing themselves: a clock edge is written no sooner than 1 µs
+// after the previous edge's write returned, and any other line no sooner
+// than 100 ns after the last falling edge's (the data hold).
 #pragma once
 #include <cstdint>
 
@@ -29,5 +34,6 @@ int16_t datain(State& s);
 // line change (the time of the port accesses since counts towards it),
 // watching the clock without giving up the processor. The count is not used.
 void delay(int16_t count);
-// A wait of 7 ms whatever the count.
-void delaymilli(int16_t count);
+// The wait of the original chips whatever the count: s.tprog ms, 7 unless
+// told otherwise; the other chips' entries wait 7 ms.
+void delaymilli(const State& s, int16_t count);

@@ -28,4 +28,6 @@ struct Overrides {
     // --no-check: no board check before an operation (on a board it cannot
     // confirm); the device ID of a chip that has one is still read.
     bool nocheck = false;
+    // --tprog: the original chips' programming time, 7 to 20 ms.
+    std::optional<int16_t> tprog;
 };

@@ -6,40 +6,52 @@
 #include "devices/select.h"
 #include "lines.h"
 
+namespace {
+
+// Between two clock edges, and around each frame. The original chips hold a
+// microsecond after the last line change at each of these points, as their
+// recorded traffic has always had it; on the other chips the clock edges
+// keep their own distance (lines.h), so nothing waits here.
+void between(const State& s) {
+    if (!s.edgetimed) delay(1);
+}
+
+}  // namespace
+
 void sendbit(State& s, int16_t b) {
     if (b == 1)
         dataup(s);
     else
         datadown(s);
     clockup(s);
-    delay(1);
+    between(s);
     clockdown(s);  // the chip takes the bit on this falling edge
-    delay(1);
+    between(s);
     datadown(s);
 }
 
 int16_t recvbit(State& s) {
     clockup(s);  // the chip presents its next bit after this rising edge
-    delay(1);
+    between(s);
     clockdown(s);
     const int16_t bit = datain(s);
-    delay(1);
+    between(s);
     return bit;
 }
 
 void sendcmd(State& s, uint8_t cmd) {
     datawritable(s);
-    delay(2);
+    between(s);
     for (int i = 0; i < 6; ++i) {
         sendbit(s, cmd & 1);
         cmd = static_cast<uint8_t>(binding::zavSR(cmd, 1) & 0xFF);
     }
-    delay(2);
+    between(s);
 }
 
 void senddata(State& s, int16_t word) {
     datawritable(s);
-    delay(2);
+    between(s);
     sendbit(s, 0);
     int16_t w = word;
     for (int i = 0; i < 14; ++i) {
@@ -47,18 +59,18 @@ void senddata(State& s, int16_t word) {
         w = static_cast<int16_t>(binding::zavSR(w, 1));
     }
     sendbit(s, 0);
-    delay(2);
+    between(s);
 }
 
 int16_t recvdata(State& s) {
     datareadable(s);
-    delay(2);
+    between(s);
     recvbit(s);
     int16_t value = 0;
     for (int i = 0; i < 14; ++i)
         value = static_cast<int16_t>(value | binding::zavSL(recvbit(s), i));
     recvbit(s);
-    delay(2);
+    between(s);
     return value;
 }
 

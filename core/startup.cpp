@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "startup.h"
 
+#include "crashguard.h"
 #include "lines.h"
 #include "platform.h"
 #include "devices/select.h"
@@ -32,6 +33,9 @@ void startup(State& s) {
     // first; no device option is chosen yet.
     selectchip(s, startrow());
     s.picmodel = 0;
+    // Before the first write to the port: however the program ends from
+    // here on, the board is left down.
+    crashguard::install();
     allpinslow(s);
     // The copy now holds what allpinslow has just written: 15 on the
     // original board. Another board's idle byte stays as written, so that

@@ -60,6 +60,15 @@ struct State {
     uint8_t datashadow = 0;
     // The board's lines on the port's pins.
     Wiring wiring = originalwiring();
+    // Clock phases are timed from the clock edges alone: each edge a
+    // microsecond after the one before, the data line changed in between
+    // (every chip but the original four, whose recorded traffic holds a
+    // microsecond after every line change).
+    bool edgetimed = false;
+    // How long the original chips' waits last, in ms (7 to 20): each word's
+    // programming cycle, the erase, and the entry into programming mode. An
+    // old 16C84 may want 10.
+    int16_t tprog = 7;
 
     std::string dumpfile;
     std::string startdir;

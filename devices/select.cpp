@@ -9,6 +9,7 @@ void selectchip(State& s, const ChipRow& row) {
     if (row.model != 0) s.picmodel = row.model;
     s.vppfirst = row.entry.vppfirst;
     fitimage(s, row);
+    s.edgetimed = !isoriginal(row);
 }
 
 const ChipRow& currentchip(const State& s) {

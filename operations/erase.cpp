@@ -48,7 +48,7 @@ void erasewhole(State& s, const ChipRow& row, Frontend* f) {
             break;
         case EraseStep::wait:
             step();
-            waitmicro(row.erasewaitus);
+            waitmicro(rowwait(s, row.erasewaitus));
             break;
         case EraseStep::say:
             if (f) say(*f, e.arg == 1 ? "program," : "data...");

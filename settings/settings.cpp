@@ -300,6 +300,9 @@ bool save_ini(const State& s, const std::string& loadtext) {
         ok = profilewrite(path, "OPTIONS", "BOARD", s.wiring.name) && ok;
     else if (!profileread(path, "OPTIONS", "BOARD", "", 4096).empty())
         ok = profilewrite(path, "OPTIONS", "BOARD", originalwiring().name) && ok;
+    // Likewise a file of the usual 7 ms.
+    if (s.tprog != 7 || !profileread(path, "OPTIONS", "TPROG", "", 64).empty())
+        ok = profilewrite(path, "OPTIONS", "TPROG", numprint(s.tprog)) && ok;
     return ok;
 }
 
@@ -320,7 +323,15 @@ IniValues readsettings(const State& s) {
     // A board file's path may be long; the other values keep their cut.
     v.board = cutAtNull(profileread(path, "OPTIONS", "BOARD", "", 4096));
     v.chip = readIniValue(path, "OPTIONS", "CHIP");
+    v.tprog = readIniValue(path, "OPTIONS", "TPROG");
     return v;
+}
+
+std::optional<int16_t> readtprog(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    const int64_t v = readnumber(text);
+    if (v < 7 || v > 20) return std::nullopt;
+    return static_cast<int16_t>(v);
 }
 
 PortChoice portchoice(const std::string& lpt) {
@@ -362,5 +373,6 @@ ChipChoice applysettings(State& s, ConfigEditor& editor, const IniValues& values
 
     if (auto word = readint16(values.cword)) s.configmem[0] = *word;
     editor.updateC(s);
+    if (auto ms = readtprog(values.tprog)) s.tprog = *ms;
     return choice;
 }

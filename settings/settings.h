@@ -63,6 +63,8 @@ std::optional<int16_t> readhex16(const std::string& text);
 // Then CWORD2 (OPTIONS), CONFIG2, when the chip has one and it was given.
 // Then BOARD (OPTIONS), the board's name or file, when the board is not the
 // original one, or when the file already names another board.
+// Then TPROG (OPTIONS), the original chips' programming time, when it is not
+// 7 ms, or when the file already has one.
 // False when a value could not be stored (nothing is shown to the user).
 bool save_ini(const State& s, const std::string& loadtext);
 
@@ -76,8 +78,12 @@ struct IniValues {
     std::string pic, lpt, cword, load, board;
     std::string cword2;  // CONFIG2 of the 16F87/88
     std::string chip;
+    std::string tprog;
 };
 IniValues readsettings(const State& s);
+
+// TPROG as read: 7 to 20 ms, nothing for any other text.
+std::optional<int16_t> readtprog(const std::string& text);
 
 // How the "LPT" value chooses the port: option 4 (LPT1, 0x378), 5 (LPT2,
 // 0x278) or 6 ("Other Port:") with the text for the port box in upper-case
@@ -103,7 +109,7 @@ ChipChoice chipchoice(const IniValues& values, const Overrides& o);
 // The settings applied as the window applies them, for a front end without
 // widgets: PIC to picmodel, the chip of chipchoice (the command line's
 // "auto" is its own, the settings file's is the window's), LPT to portaddr,
-// CWORD to the configuration word then the editor's refresh. LOAD is left
-// to the caller. Returns the choice.
+// CWORD to the configuration word then the editor's refresh, TPROG to tprog.
+// LOAD is left to the caller. Returns the choice.
 ChipChoice applysettings(State& s, ConfigEditor& editor, const IniValues& values,
                          const Overrides& o = {});

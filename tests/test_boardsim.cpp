@@ -487,7 +487,7 @@ TEST_F(BoardSim, AProtectedChipRefusesWrites) {
     senddata(s, 0x0000);
     sendcmd(s, cmd::eraseprog);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     toConfigSpace();
     progcycle(s, cmd::loadprog, 0x0001);
     increments(7);
@@ -513,7 +513,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     sendcmd(s, 1);
     sendcmd(s, 7);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(b().isProtected(), 1);
     EXPECT_EQ(b().read(0, 5), 0x0123);
 
@@ -523,7 +523,7 @@ TEST_F(BoardSim, TheProtectionSequenceErasesEverything) {
     sendcmd(s, 1);
     sendcmd(s, 7);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     sendcmd(s, 1);
     sendcmd(s, 7);
     EXPECT_EQ(b().isProtected(), 0);
@@ -560,12 +560,12 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     senddata(s, 0x3FFF);
     sendcmd(s, cmd::eraseprog);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     sendcmd(s, cmd::loaddata);
     senddata(s, 0x3FFF);
     sendcmd(s, cmd::erasedata);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(written(), (std::vector<int>{ZAVSIM_ERASED_PROGRAM, ZAVSIM_ERASED_DATA}));
     EXPECT_TRUE(faults().empty());
     int notblank = 0;
@@ -578,7 +578,7 @@ TEST_F(BoardSim, BulkErasesTakeNoDataFrameOfTheirOwn) {
     senddata(s, 0x0007);
     sendcmd(s, cmd::eraseprog);
     sendcmd(s, cmd::beginprog);
-    delaymilli(20);
+    delaymilli(s, 20);
     EXPECT_EQ(b().read(0, 1023), 0x0007);
 }
 

@@ -76,6 +76,14 @@ TEST(CliOptions, ValuesInEveryAcceptedFormAndNothingElse) {
     EXPECT_EQ(parseconfig("0"), 0);
     EXPECT_EQ(parseconfig("0x4000"), std::nullopt);  // no box holds bit 14
     EXPECT_EQ(parseconfig("-1"), std::nullopt);
+
+    EXPECT_EQ(parsetprog("7"), 7);
+    EXPECT_EQ(parsetprog("10"), 10);
+    EXPECT_EQ(parsetprog("20"), 20);
+    for (const char* bad : {"6", "21", "07x", "0x10", "", "-7", " 9", "100"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(parsetprog(bad), std::nullopt);
+    }
 }
 
 TEST(CliOptions, CommandFileAndOptionsInAnyOrder) {
@@ -123,6 +131,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
               "bad --port '12345': use lpt1, lpt2 or a hexadecimal address up to FFFF");
     EXPECT_EQ(refused({"--config", "0x4000", "burn", "x.hex"}),
               "bad --config '0x4000': use a hexadecimal word from 0 to 0x3FFF");
+    EXPECT_EQ(refused({"--tprog", "21", "burn", "x.hex"}),
+              "bad --tprog '21': use a programming time of 7 to 20 ms");
+    EXPECT_EQ(refused({"--device", "16F628A", "--tprog", "10", "burn", "x.hex"}),
+              "--tprog sets the programming time of the PIC16C84, 16F84, 16F83 and 16F84A; "
+              "the PIC16F628A keeps its own");
+    EXPECT_EQ(parsed({"--tprog", "12", "--device", "16C84", "burn", "x.hex"}).overrides.tprog, 12);
     EXPECT_NE(refused({"--bogus"}).find("bogus"), std::string::npos);
     EXPECT_NE(refused({"detect", "--device"}).find("device"), std::string::npos);
 }

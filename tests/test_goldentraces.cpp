@@ -20,6 +20,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
+#include <tuple>
+#include <utility>
 #include <iostream>
 #include <sstream>
 
@@ -48,9 +51,13 @@ const char* const operations[] = {"burn",   "verify",      "read-hex", "read-bin
 std::string fixture(const char* name) { return std::string(FIXTURE_DIR) + "/" + name; }
 
 // The command line in-process, its output kept off the test's.
+// --tprog for the traced operation; unset: the chips' usual 7 ms.
+std::optional<int16_t> tprog;
+
 int runquibb9x(const Chip& chip, const std::string& command, const std::string& file = "",
                bool onlychanged = false) {
     std::vector<std::string> args = {"quibb9x", "--device", chip.name, "--port", "0x278", command};
+    if (tprog) args.insert(args.begin() + 1, {"--tprog", std::to_string(*tprog)});
     if (!file.empty()) args.push_back(file);
     if (command == "erase") args.push_back("--yes");
     if (onlychanged) args.push_back("--only-changed");
@@ -67,6 +74,7 @@ void runwindow(const Chip& chip, bool test) {
     Overrides chosen;
     chosen.device = cli::parsedevice(chip.name);  // the 16F84A is the 16F84's row
     chosen.port = 0x278;
+    chosen.tprog = tprog;
     cli::clistartup(s, editor, chosen);
     sim::board().logClear();
     sim::board().eventClear();
@@ -92,10 +100,15 @@ std::string traced(const Chip& chip, const std::string& op) {
     b.setBase(0x278);
     b.setChip(op == "test-hw" ? ZAVSIM_EMPTY : chip.kind);  // "no PIC in socket"
     b.setProtected(0);
-    if (op == "verify" || op == "read-hex" || op == "read-bin" || op == "erase" || op == "detect") {
-        EXPECT_EQ(runquibb9x(chip, "burn", fixture(chip.blink)), 0);
-    } else if (op == "only-changed") {
-        EXPECT_EQ(runquibb9x(chip, "burn", fixture("f84_blink_inhx32.hex")), 0);
+    {
+        // The chip is made ready as always.
+        const auto traced = std::exchange(tprog, std::nullopt);
+        if (op == "verify" || op == "read-hex" || op == "read-bin" || op == "erase" || op == "detect") {
+            EXPECT_EQ(runquibb9x(chip, "burn", fixture(chip.blink)), 0);
+        } else if (op == "only-changed") {
+            EXPECT_EQ(runquibb9x(chip, "burn", fixture("f84_blink_inhx32.hex")), 0);
+        }
+        tprog = traced;
     }
     // Stale hold deadlines from before lie far in the past.
     sim::advance(1'000'000'000);
@@ -169,6 +182,51 @@ TEST_P(Golden, TrafficIsAsRecorded) {
     else
         report += "\n  the command stream is the same";
     ADD_FAILURE() << report << "\nThis traffic must not change (see the top of " << __FILE__ << ").";
+}
+
+// What the board saw of one operation, for comparing two runs of it.
+struct Seen {
+    std::vector<zavsim_access> accesses;
+    std::vector<std::pair<int, int>> events;  // kind, value
+    std::vector<int> sleeps;
+    int holds;
+};
+Seen seen() {
+    Seen r{sim::accesses(), {}, sim::sleeps(), sim::holds()};
+    for (const auto& e : sim::chipEvents()) r.events.emplace_back(e.kind, e.value);
+    return r;
+}
+
+// With --tprog 10 every wait of the originals lasts 10 ms instead of 7, and
+// nothing else moves: the same port accesses in the same order, the same
+// clock phases held, the same commands understood, and between two accesses
+// the same time but for 3 ms more for each wait between them. The run
+// without --tprog is the recorded one.
+TEST_P(Golden, ATenMillisecondTprogLengthensEveryWaitAndNothingElse) {
+    const Chip& chip = chips[std::get<0>(GetParam())];
+    const std::string op = operations[std::get<1>(GetParam())];
+    const std::string path = std::string(SOURCE_DIR) + "/tests/golden/" + chip.name + "_" + op + ".txt";
+    ASSERT_EQ(traced(chip, op), filebytes(path));
+    const Seen usual = seen();
+    tprog = 10;
+    traced(chip, op);
+    tprog.reset();
+    const Seen longer = seen();
+
+    std::vector<int> tens;
+    for (int ms : usual.sleeps) tens.push_back(ms == 7 ? 10 : ms);
+    EXPECT_EQ(longer.sleeps, tens);
+    EXPECT_EQ(longer.holds, usual.holds);
+    EXPECT_EQ(longer.events, usual.events);
+    ASSERT_EQ(longer.accesses.size(), usual.accesses.size());
+    for (size_t i = 0; i < usual.accesses.size(); ++i) {
+        const zavsim_access &a = usual.accesses[i], &b = longer.accesses[i];
+        ASSERT_EQ(std::tie(b.port, b.value, b.is_read), std::tie(a.port, a.value, a.is_read)) << i;
+        if (i == 0) continue;
+        const int64_t gap = a.time_ns - usual.accesses[i - 1].time_ns;
+        const int64_t waits = gap / 7'000'000;  // the traffic between two waits takes far less
+        ASSERT_EQ(b.time_ns - longer.accesses[i - 1].time_ns, gap + waits * 3'000'000) << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Golden,

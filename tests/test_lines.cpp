@@ -8,6 +8,7 @@
 #include "core/binding.h"
 #include "core/lines.h"
 #include "core/platform.h"
+#include "devices/select.h"
 #include "support/portlog.h"
 #include "support/simboard.h"
 
@@ -88,15 +89,35 @@ TEST_F(Lines, VppresetHoldsClockAndDataLowAndWaitsBeforeAndAfterVpp) {
 
 TEST_F(Lines, WaitsIgnoreTheirCountAndTouchNoPort) {
     sim::clearWaits();
-    delaymilli(25);
-    delaymilli(20);
-    delaymilli(1);
+    delaymilli(s, 25);
+    delaymilli(s, 20);
+    delaymilli(s, 1);
     EXPECT_EQ(sim::sleeps(), (std::vector<int>{7, 7, 7}));
     delay(1);
     delay(10);
     EXPECT_EQ(sim::holds(), 2);
     EXPECT_EQ(sim::sleeps().size(), 3u);
     EXPECT_TRUE(sim::accesses().empty());
+}
+
+// The original chips' waits last the programming time asked for; the other
+// chips' entries keep their 7 ms.
+TEST_F(Lines, TheOriginalChipsWaitTheirProgrammingTime) {
+    struct Case {
+        const char* chip;
+        int16_t tprog;
+        int waited;
+    };
+    for (const Case c : {Case{"16C84", 7, 7}, Case{"16C84", 10, 10}, Case{"16F84A", 20, 20},
+                         Case{"16F83", 12, 12}, Case{"16F628A", 10, 7}, Case{"16F716", 20, 7}}) {
+        SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.tprog));
+        selectchip(s, *findchip(c.chip));
+        s.tprog = c.tprog;
+        sim::clearWaits();
+        delaymilli(s, 20);
+        vppreset(s);
+        EXPECT_EQ(sim::sleeps(), std::vector<int>(3, c.waited));
+    }
 }
 
 TEST_F(Lines, DelayHoldsUntilAMicrosecondAfterTheLastLineChange) {

@@ -4,6 +4,8 @@
 // end through the real dlopen binding.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/lines.h"
 #include "core/protocol.h"
 #include "core/startup.h"
@@ -238,4 +240,57 @@ TEST_F(Protocol, ACommandBeforeTheCycleEndsIsCaughtAndTheWordIsLost) {
     progcycle(s, cmd::loadprog, 0x0DEF);  // waited for properly this time
     EXPECT_EQ(sim::board().read(program, at), 0x0DEF);
     EXPECT_EQ(sim::board().timingFaults(), 1);
+}
+
+// The chips after the originals time their clock from the edges: the same
+// bytes in the same order, each clock edge exactly a microsecond after the
+// one before (the pause between frames included), the data line and its
+// direction changed 100 ns after a falling edge, inside the low phase.
+TEST_F(Protocol, EdgeTimedFramesKeepTheirBytesAndPutEveryEdgeAMicrosecondApart) {
+    struct Case {
+        const char* what;
+        std::function<void(State&)> frames;
+        int edges;
+    };
+    const std::vector<Case> cases = {
+        {"load and data", [](State& st) { sendcmd(st, cmd::loadprog); senddata(st, 0x1B5A); }, 44},
+        {"read and frame back", [](State& st) { sendcmd(st, cmd::readprog); recvdata(st); }, 44},
+        {"two commands", [](State& st) { sendcmd(st, cmd::incaddr); sendcmd(st, cmd::incaddr); }, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        s.edgetimed = false;
+        clear();
+        c.frames(s);
+        const auto held = portlog::writes();
+        s.edgetimed = true;
+        sim::advance(1'000'000);
+        clear();
+        c.frames(s);
+        EXPECT_EQ(portlog::writes(), held);
+
+        int64_t lastedge = -1, lastfall = -1, first = -1;
+        int edges = 0, previous = 0x0B;
+        for (const auto& a : sim::writes()) {
+            if (first < 0) first = a.time_ns;
+            const bool edge = ((a.value ^ previous) & 0x01) != 0;
+            if (edge && lastedge >= 0) {
+                EXPECT_EQ(a.time_ns - lastedge, 1000) << "edge " << edges;
+            }
+            if (!edge && lastfall >= 0) {
+                EXPECT_GE(a.time_ns - lastfall, 100) << "after edge " << edges;
+            }
+            if (edge) {
+                lastedge = a.time_ns;
+                if (a.value & 0x01) lastfall = a.time_ns;
+                ++edges;
+            }
+            previous = a.value;
+        }
+        EXPECT_EQ(edges, c.edges);
+        // Nothing but the phases: the frames take a microsecond per edge.
+        EXPECT_LE(sim::writes().back().time_ns - first, 1000 * edges);
+        EXPECT_EQ(sim::board().phaseFaults(), 0);
+    }
+    EXPECT_EQ(sim::commands(), (std::vector<int>{6, 6}));
 }

@@ -94,6 +94,39 @@ TEST_F(Settings, RoundTrip) {
     EXPECT_EQ(t.configused, 1);
 }
 
+// TPROG goes into the file only when the programming time is not the usual
+// 7 ms (a file of the original chips stays byte for byte), and once there it
+// follows the time; a time outside 7 to 20 reads as none.
+TEST_F(Settings, TheProgrammingTimeIsWrittenOnlyWhenNotSeven) {
+    const std::string usual = "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 16371\n\n[DIRECTORIES]\nLOAD=\n";
+    s.picmodel = 2;
+    s.portaddr = LPT2;
+    s.configmem[0] = 0x3FF3;
+    struct Step {
+        int16_t tprog;
+        std::string file;
+    };
+    for (const Step& step : {Step{7, usual}, Step{10, "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 16371\n"
+                                                    "TPROG= 10\n\n[DIRECTORIES]\nLOAD=\n"},
+                             Step{7, "[OPTIONS]\nPIC= 2\nLPT= 632\nCWORD= 16371\nTPROG= 7\n\n"
+                                     "[DIRECTORIES]\nLOAD=\n"}}) {
+        SCOPED_TRACE(step.tprog);
+        s.tprog = step.tprog;
+        EXPECT_TRUE(save_ini(s, ""));
+        EXPECT_EQ(contents(), step.file);
+        State t;  // 7 ms until told otherwise
+        t.startdir = s.startdir;
+        ConfigEditor e;
+        applysettings(t, e, readsettings(s));
+        EXPECT_EQ(t.tprog, step.tprog);
+    }
+    for (const char* text : {"6", "21", "x", ""}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(readtprog(text), std::nullopt);
+    }
+    EXPECT_EQ(readtprog(" 20"), 20);
+}
+
 TEST_F(Settings, OtherSectionsKeysAndCommentsAreKept) {
     write("; written by hand\r\n"
           "[Window]\r\n"

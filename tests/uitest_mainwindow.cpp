@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -1166,3 +1168,41 @@ TEST_F(Operations, AHangUpQuitOrClosedOutputDuringABurnStopsItAndFinishesTheCapt
 }
 
 }  // namespace
+
+// The original chips' programming time: from the settings file or --tprog to
+// every wait of a Burn, back into the file by Save Settings, locked while an
+// operation runs and out of sight for a chip that keeps its own times.
+TEST_F(Window, TheProgrammingTimeGoesFromSettingsToEveryWaitAndBack) {
+    settings("[OPTIONS]\nPIC= 1\nLPT= 632\nCWORD= 16383\nTPROG= 12\n");
+    auto w = open();
+    auto* spin = get<QSpinBox>(*w, "spinTprog");
+    EXPECT_EQ(spin->value(), 12);
+    EXPECT_EQ(w->state.tprog, 12);
+    EXPECT_TRUE(spin->isVisibleTo(w.get()));
+
+    files.push_back(FIXTURE_DIR "/c84_blink_inhx32.hex");
+    get<QPushButton>(*w, "bCargar")->click();
+    sim::clearWaits();
+    get<QPushButton>(*w, "bProgramar")->click();
+    EXPECT_FALSE(spin->isEnabled());  // the worker reads the time
+    settle(*w);
+    EXPECT_TRUE(spin->isEnabled());
+    ASSERT_FALSE(sim::sleeps().empty());
+    EXPECT_EQ(sim::sleeps(), std::vector<int>(sim::sleeps().size(), 12));
+
+    spin->setValue(20);
+    EXPECT_EQ(w->state.tprog, 20);
+    get<QPushButton>(*w, "Command1")->click();
+    EXPECT_NE(inifile().find("TPROG= 20\n"), std::string::npos);
+
+    Overrides o;
+    o.tprog = 9;
+    auto overridden = open(o);
+    EXPECT_EQ(get<QSpinBox>(*overridden, "spinTprog")->value(), 9);
+    EXPECT_EQ(overridden->state.tprog, 9);
+
+    auto* chips = get<QComboBox>(*w, "comboChip");
+    chips->setCurrentIndex(chips->findText("PIC 16F628A"));
+    EXPECT_FALSE(spin->isVisibleTo(w.get()));
+    EXPECT_TRUE(get<QPushButton>(*w, "bFields")->isVisibleTo(w.get()));
+}

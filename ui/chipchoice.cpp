@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QLabel>
 #include <algorithm>
 
@@ -148,6 +149,8 @@ void MainWindow::showchipcontrols() {
     cCP->setEnabled(original || row.protection.cpbits != 0);
     for (int i = 0; i < 4; ++i) OSC[i]->setEnabled(original || oscbits(row, i).has_value());
     bFields->setVisible(!original);
+    LabelTprog->setVisible(original);
+    spinTprog->setVisible(original);
 }
 
 void MainWindow::bFields_Click() {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include <QCheckBox>
+#include <QSpinBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -324,6 +325,7 @@ void MainWindow::buildwidgets() {
     Option2 = option(Frame2, "Option2", "PIC 16F84", twips(120, 480, 1215, 195));
     Option3 = option(Frame2, "Option3", "PIC 16F83", twips(120, 720, 1215, 195));
     buildchipwidgets();
+    buildtprog();
 
     Frame8 = frame(Frame6, "Frame8", "Configuration &Word:", twips(120, 1920, 3615, 2415),
                    "Set up the configuration Word you wish to use when programming.");
@@ -393,6 +395,7 @@ void MainWindow::connecthandlers() {
     selected(Option6, &MainWindow::Option6_Click);
     connect(text_port, &QLineEdit::textChanged, this, &MainWindow::text_port_Change);
     connectchiphandlers();
+    connect(spinTprog, &QSpinBox::valueChanged, this, &MainWindow::spinTprog_Change);
 
     for (int bit = 0; bit < 14; ++bit) C[bit]->onDoubleClick = [this, bit] { C_DblClick(bit); };
     for (int i = 0; i < 4; ++i)
@@ -920,7 +923,7 @@ void MainWindow::lockcontrols() {
     focusbefore = focusWidget();
     locked.clear();
     for (QWidget* w : std::initializer_list<QWidget*>{Frame4, Frame5, Frame2, Frame3, Frame8,
-                                                      bFields, bProgramar, bverificar, bBorrar,
+                                                      bFields, spinTprog, bProgramar, bverificar, bBorrar,
                                                       bbuscar, bTestear, Command1}) {
         if (!w->isEnabled()) continue;
         w->setEnabled(false);
@@ -989,6 +992,7 @@ void MainWindow::load_ini(const Overrides& o) {
         editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*word2));
 
     setfilename(text_filename, v.load);
+    if (auto ms = readtprog(v.tprog)) spinTprog->setValue(*ms);
 }
 
 void MainWindow::choose(QRadioButton* o, void (MainWindow::*handler)()) {
@@ -1030,4 +1034,22 @@ void MainWindow::applyoverrides(const Overrides& o) {
         showeditor();
     }
     if (o.config2) editor.setfield(state, 1, 0x3FFF, static_cast<uint16_t>(*o.config2));
+    if (o.tprog) spinTprog->setValue(*o.tprog);
 }
+
+// ---- The original chips' programming time ----
+
+void MainWindow::buildtprog() {
+    // In the configuration frame's free space below it, shown for the
+    // original chips, as "Bits by name..." is for the others.
+    LabelTprog = place(new QLabel("Programming time (ms):", Frame6), "LabelTprog",
+                       twips(120, 4500, 1815, 255));
+    spinTprog = place(new QSpinBox(Frame6), "spinTprog", twips(1920, 4440, 735, 375),
+                      "How long each word, the erase and the entry into programming mode are "
+                      "given on a PIC16C84, 16F84, 16F83 or 16F84A: 7 to 20 ms. 7 suits "
+                      "them; an old 16C84 may want 10.");
+    spinTprog->setRange(7, 20);
+    spinTprog->setValue(state.tprog);
+}
+
+void MainWindow::spinTprog_Change(int ms) { state.tprog = static_cast<int16_t>(ms); }

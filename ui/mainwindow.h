@@ -33,6 +33,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -192,6 +193,8 @@ private:
     void choose(QRadioButton* option, void (MainWindow::*handler)());
     // The chip choice beside the three options (ui/chipchoice.cpp).
     void buildchipwidgets();
+    void buildtprog();
+    void spinTprog_Change(int ms);
     void connectchiphandlers();
     void setoriginal(int16_t model);  // a device option's handler
     // The settings file's CHIP: what "Other:" holds.
@@ -218,6 +221,10 @@ private:
     QRadioButton* OptionOther;
     QComboBox* comboChip;
     QPushButton* bFields;
+    // The original chips' programming time, where bFields stands for the
+    // other chips.
+    QLabel* LabelTprog;
+    QSpinBox* spinTprog;
     QPointer<FieldsDialog> fields;
     bool autochip = false;  // "Auto (device ID)" chosen
     std::string chipline;   // the chip "Auto" found, kept during the operation
