@@ -81,13 +81,21 @@ bool burnandverify(State& s, Frontend& f, const Plan& plan) {
 bool burnerasefirst(State& s, Frontend& f) {
     f.statusClear();
     regionline(f, "Erasing...");
-    erasewhole(s, currentchip(s));
+    KeptCalibration kept;
+    if (!erasewhole(s, currentchip(s), nullptr, &kept)) {
+        if (const auto t = calibrationtrouble(s, kept.read)) reportlost(f, currentchip(s), *t, "Nothing was erased.");
+        return false;
+    }
 
     modeline(f, modeprogram);
     bool ok = burnandverify(s, f, bodyplan(s));
-    if (ok) ok = burnandverify(s, f, configplan(s));
+    // The configuration word(s) with the chip's own band-gap bits.
+    std::vector<int16_t> room;
+    if (ok) ok = burnandverify(s, f, withcalibration(configplan(s), kept.keep, room));
     if (ok) successlines(f, modeprogram);
     allpinslow(s);
+    // Said last, after the lines a pass leaves, so the window shows them too.
+    if (!showkept(s, f, kept, true)) ok = false;
     noteunreachableport(s, f);
     return ok;
 }
