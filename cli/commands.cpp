@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/calibrationcli.h"
 #include "cli/checks.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
@@ -158,6 +159,12 @@ void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
 int burnchanged(State& s, ConsoleFrontend& f) {
     ChangedCount n;
     const bool ok = programchanged(s, f, n);
+    if (n.calibration) {
+        f.result(std::string(programname) + ": the calibration given is not the chip's, and only "
+                 "an erase lets it be written: the chip was erased and all " +
+                 std::to_string(n.programmed) + " words of the file were burnt");
+        return ok ? exitok : exitfailed;
+    }
     if (n.erasedat >= 0) {
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
@@ -179,6 +186,7 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
         if (const int refused = chooseautomatically(s)) return refused;
     if (const int refused = checkhexfile(o.file, s)) return refused;
     const ChipRow& row = currentchip(s);
+    if (const int refused = checkcalibrationoptions(o, row)) return refused;
     if (!isoriginal(row)) fillerased(s);
     if (!loadhexfile(s, f, o.file)) return exitfailed;
     if (interrupted()) throw Interrupted{};
@@ -190,9 +198,13 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
     } else if (const int refused = takeconfig(o, s, row)) {
         return refused;
     }
+    if (mode == modeprogram)
+        if (const int refused = checkkinship(o, s, row)) return refused;
     if (const int refused = checkboard(s)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitfailed;
     if (needsidcheck(row) && !chiporrefuse(s, row)) return exitfailed;
+    if (mode == modeprogram)
+        if (const int refused = checkcalibration(s)) return refused;
     if (mode == modeprogram) warnvppfirst(s, row, f);
     if (o.onlyChanged) return burnchanged(s, f);
     if (!program2(s, f, mode)) return exitfailed;
@@ -246,8 +258,43 @@ int detect(State& s, ConsoleFrontend& f) {
                 "' at port " + hexfixed(static_cast<uint16_t>(s.portaddr), 3) + ": " + describepins(s.wiring));
     if (const int refused = checkboard(s)) return refused;
     f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
-    f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
+    const int16_t id = readdeviceid(s);
+    f.result(std::string(programname) + ": " + idline(id));
+    // A chip that carries the factory's calibration: its values too.
+    if (const ChipRow* row = chipbyid(static_cast<uint16_t>(id)); row && hascalibration(*row)) {
+        selectchip(s, *row);
+        f.result(std::string(programname) + ": " + calibrationline(s));
+    }
     return exitok;
+}
+
+// `quibb9x calibration`: the chosen chip's (or under --device auto the
+// named chip's) calibration as it reads now.
+int showcalibration(const Options& o, State& s, ConsoleFrontend& f) {
+    if (!o.overrides.autodevice && !hascalibration(currentchip(s))) {
+        std::cerr << programname << ": the " << chiplabel(currentchip(s))
+                  << " carries no factory calibration that an erase clears; choose such a chip "
+                     "with --device ('" << programname << " devices' lists them)\n";
+        return exitusage;
+    }
+    if (const int refused = checkboard(s)) return refused;
+    if (o.overrides.autodevice)
+        if (const int refused = chooseautomatically(s)) return refused;
+    const ChipRow& row = currentchip(s);
+    if (!hascalibration(row)) {
+        std::cerr << programname << ": the device ID names a " << chiplabel(row)
+                  << ", which carries no factory calibration that an erase clears\n";
+        return exitfailed;
+    }
+    if (needsidcheck(row) && !chiporrefuse(s, row)) return exitfailed;
+    const Calibration read = readcalibration(s);
+    f.result(std::string(programname) + ": " + chiplabel(row) + " calibration: " +
+             describecalibration(row, read));
+    const auto t = calibrationtrouble(s, read);
+    if (!t) return exitok;
+    std::cerr << programname << ": " << t->what << "; an erase or burn refuses the chip until "
+              << (t->osccal ? "--osccal" : "--bandgap") << " gives the value\n";
+    return exitfailed;
 }
 
 // `quibb9x devices`: one line per row of the chip table.
@@ -263,6 +310,7 @@ int listdevices(std::ostream& out) {
                       row.tried == Tried::realboard ? "real board" : "simulated board");
         out << line;
     }
+    listcalibrations(out);
     return exitok;
 }
 
@@ -359,6 +407,8 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
                   << " in the settings file " << escaped(inipath(s)) << ": no such chip ('"
                   << programname << " devices' lists them)\n";
     if (overrides.port) s.portaddr = *overrides.port;
+    s.osccalgiven = overrides.osccal.value_or(-1);
+    s.bandgapgiven = overrides.bandgap.value_or(-1);
 }
 
 int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f) {
@@ -370,16 +420,21 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend
         if (const int refused = checkboard(s)) return refused;
         if (o.overrides.autodevice)
             if (const int refused = chooseautomatically(s)) return refused;
+        if (const int refused = checkcalibrationoptions(o, currentchip(s))) return refused;
         if (needsidcheck(currentchip(s)) && !chiporrefuse(s, currentchip(s))) return exitfailed;
-        if (erasechip(s, f)) {
+        if (const int refused = checkcalibration(s)) return refused;
+        bool confirmed = false;
+        if (erasechip(s, f, &confirmed)) {
             f.summary("DONE.");
             return exitok;
         }
-        std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
+        if (!confirmed)
+            std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
     }
     if (c == "blank-check") return checkblank(o, s, f);
     if (c == "detect") return detect(s, f);
+    if (c == "calibration") return showcalibration(o, s, f);
     return usage("unknown command '" + c + "'");
 }
 

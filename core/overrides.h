@@ -22,4 +22,8 @@ struct Overrides {
     std::optional<int16_t> config2 = std::nullopt;  // --config2, CONFIG2 of the 16F87/88
     // --board: a built-in board's name or a board file.
     std::optional<std::string> board;
+    // --osccal, --bandgap: the factory calibration an erase writes back in
+    // place of what the chip reads (command line only: one chip's values).
+    std::optional<int16_t> osccal = std::nullopt;
+    std::optional<int16_t> bandgap = std::nullopt;
 };
