@@ -213,6 +213,8 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
         return dialog.selectedFiles().first().toStdString();
     };
 
+    buildcalibrationbox();
+
     buildwidgets();
     connecthandlers();
     Form_Load(overrides);
@@ -788,7 +790,8 @@ void MainWindow::bProgramar_Click() {
     runoperation(
         [this] {
             if (boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
-                (!autochip || imagefits()))
+                (!autochip || imagefits()) && fitschip("Nothing was burnt.") &&
+                calibrationready("Nothing was burnt."))
                 program2(state, *this, modeprogram);
         },
         [this, before] { chipchanged(before); });
@@ -812,7 +815,7 @@ void MainWindow::bBorrar_Click() {
             if (checksid() &&
                 (!boardanswers("Nothing was erased.") || !rightchip("Nothing was erased.")))
                 return;
-            erasechip(state, *this);
+            if (calibrationready("Nothing was erased.")) erasechip(state, *this);
         },
         [this, before] { chipchanged(before); });
 }
