@@ -112,9 +112,9 @@ struct Definitions {
         parser.setApplicationDescription(
             "Programs the 18-pin flash PICs (PIC16C84, PIC16F84(A), PIC16F83, "
             "PIC16F627(A), PIC16F628(A), PIC16F648A, PIC16F818, PIC16F819, PIC16F87, "
-            "PIC16F88, PIC16F716) and, through an adapter, the 8- and 14-pin "
-            "PIC12F629, PIC12F675, PIC16F630 and PIC16F676 through a board on the "
-            "parallel port.\nWithout a command it opens the window.");
+            "PIC16F88, PIC16F716) through a board on the parallel port, and with an "
+            "adapter the 8- and 14-pin PIC12F629, PIC12F675, PIC16F630 and PIC16F676."
+            "\nWithout a command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
