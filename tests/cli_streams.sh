@@ -57,4 +57,8 @@ touch mine.hex
 [ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)" = \
   "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88|epic+ epic|mine.hex" ] ||
     fail "$(completions --device 16F8)|$(completions --board ep)"
+# Only the table's chips: nothing of the lines after it (calibrations, adapters).
+[ "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --device a)|$(completions --osc)" = \
+  "12F629 12F675|||auto|--osccal" ] ||
+    fail "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --osc)"
 exit $((failures > 0))
