@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/calibrationcli.h"
 #include "cli/checks.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
@@ -181,7 +182,11 @@ int burnchanged(const Options& o, State& s, ConsoleFrontend& f, ChipHooks* hooks
     const bool ok = programchanged(s, f, n);
     if (hooks) hooks->counted(n.programmed, ok ? n.compared : n.compared - 1);
     if (ok) checksumline(o, s, f, hooks);
-    if (n.erasedat >= 0)
+    if (n.calibration)
+        f.result(std::string(programname) + ": the calibration given is not the chip's, and only "
+                 "an erase lets it be written: the chip was erased and all " +
+                 std::to_string(n.programmed) + " words of the file were burnt");
+    else if (n.erasedat >= 0)
         f.result(std::string(programname) + ": word " + hexfixed(n.erasedat) +
                     " needs bits set that only an erase sets: the chip was erased and all " +
                     std::to_string(n.programmed) + " words of the file were burnt");
@@ -202,6 +207,7 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
         if (const int refused = chooseautomatically(o, s, f)) return refused;
     if (const int refused = checkhexfile(o.file, s)) return refused;
     const ChipRow& row = currentchip(s);
+    if (const int refused = checkcalibrationoptions(o, row)) return refused;
     if (!isoriginal(row)) fillerased(s);
     if (!loadhexfile(s, f, o.file)) return exitfailed;
     if (interrupted()) throw Interrupted{};
@@ -214,11 +220,15 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
         return refused;
     }
     const bool lockout = mode == modeprogram && lockoutquestion(s).has_value();
+    if (mode == modeprogram)
+        if (const int refused = checkkinship(o, s, row)) return refused;
     if (lockout)
         if (const int refused = confirmlockout(s, f)) return refused;
     if (const int refused = boardready(o, s, f)) return refused;
     if (o.overrides.requiref84a && !isf84aorrefuse(s)) return exitwrongchip;
     if (!chiporrefuse(s, "nothing was written")) return exitwrongchip;
+    if (mode == modeprogram)
+        if (const int refused = checkcalibration(s)) return refused;
     if (hooks)
         if (const int refused = hooks->beforechip(s, f)) return refused;
     if (o.onlyChanged) return burnchanged(o, s, f, hooks, lockout);
@@ -296,8 +306,43 @@ int detect(const Options& o, State& s, ConsoleFrontend& f) {
     }
     if (const int refused = checkboard(s)) return refused;
     f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
-    f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
+    const int16_t id = readdeviceid(s);
+    f.result(std::string(programname) + ": " + idline(id));
+    // A chip that carries the factory's calibration: its values too.
+    if (const ChipRow* row = chipbyid(static_cast<uint16_t>(id)); row && hascalibration(*row)) {
+        selectchip(s, *row);
+        f.result(std::string(programname) + ": " + calibrationline(s));
+    }
     return exitok;
+}
+
+// `quibb9x calibration`: the chosen chip's (or under --device auto the
+// named chip's) calibration as it reads now.
+int showcalibration(const Options& o, State& s, ConsoleFrontend& f) {
+    if (!o.overrides.autodevice && !hascalibration(currentchip(s))) {
+        std::cerr << programname << ": the " << chiplabel(currentchip(s))
+                  << " carries no factory calibration that an erase clears; choose such a chip "
+                     "with --device ('" << programname << " devices' lists them)\n";
+        return exitusage;
+    }
+    if (const int refused = boardready(o, s, f)) return refused;
+    if (o.overrides.autodevice)
+        if (const int refused = chooseautomatically(o, s, f)) return refused;
+    const ChipRow& row = currentchip(s);
+    if (!hascalibration(row)) {
+        std::cerr << programname << ": the device ID names a " << chiplabel(row)
+                  << ", which carries no factory calibration that an erase clears\n";
+        return exitfailed;
+    }
+    if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was read")) return exitwrongchip;
+    const Calibration read = readcalibration(s);
+    f.result(std::string(programname) + ": " + chiplabel(row) + " calibration: " +
+             describecalibration(row, read));
+    const auto t = calibrationtrouble(s, read);
+    if (!t) return exitok;
+    std::cerr << programname << ": " << t->what << "; an erase or burn refuses the chip until "
+              << (t->osccal ? "--osccal" : "--bandgap") << " gives the value\n";
+    return exitfailed;
 }
 
 // `quibb9x devices`: one line per row of the chip table.
@@ -313,6 +358,7 @@ int listdevices(std::ostream& out) {
                       row.tried == Tried::realboard ? "real board" : "simulated board");
         out << line;
     }
+    listcalibrations(out);
     return exitok;
 }
 
@@ -415,6 +461,8 @@ void clistartup(State& s, ConfigEditor& editor, const Overrides& overrides) {
                   << ": the programming time is 7 to 20 ms; the chips get 7\n";
     if (overrides.port) s.portaddr = *overrides.port;
     if (overrides.tprog) s.tprog = *overrides.tprog;
+    s.osccalgiven = overrides.osccal.value_or(-1);
+    s.bandgapgiven = overrides.bandgap.value_or(-1);
 }
 
 int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend& f,
@@ -428,16 +476,21 @@ int runcommand(const Options& o, State& s, ConfigEditor& editor, ConsoleFrontend
         if (const int refused = boardready(o, s, f)) return refused;
         if (o.overrides.autodevice)
             if (const int refused = chooseautomatically(o, s, f)) return refused;
+        if (const int refused = checkcalibrationoptions(o, currentchip(s))) return refused;
         if (!chiporrefuse(s, "nothing was written")) return exitwrongchip;
-        if (erasechip(s, f)) {
+        if (const int refused = checkcalibration(s)) return refused;
+        bool confirmed = false;
+        if (erasechip(s, f, &confirmed)) {
             f.summary("DONE.");
             return exitok;
         }
-        std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
+        if (!confirmed)
+            std::cerr << programname << ": erase not confirmed; nothing was sent to the chip\n";
         return exitfailed;
     }
     if (c == "blank-check") return checkblank(o, s, f);
     if (c == "detect") return detect(o, s, f);
+    if (c == "calibration") return showcalibration(o, s, f);
     return usage("unknown command '" + c + "'");
 }
 

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "operations/calibration.h"
+
 namespace cli {
 namespace {
 
@@ -55,6 +57,16 @@ struct Definitions {
                                "CONFIG2 (0x2008) of a 16F87 or 16F88 in hexadecimal "
                                "(e.g. 0x3); wins over the HEX file's own.",
                                "word"};
+    QCommandLineOption osccal{"osccal",
+                              "With burn or erase: the OSCCAL word (a RETLW, 0x3400 to "
+                              "0x34FF) to write back after the erase, for a PIC12F629, "
+                              "12F675, 16F630 or 16F676 whose own was lost; without it the "
+                              "chip's own is read first and kept.",
+                              "0x34NN"};
+    QCommandLineOption bandgap{"bandgap",
+                               "With burn or erase: the band-gap bits BG1:BG0 (00 to 11) to "
+                               "write back after the erase, in place of the chip's own.",
+                               "bits"};
     QCommandLineOption board{"board",
                              "The programming board: one of 'quibb9x boards', or a file "
                              "describing yours (see the man page). Default: the "
@@ -147,12 +159,15 @@ struct Definitions {
         parser.setApplicationDescription(
             "Programs the 18-pin flash PICs (PIC16C84, PIC16F84(A), PIC16F83, "
             "PIC16F627(A), PIC16F628(A), PIC16F648A, PIC16F818, PIC16F819, PIC16F87, "
-            "PIC16F88, PIC16F716) through a board on the parallel port.\nWithout a "
-            "command it opens the window.");
+            "PIC16F88, PIC16F716) through a board on the parallel port, and with an "
+            "adapter the 8- and 14-pin PIC12F629, PIC12F675, PIC16F630 and PIC16F676."
+            "\nWithout a command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
         parser.addOption(config2);
+        parser.addOption(osccal);
+        parser.addOption(bandgap);
         parser.addOption(board);
         parser.addOption(tprog);
         parser.addOption(vcd);
@@ -291,6 +306,7 @@ const std::vector<Command>& commands() {
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
         {"blank-check", false, "0 when every word of the chip reads as erased"},
         {"detect", false, "check that the board answers on the port, then read the device ID"},
+        {"calibration", false, "read the chip's factory calibration (OSCCAL, band-gap bits)"},
         {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
         {"devices", false, "list every chip: memory, configuration words, device ID, how it was tried"},
         {"boards", false, "list the built-in boards, their other names and their pins"},
@@ -403,6 +419,24 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
         }
     }
 
+    if (parser.isSet(d.osccal)) {
+        const std::string v = asgiven(parser.value(d.osccal));
+        o.overrides.osccal = parseosccal(v);
+        if (!o.overrides.osccal) {
+            error = "bad --osccal '" + v + "': give the chip's OSCCAL word, a RETLW from 0x3400 to 0x34FF "
+                    "(e.g. 0x3480)";
+            return false;
+        }
+    }
+    if (parser.isSet(d.bandgap)) {
+        const std::string v = asgiven(parser.value(d.bandgap));
+        o.overrides.bandgap = parsebandgap(v);
+        if (!o.overrides.bandgap) {
+            error = "bad --bandgap '" + v + "': give the band-gap bits BG1:BG0 as two binary digits, 00 to 11";
+            return false;
+        }
+    }
+
     if (parser.isSet(d.board)) {
         o.overrides.board = asgiven(parser.value(d.board));
         if (o.overrides.board->empty()) {
@@ -461,6 +495,11 @@ bool parseoptions(const std::vector<std::string>& args, Options& out, std::strin
             return false;
         }
     }
+    if ((o.overrides.osccal || o.overrides.bandgap) && o.command != "burn" && o.command != "erase") {
+        error = std::string(o.overrides.osccal ? "--osccal" : "--bandgap") +
+                " goes with burn or erase, which write the calibration back after the erase";
+        return false;
+    }
     if (o.onlyChanged && o.command != "burn") {
         error = "--only-changed goes with burn only";
         return false;
@@ -510,6 +549,10 @@ std::string helptext() {
         "\nChips: 'quibb9x devices' lists them; --device auto reads the device ID.\n"
         "The 16F627/628, 627A/628A/648A (PGM = RB4, pin 10) and 818/819/87/88 (PGM =\n"
         "RB3, pin 9) come with low-voltage programming on: hold PGM low while burning.\n"
+        "The PIC12F629/675 and 16F630/676 keep their factory calibration (OSCCAL and\n"
+        "the band-gap bits) through every erase: it is read first and written back,\n"
+        "never taken from a file; a chip that has lost it is refused until --osccal\n"
+        "(and --bandgap) give it. 'quibb9x calibration' prints it.\n"
         "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset one\n"
         "chip of each kind in ${XDG_STATE_HOME:-~/.local/state}/quibb9x/ (simulated-\n"
         "PIC16F84.txt, ...); set but empty, the chip lasts one run.\n"

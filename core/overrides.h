@@ -30,4 +30,8 @@ struct Overrides {
     bool nocheck = false;
     // --tprog: the original chips' programming time, 7 to 20 ms.
     std::optional<int16_t> tprog;
+    // --osccal, --bandgap: the factory calibration an erase writes back in
+    // place of what the chip reads (command line only: one chip's values).
+    std::optional<int16_t> osccal = std::nullopt;
+    std::optional<int16_t> bandgap = std::nullopt;
 };

@@ -32,6 +32,11 @@ struct State {
     // The chosen chip enters with Vpp before VDD (boards that switch VDD
     // enter it that way); the line control reads it without the row.
     bool vppfirst = false;
+    // The factory calibration the person gave for this run (--osccal,
+    // --bandgap, the window's box): written back after an erase in place of
+    // what the chip reads (operations/calibration.h). -1: the chip's own.
+    int16_t osccalgiven = -1;
+    int16_t bandgapgiven = -1;
 
     // The memory image: element i of a region is the word at the region's
     // base + i (program memory 0x0000, IDs 0x2000, configuration 0x2007,

@@ -78,6 +78,25 @@ constexpr WriteCycle cycle716{.begin = 24, .end = 14, .waitus = 2000, .discharge
 constexpr WriteCycle group716{.begin = 24, .end = 14, .waitus = 2000, .dischargeus = 100,
                               .latches = 4};
 
+// PIC12F629/675, 16F630/676: one latch; Begin Programming (8, internally
+// timed) programs only, TPROG1 3 ms (the longer of 2.5 and 3 ms) for
+// program, ID and configuration words, and erases and writes a data byte in
+// 6 ms. OSCCAL, the factory's RETLW 0x34kk in the last program word, and the
+// band-gap bits BG1:BG0 (configuration bits 13:12) are cleared by the bulk
+// erase: read first and written back, never taken from a file.
+constexpr WriteCycle cycle629{.begin = 8, .waitus = 3000};
+constexpr WriteCycle data629{.begin = 8, .waitus = 6000};
+constexpr std::array<Memory, 6> memories629() {
+    Memory config = configword(0x2007, 0x31FF, bits629, cycle629);
+    config.erase = Erase::restored;
+    config.restorebits = 0x3000;
+    const Memory osccal{.kind = Kind::calibration, .address = 0x03FF, .words = 1, .write = cycle629,
+                        .erase = Erase::restored, .restorebits = 0x3FFF,
+                        .signaturemask = 0x3F00, .signature = 0x3400};
+    return {programmemory(1024, cycle629), osccal, idlocations(cycle629), config,
+            dataeeprom(128, data629)};
+}
+
 // ---- the erases ---------------------------------------------------------
 
 using S = EraseStep;
@@ -118,6 +137,15 @@ constexpr EraseStep erase716[] = {
     {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait},
 };
 
+// 12F629 family: from configuration space Bulk Erase Program Memory (9)
+// takes the IDs and the configuration word along, Bulk Erase Data Memory
+// (11) the data; both self-timed, TERA 6 ms. The calibration is kept by the
+// erase itself (operations/calibration.h).
+constexpr EraseStep erase629[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait}, {S::send, 11}, {S::wait},
+};
+
 // ---- the rows -----------------------------------------------------------
 
 // The chips with an internal oscillator (FOSC2:0 100 or 101) and MCLRE in
@@ -147,6 +175,28 @@ constexpr Protection protection628{
                 {.bits = 0x3C00, .value = 0x0000, .from = 0x0000, .to = 0x07FF}}},
 };
 constexpr Protection protectionwhole{.cpbits = 0x2000, .cpdbits = 0x0100};
+
+// ---- PIC12F629/675, PIC16F630/676 (8- and 14-pin, through an adapter) ----
+
+// FOSC2:0 in bits 2:0 (100 and 101 internal), MCLRE in bit 5; their
+// documents raise Vpp before VDD.
+constexpr Entry entry629{
+    .vppfirst = true,
+    .mclrebit = 0x0020,
+    .foscmask = 0x0007,
+    .intosc = 0x0004,
+    .intosc2 = 0x0005,
+};
+constexpr Protection protection629{.cpbits = 0x0080, .cpdbits = 0x0100};
+
+// Registers each chip lacks that a chip of its kin has, in either bank.
+constexpr ForeignRegister portc{0x07, "PORTC or TRISC", "PIC16F630 or PIC16F676"};
+constexpr ForeignRegister foreign12f629[] = {
+    {0x1E, "ADRESH or ADRESL", "PIC12F675"}, {0x1F, "ADCON0 or ANSEL", "PIC12F675"}, portc};
+constexpr ForeignRegister foreign12f675[] = {portc};
+constexpr ForeignRegister foreign16f630[] = {
+    {0x11, "ANSEL", "PIC16F676"}, {0x1E, "ADRESH or ADRESL", "PIC16F676"},
+    {0x1F, "ADCON0 or ADCON1", "PIC16F676"}};
 
 constexpr std::array rows{
     ChipRow{
@@ -327,6 +377,64 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .fields = fields716,
     },
+    // PIC12F629/675, 16F630/676: the factory's calibration kept.
+    ChipRow{
+        .name = "12F629",
+        .family = Family::f629,
+        .memories = memories629(),
+        .protection = protection629,
+        .deviceid = 0x0F80,
+        .deviceidmask = 0x3FE0,
+        .erase = erase629,
+        .erasewaitus = 6000,
+        .entry = entry629,
+        .fields = fields629,
+        .package = Package::pin8,
+        .foreign = foreign12f629,
+    },
+    ChipRow{
+        .name = "12F675",
+        .family = Family::f629,
+        .memories = memories629(),
+        .protection = protection629,
+        .deviceid = 0x0FC0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase629,
+        .erasewaitus = 6000,
+        .entry = entry629,
+        .fields = fields629,
+        .package = Package::pin8,
+        .foreign = foreign12f675,
+    },
+    ChipRow{
+        .name = "16F630",
+        .family = Family::f629,
+        .memories = memories629(),
+        .protection = protection629,
+        .deviceid = 0x10C0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase629,
+        .erasewaitus = 6000,
+        .entry = entry629,
+        .fields = fields629,
+        .package = Package::pin14,
+        .note = "device ID 0x10C0, as every source but one gives it; that one lists "
+                "0x07C0, the PIC16F628's ID, copied by a slip",
+        .foreign = foreign16f630,
+    },
+    ChipRow{
+        .name = "16F676",
+        .family = Family::f629,
+        .memories = memories629(),
+        .protection = protection629,
+        .deviceid = 0x10E0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase629,
+        .erasewaitus = 6000,
+        .entry = entry629,
+        .fields = fields629,
+        .package = Package::pin14,
+    },
 };
 
 // Chips with a device ID that the board reaches only through an adapter,
@@ -340,8 +448,7 @@ constexpr OtherChip otherchips[] = {
     {0x0D00, 0x3FE0, "PIC16F870"},  {0x0D20, 0x3FE0, "PIC16F871"},  {0x08E0, 0x3FE0, "PIC16F872"},
     {0x0960, 0x3FE0, "PIC16F873"},  {0x0920, 0x3FE0, "PIC16F874"},  {0x09E0, 0x3FE0, "PIC16F876"},
     {0x09A0, 0x3FE0, "PIC16F877"},  {0x0E40, 0x3FF0, "PIC16F873A"}, {0x0E60, 0x3FF0, "PIC16F874A"},
-    {0x0E00, 0x3FF0, "PIC16F876A"}, {0x0E20, 0x3FF0, "PIC16F877A"}, {0x0F80, 0x3FE0, "PIC12F629"},
-    {0x0FC0, 0x3FE0, "PIC12F675"},  {0x10C0, 0x3FE0, "PIC16F630"},  {0x10E0, 0x3FE0, "PIC16F676"},
+    {0x0E00, 0x3FF0, "PIC16F876A"}, {0x0E20, 0x3FF0, "PIC16F877A"},
 };
 
 constexpr Memory nomemory{};

@@ -24,6 +24,7 @@ enum class Family : uint8_t {
     f62xa,   // PIC16F627A/628A/648A: the same
     f81x,    // PIC16F818/819 and 16F87/88: the same, four latches
     f716,    // PIC16F716: the same, four latches
+    f629,    // PIC12F629/675, 16F630/676: the same, the factory's calibration kept
 };
 
 // How a row has been tried.
@@ -66,10 +67,19 @@ struct Memory {
     WriteCycle write{};
     Erase erase = Erase::cleared;
     uint16_t restorebits = 0;  // with Erase::restored
+    // With Erase::restored: a word read is the factory's only when its bits
+    // under `signaturemask` are `signature` (OSCCAL is a RETLW, 0x34kk).
+    uint16_t signaturemask = 0;
+    uint16_t signature = 0;
     // A configuration word's bit names, bit 0 first; nullptr: unimplemented.
     const char* const* bits = nullptr;
 
     int16_t readoutwords() const { return readwords > words ? readwords : words; }
+    // The bits a word is compared with the image in: not those the factory's
+    // calibration holds, which no file gives.
+    uint16_t comparemask() const {
+        return erase == Erase::restored ? static_cast<uint16_t>(mask & ~restorebits) : mask;
+    }
 };
 
 // Program words that a setting of some configuration bits closes: when
@@ -126,6 +136,19 @@ struct ConfigField {
     std::span<const FieldChoice> choices;
 };
 
+// The package a chip comes in: the 18-pin ones sit in the board's socket,
+// the others reach it through an adapter (devices/adapters.h).
+enum class Package : uint8_t { pin18, pin8, pin14 };
+
+// A file register (the seven address bits of an instruction, in either
+// bank) that the chip does not have but a chip of its kin does: a program
+// that uses it was written for that chip.
+struct ForeignRegister {
+    uint8_t address;
+    const char* names;  // "ADCON0 or ANSEL"
+    const char* chip;   // "PIC12F675"
+};
+
 struct ChipRow {
     const char* name = nullptr;                 // "16F628A"; shown with "PIC" in front
     std::array<const char*, 3> aliases{};       // other names (keys of chipnamekey)
@@ -145,6 +168,11 @@ struct ChipRow {
     bool pwrteset = false;                      // the power-up timer is on while PWRTE is 1
     std::span<const ConfigField> fields{};      // the configuration fields by name
     Tried tried = Tried::simulatedboard;
+    Package package = Package::pin18;
+    // Where the sources disagree on the row's numbers, which one it takes
+    // and why; `devices` shows it.
+    const char* note = nullptr;
+    std::span<const ForeignRegister> foreign{};  // registers of its kin it lacks
 
     // The nth memory of a kind, or nullptr.
     const Memory* find(Kind kind, int nth = 0) const;

@@ -152,4 +152,48 @@ constexpr ConfigField fields716[] = {
     fosc2, wdte, pwrte, boren, borv, cpwhole,
 };
 
+// ---- PIC12F629/675, PIC16F630/676 ---------------------------------------
+// FOSC2:0 in bits 2:0, then WDTE, PWRTE, MCLRE, BOREN, CP, CPD; bits 11:9
+// unimplemented; BG1:BG0 in 13:12 belong to the factory (never burnt from a
+// file or the editor: the chip's own are kept).
+
+constexpr const char* bits629[14] = {"FOSC0", "FOSC1", "FOSC2", "WDTE",  "PWRTE",
+                                     "MCLRE", "BOREN", "CP",    "CPD",   nullptr,
+                                     nullptr, nullptr, "BG0",   "BG1"};
+
+// OSC1 and OSC2 are GP5 and GP4 on the 8-pin chips, RA5 and RA4 on the
+// 14-pin ones.
+constexpr FieldChoice oscillator629[] = {
+    {0x0000, "LP: low-power crystal"},
+    {0x0001, "XT: crystal or resonator"},
+    {0x0002, "HS: high-speed crystal or resonator"},
+    {0x0003, "EC: external clock in on OSC1, OSC2 is I/O"},
+    {0x0004, "Internal oscillator, OSC1 and OSC2 are I/O"},
+    {0x0005, "Internal oscillator, clock out on OSC2, OSC1 is I/O"},
+    {0x0006, "External resistor on OSC1, OSC2 is I/O"},
+    {0x0007, "External resistor on OSC1, clock out on OSC2"},
+};
+constexpr FieldChoice watchdog629[] = {{0x0008, "on"}, {0x0000, "off"}};
+constexpr FieldChoice powerup629[] = {{0x0000, "on"}, {0x0010, "off"}};  // on while PWRTE is 0
+constexpr FieldChoice mclrpin629[] = {
+    {0x0020, "Reset input (MCLR)"},
+    {0x0000, "Digital input; MCLR is tied to VDD inside the chip"},
+};
+constexpr FieldChoice brownout629[] = {{0x0040, "on"}, {0x0000, "off"}};
+constexpr FieldChoice codeprotection629[] = {{0x0080, "Off"}, {0x0000, "All program memory protected"}};
+constexpr FieldChoice dataprotection629[] = {
+    {0x0100, "Off: data EEPROM readable"},
+    {0x0000, "On: data EEPROM reads as 0"},
+};
+
+constexpr ConfigField fields629[] = {
+    {0, 0x0007, "FOSC", "Oscillator", oscillator629},
+    {0, 0x0008, "WDTE", "Watchdog timer", watchdog629},
+    {0, 0x0010, "PWRTE", "Power-up timer", powerup629},
+    {0, 0x0020, "MCLRE", "GP3/RA3/MCLR pin", mclrpin629},
+    {0, 0x0040, "BOREN", "Brown-out reset", brownout629},
+    {0, 0x0080, "CP", "Code protection", codeprotection629},
+    {0, 0x0100, "CPD", "Data EEPROM protection", dataprotection629},
+};
+
 }  // namespace

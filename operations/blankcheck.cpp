@@ -13,7 +13,8 @@ namespace {
 bool erased(State& s, const Visit& v, int i, BlankResult& r) {
     const Memory& m = *v.memory;
     const int16_t word = readword(s, m);
-    if (word != (m.erased & m.mask)) {
+    // The factory's calibration bits are no part of a blank chip.
+    if ((word & m.comparemask()) != (m.erased & m.comparemask())) {
         r.blank = false;
         r.address = v.address(i);
         r.value = word;

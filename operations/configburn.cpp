@@ -8,10 +8,11 @@
 #include "operations/regionpass.h"
 #include "operations/walk.h"
 
-bool burnconfigwords(State& s, Frontend& f) {
+bool burnconfigwords(State& s, Frontend& f, const Plan& plan) {
     const uint8_t increment = currentchip(s).increment;
-    return walk(s, &f, configplan(s), [&](const Visit& v) {
+    return walk(s, &f, plan, [&](const Visit& v) {
         const Memory& m = *v.memory;
+        const uint16_t compared = m.comparemask();
         if (v.line) modeline(f, modeprogram);
         f.progressValue(0);
         f.progressMax(v.count + 1);
@@ -24,9 +25,10 @@ bool burnconfigwords(State& s, Frontend& f) {
             const int16_t word = static_cast<int16_t>(v.image[i] & m.mask);
             writeword(s, m.write, m.load, word);
             const int16_t found = readword(s, m);
-            if (found != word) {
+            if ((found & compared) != (word & compared)) {
                 f.wordsDone(1, 0);
-                reportmismatch(f, v.address(i), word, found);
+                reportmismatch(f, v.address(i), static_cast<int16_t>(word & compared),
+                               static_cast<int16_t>(found & compared));
                 return false;
             }
             f.wordsDone(1, 1);

@@ -8,8 +8,11 @@
 #pragma once
 #include "core/frontend.h"
 #include "core/state.h"
+#include "operations/walk.h"
 
-// True when every word read back as written; the first mismatch is
-// reported as a burn reports it, and a stop is taken between words.
-// Programming mode is left to the caller.
-bool burnconfigwords(State& s, Frontend& f);
+// Writes the plan's configuration words (configplan, or that with the
+// chip's own calibration bits in place): true when every word read back as
+// written, under the bits a burn compares; the first mismatch is reported as
+// a burn reports it, and a stop is taken between words. Programming mode is
+// left to the caller.
+bool burnconfigwords(State& s, Frontend& f, const Plan& plan);

@@ -22,7 +22,15 @@ int waitsof(const ChipRow& row) {
 
 }  // namespace
 
-void erasewhole(State& s, const ChipRow& row, Frontend* f) {
+bool erasewhole(State& s, const ChipRow& row, Frontend* f, KeptCalibration* kept) {
+    KeptCalibration k;
+    const bool calibrated = hascalibration(row);
+    if (calibrated) {
+        k.read = readcalibration(s);
+        k.keep = tokeep(s, k.read);
+        if (kept) *kept = k;
+        if (calibrationtrouble(s, k.read)) return false;
+    }
     const int total = waitsof(row);
     int done = 0;
     // Before each wait, and once all are over.
@@ -56,17 +64,27 @@ void erasewhole(State& s, const ChipRow& row, Frontend* f) {
         }
     }
     allpinslow(s);
+    if (calibrated) k.restored = writecalibration(s, k.keep, k.why);
     step();
+    if (kept) *kept = k;
+    return true;
 }
 
-bool erasechip(State& s, Frontend& f) {
+bool erasechip(State& s, Frontend& f, bool* confirmed) {
+    if (confirmed) *confirmed = false;
     if (f.message("Are you sure you want to erase the PIC?", "*ERASE*", Buttons::YesNo) !=
         Answer::Yes)
         return false;
+    if (confirmed) *confirmed = true;
     f.statusClear();
     f.statusAdd("Commanding PIC to erase ID,");
     say(f, "configuration, ");
-    erasewhole(s, currentchip(s), &f);
+    KeptCalibration kept;
+    if (!erasewhole(s, currentchip(s), &f, &kept)) {
+        if (const auto t = calibrationtrouble(s, kept.read)) reportlost(f, currentchip(s), *t, "Nothing was erased.");
+        return false;
+    }
+    if (!showkept(s, f, kept, false)) return false;
     f.statusAdd("DONE.");
     noteunreachableport(s, f);
     return true;

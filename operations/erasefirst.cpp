@@ -88,12 +88,21 @@ bool burnandverify(State& s, Frontend& f, const Plan& plan) {
 bool burnerasefirst(State& s, Frontend& f) {
     f.statusClear();
     regionline(f, "Erasing...");
-    erasewhole(s, currentchip(s));
+    KeptCalibration kept;
+    if (!erasewhole(s, currentchip(s), nullptr, &kept)) {
+        if (const auto t = calibrationtrouble(s, kept.read)) reportlost(f, currentchip(s), *t, "Nothing was erased.");
+        return false;
+    }
 
     bool ok = burnandverify(s, f, bodyplan(s));
-    if (ok) ok = burnconfigwords(s, f);
+    // The configuration word(s) with the chip's own band-gap bits, each
+    // written and read back in one visit.
+    std::vector<int16_t> room;
+    if (ok) ok = burnconfigwords(s, f, withcalibration(configplan(s), kept.keep, room));
     if (ok) successlines(f, modeprogram);
     allpinslow(s);
+    // Said last, after the lines a pass leaves, so the window shows them too.
+    if (!showkept(s, f, kept, true)) ok = false;
     noteunreachableport(s, f);
     return ok;
 }

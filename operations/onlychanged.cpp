@@ -6,6 +6,7 @@
 #include "core/protocol.h"
 #include "core/stop.h"
 #include "devices/select.h"
+#include "operations/calibration.h"
 #include "operations/erasefirst.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
@@ -33,9 +34,10 @@ Pass changedmemory(State& s, Frontend& f, const Visit& v, ChangedCount& n) {
         if (stop::requested()) return Pass::failed;
         f.progressValue(i);
         const int16_t expected = static_cast<int16_t>(v.image[i] & m.mask);
+        const uint16_t compared = m.comparemask();
         ++n.compared;
         const int16_t held = readword(s, m);
-        if (held != expected) {
+        if ((held & compared) != (expected & compared)) {
             if (!writable(row, m, held, expected)) {
                 n.erasedat = v.address(i);
                 return Pass::needserase;
@@ -43,8 +45,9 @@ Pass changedmemory(State& s, Frontend& f, const Visit& v, ChangedCount& n) {
             writeword(s, m.write, m.load, expected);
             ++n.programmed;
             const int16_t word = readword(s, m);
-            if (word != expected) {
-                reportmismatch(f, v.address(i), expected, word);
+            if ((word & compared) != (expected & compared)) {
+                reportmismatch(f, v.address(i), static_cast<int16_t>(expected & compared),
+                               static_cast<int16_t>(word & compared));
                 return Pass::failed;
             }
         }
@@ -65,13 +68,25 @@ int planwords(const Plan& plan) {
 // the configuration word still comes last.
 bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     n = ChangedCount{};
-    const Plan plan = burnplan(s);
     f.statusClear();
-    Pass pass = Pass::done;
-    walk(s, &f, plan, [&](const Visit& v) {
-        pass = changedmemory(s, f, v, n);
-        return pass == Pass::done;
-    });
+    KeptCalibration kept;
+    if (hascalibration(currentchip(s))) {
+        kept.read = readcalibration(s);
+        kept.keep = tokeep(s, kept.read);
+        if (const auto t = calibrationtrouble(s, kept.read)) {
+            reportlost(f, currentchip(s), *t, "Nothing was written.");
+            return false;
+        }
+        n.calibration = kept.keep.osccal != kept.read.osccal || kept.keep.bandgap != kept.read.bandgap;
+    }
+    std::vector<int16_t> room;
+    const Plan plan = withcalibration(burnplan(s), kept.keep, room);
+    Pass pass = n.calibration ? Pass::needserase : Pass::done;
+    if (pass == Pass::done)
+        walk(s, &f, plan, [&](const Visit& v) {
+            pass = changedmemory(s, f, v, n);
+            return pass == Pass::done;
+        });
     allpinslow(s);
     if (pass == Pass::needserase) {
         const bool ok = burnerasefirst(s, f);
@@ -79,5 +94,6 @@ bool programchanged(State& s, Frontend& f, ChangedCount& n) {
         return ok;
     }
     if (pass == Pass::done) successlines(f, modeprogram);
+    if (pass == Pass::done && !showkept(s, f, kept, true)) return false;
     return pass == Pass::done;
 }

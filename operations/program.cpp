@@ -3,6 +3,7 @@
 
 #include "core/lines.h"
 #include "devices/select.h"
+#include "operations/calibration.h"
 #include "operations/erasefirst.h"
 #include "portcheck.h"
 
@@ -21,6 +22,12 @@ bool program2(State& s, Frontend& f, int16_t mode, WordSink* out) {
     return ok;
 }
 
+// The dump shows the factory's calibration in a status line as well.
 ChipReader chipreader(State& s, Frontend& f) {
-    return [&s, &f](WordSink& out) { return program2(s, f, modereadout, &out); };
+    return [&s, &f](WordSink& out) {
+        CalibrationTap tap(currentchip(s), &out);
+        const bool ok = program2(s, f, modereadout, &tap);
+        if (ok) tap.show(f);
+        return ok;
+    };
 }

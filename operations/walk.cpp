@@ -35,6 +35,16 @@ int16_t imagecount(State& s, const Memory& m) {
     return static_cast<int16_t>(std::clamp<int32_t>(n, 0, m.readoutwords()));
 }
 
+// Program words up to a calibration word of the factory's inside them
+// (OSCCAL, the last word): no file burns it, no verify or blank check
+// compares it; a read-out shows it.
+int16_t beforecalibration(const ChipRow& row, const Memory& m, int16_t count) {
+    for (const Memory& c : row.memories)
+        if (c.kind == Kind::calibration && c.address > m.address && c.address < m.address + m.words)
+            count = std::min<int16_t>(count, static_cast<int16_t>(c.address - m.address));
+    return count;
+}
+
 enum class Part { body, config, all };
 
 Plan inburnorder(State& s, Part part, bool readout) {
@@ -46,7 +56,7 @@ Plan inburnorder(State& s, Part part, bool readout) {
             if (m.kind != kind) continue;
             // A calibration word inside program memory is read with it.
             if (kind == Kind::calibration && regionat(m.address) == Region::program) continue;
-            const int16_t count = readout ? m.readoutwords() : imagecount(s, m);
+            const int16_t count = readout ? m.readoutwords() : beforecalibration(row, m, imagecount(s, m));
             plan.push_back({&m, count, imagefor(s, m), first ? lineof(kind) : nullptr,
                             kind == Kind::config && first});
             first = false;
@@ -94,7 +104,8 @@ Plan blankplan(State& s) {
     Plan plan;
     for (const Kind kind : {Kind::program, Kind::id, Kind::config, Kind::data})
         for (const Memory& m : row.memories)
-            if (m.kind == kind) plan.push_back({&m, m.words, imagefor(s, m), nullptr, false});
+            if (m.kind == kind)
+                plan.push_back({&m, beforecalibration(row, m, m.words), imagefor(s, m), nullptr, false});
     return plan;
 }
 

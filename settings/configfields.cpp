@@ -13,18 +13,21 @@ std::optional<size_t> fieldchoice(const ConfigField& field, uint16_t word) {
 
 bool pwrteonwhenset(const ChipRow& row) { return row.pwrteset; }
 
+// FOSC2 in bit 4 (16F62x, 81x, 87/88) or, on the 12F629 family, in bit 2.
 uint16_t oscmask(const ChipRow& row) {
     const char* const* bits = row.config(0).bits;
-    const char* fosc2 = bits ? bits[4] : nullptr;
-    return fosc2 && std::strcmp(fosc2, "FOSC2") == 0 ? 0x0013 : 0x0003;
+    const auto named = [bits](int bit) { return bits && bits[bit] && std::strcmp(bits[bit], "FOSC2") == 0; };
+    if (named(2)) return 0x0007;
+    return named(4) ? 0x0013 : 0x0003;
 }
 
 std::optional<uint16_t> oscbits(const ChipRow& row, int option) {
     if (option < 0 || option > 3) return std::nullopt;
     // With three FOSC bits RC is the external resistor with clock out, the
     // mode that, like the 16F84's RC, gives the clock on the second pin.
-    if (oscmask(row) == 0x0013) {
-        constexpr uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, 0x0013};
+    const uint16_t mask = oscmask(row);
+    if (mask != 0x0003) {
+        const uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, mask};
         return threebit[option];
     }
     return static_cast<uint16_t>(option);

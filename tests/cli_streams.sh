@@ -63,4 +63,8 @@ touch my.board
 [ "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)" = \
   "burn|./my.board|--config --config2|--no-check" ] ||
     fail "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)"
+# Only the table's chips: nothing of the lines after it (calibrations, adapters).
+[ "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --device a)|$(completions --osc)" = \
+  "12F629 12F675|||auto|--osccal" ] ||
+    fail "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --osc)"
 exit $((failures > 0))

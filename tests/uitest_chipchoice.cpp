@@ -124,7 +124,8 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
     for (int i = 0; i < combo->count(); ++i) list.push_back(text(combo->itemText(i)));
     EXPECT_EQ(list, (std::vector<std::string>{"PIC 16F84A", "PIC 16F627", "PIC 16F628", "PIC 16F627A",
                                               "PIC 16F628A", "PIC 16F648A", "PIC 16F818", "PIC 16F819",
-                                              "PIC 16F87", "PIC 16F88", "PIC 16F716", "Auto (device ID)"}));
+                                              "PIC 16F87", "PIC 16F88", "PIC 16F716", "PIC 12F629",
+                                              "PIC 12F675", "PIC 16F630", "PIC 16F676", "Auto (device ID)"}));
 
     load(FIXTURE_DIR "/f84_blink_inhx32.hex");
     const std::vector<int16_t> image(w->state.progmem.begin(), w->state.progmem.begin() + 1024);

@@ -216,6 +216,8 @@ MainWindow::MainWindow(const Overrides& overrides, QWidget* parent) : QWidget(pa
         return dialog.selectedFiles().first().toStdString();
     };
 
+    buildcalibrationbox();
+
     buildwidgets();
     connecthandlers();
     const std::string boardline = takeboard(overrides.board);
@@ -842,7 +844,8 @@ void MainWindow::bProgramar_Click() {
     runoperation(
         [this] {
             if (!(boardanswers("Nothing was burnt.") && rightchip("Nothing was burnt.") &&
-                  (!autochip || imagefits())))
+                  (!autochip || imagefits()) && fitschip("Nothing was burnt.") &&
+                  calibrationready("Nothing was burnt.")))
                 return;
             const bool lockout = lockoutquestion(state).has_value();
             if (lockout && !lockoutconfirmed()) return;
@@ -872,7 +875,7 @@ void MainWindow::bBorrar_Click() {
             if (checksid() &&
                 (!boardanswers("Nothing was erased.") || !rightchip("Nothing was erased.")))
                 return;
-            erasechip(state, *this);
+            if (calibrationready("Nothing was erased.")) erasechip(state, *this);
         },
         [this, before] { chipchanged(before); });
 }

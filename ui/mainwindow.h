@@ -42,6 +42,12 @@ class QRadioButton;
 class BitBox;
 struct ChipRow;
 
+// What the calibration box holds: the values as typed.
+struct CalibrationEntry {
+    std::string osccal;   // "0x3494"
+    std::string bandgap;  // "10"
+};
+
 // What a file dialog is asked for.
 struct FileRequest {
     bool save = false;     // save dialog, else open
@@ -66,6 +72,11 @@ public:
     // replaced.
     std::function<Answer(const std::string& text, const std::string& title, Buttons)> askBox;
     std::function<std::optional<std::string>(const FileRequest&)> askFile;
+    // The calibration box (ui/calibrationbox.cpp): the text and the values
+    // it starts with; nullopt = cancelled. A real dialog unless replaced.
+    std::function<std::optional<CalibrationEntry>(const std::string& text,
+                                                  const CalibrationEntry& proposed)>
+        askCalibration;
 
     // Frontend
     void statusClear() override;
@@ -175,6 +186,17 @@ private:
     bool rightchip(const std::string& nothing);
     // Whether Burn, Verify and Erase read the device ID first.
     bool checksid() const;
+    // On the worker thread, before anything is erased (ui/calibrationbox.cpp):
+    // a chip that carries the factory's calibration has it read, and one
+    // whose calibration is lost gets the box to type it in; false when the
+    // box was cancelled (a status line then ends with `nothing`).
+    bool calibrationready(const std::string& nothing);
+    // Burn: a program written for a chip of the chosen chip's kin (one that
+    // uses a register the chosen chip lacks) is refused in a box.
+    bool fitschip(const std::string& nothing);
+    std::optional<CalibrationEntry> askcalibrationfromworker(const std::string& text,
+                                                             const CalibrationEntry& proposed);
+    void buildcalibrationbox();  // the real dialog behind askCalibration
     // The device's controls after a change of chip: the editor's tooltips
     // and which of its controls the chip has, "Bits by name...".
     void chipchanged(const ChipRow* before);
