@@ -7,6 +7,7 @@
 #include "core/stop.h"
 #include "devices/select.h"
 #include "operations/erase.h"
+#include "operations/factorywords.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
 #include "portcheck.h"
@@ -78,8 +79,9 @@ bool burnandverify(State& s, Frontend& f, const Plan& plan) {
 
 }  // namespace
 
-bool burnerasefirst(State& s, Frontend& f) {
+bool burnerasefirst(State& s, Frontend& f, bool sayskipped) {
     f.statusClear();
+    if (sayskipped) sayfactorywordsskipped(s, f);
     regionline(f, "Erasing...");
     erasewhole(s, currentchip(s));
 

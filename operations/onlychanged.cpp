@@ -7,6 +7,7 @@
 #include "core/stop.h"
 #include "devices/select.h"
 #include "operations/erasefirst.h"
+#include "operations/factorywords.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
 
@@ -67,6 +68,7 @@ bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     n = ChangedCount{};
     const Plan plan = burnplan(s);
     f.statusClear();
+    sayfactorywordsskipped(s, f);
     Pass pass = Pass::done;
     walk(s, &f, plan, [&](const Visit& v) {
         pass = changedmemory(s, f, v, n);
@@ -74,7 +76,7 @@ bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     });
     allpinslow(s);
     if (pass == Pass::needserase) {
-        const bool ok = burnerasefirst(s, f);
+        const bool ok = burnerasefirst(s, f, false);
         n.programmed = planwords(plan);
         return ok;
     }

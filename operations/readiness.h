@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/state.h"
+#include "devices/chiptable.h"
 
 struct NoBoard {
     // "no board answers at port 0x278", followed by ": " and the reason
@@ -25,3 +27,20 @@ std::optional<NoBoard> noboard(State& s);
 // (its memory then reads as zeros); nothing when the chip can be read. A
 // short visit to programming mode that ends with the board idle.
 std::optional<int16_t> protectedword(State& s);
+
+// What protection closes on the chip in the socket, read from its
+// configuration word (a short visit to programming mode): the words that
+// read as zeros, and the word itself.
+struct ClosedWords {
+    std::vector<ClosedRange> ranges;
+    int16_t config = 0;
+};
+ClosedWords closedonchip(State& s);
+
+// Those words in a clause for a person: "its program words 0x1000-0x1FFF
+// read as zeros", "its program memory reads as zeros", "its program and
+// data memory read as zeros".
+std::string closedclause(const ChipRow& row, const std::vector<ClosedRange>& closed);
+
+// Whether an address lies in one of the ranges.
+bool inclosed(const std::vector<ClosedRange>& closed, int32_t address);
