@@ -28,6 +28,8 @@
 #include "operations/blankcheck.h"
 #include "operations/deviceid.h"
 #include "operations/erase.h"
+#include "operations/factorywords.h"
+#include "operations/readiness.h"
 #include "operations/onlychanged.h"
 #include "operations/program.h"
 #include "settings/settings.h"
@@ -60,6 +62,12 @@ bool isf84aorrefuse(State& s) {
     return false;
 }
 
+// Whether this board raises Vpp before VDD for the chip: it switches VDD,
+// and the chip's documents ask for that order.
+bool entersvppfirst(const State& s, const ChipRow& row) {
+    return boardswitchesvdd(s.wiring) && row.entry.vppfirst;
+}
+
 // Every word of a chip that did not enter programming mode reads as the
 // released data line, 0x3FFF: say why that happens on this board.
 std::string notinprogrammingmode(const State& s, const ChipRow& row) {
@@ -68,9 +76,11 @@ std::string notinprogrammingmode(const State& s, const ChipRow& row) {
     if (row.pgmpin)
         why += std::string("; LVP left on with the PGM pin ") + row.pgmpin +
                " floating high (hold it low through a resistor)";
-    if (row.entry.foscmask != 0 && !boardswitchesvdd(s.wiring))
-        why += "; an internal oscillator with MCLR off in the chip's configuration, which needs "
-               "Vpp before VDD, and this board cannot raise Vpp before VDD";
+    if (row.entry.foscmask != 0 && !entersvppfirst(s, row))
+        why += std::string("; an internal oscillator with MCLR off in the chip's configuration, which needs "
+                           "Vpp before VDD, and ") +
+               (boardswitchesvdd(s.wiring) ? "the chip's documents raise VDD first"
+                                           : "this board cannot raise Vpp before VDD");
     return why;
 }
 
@@ -121,7 +131,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
         if (!given[k]) continue;
         if (k >= row.words(Kind::config)) {
             std::cerr << programname << ": --config2 is for a chip with a second configuration "
-                         "word (16F87, 16F88), not the " << chiplabel(row) << "\n";
+                         "word (16F87, 16F88, 16F882-887), not the " << chiplabel(row) << "\n";
             return exitusage;
         }
         const uint16_t extra = unimplementedbits(row, k, static_cast<uint16_t>(*given[k]));
@@ -146,13 +156,18 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
 }
 
 // A configuration that selects an internal oscillator with MCLR off is
-// written, but this board cannot enter such a chip again: say so before.
+// written, but the chip cannot be entered again unless Vpp rises first:
+// say so before, where this board does not enter it that way.
 void warnvppfirst(const State& s, const ChipRow& row, Frontend& f) {
     if (s.configused == 0 || !needsvppfirstentry(row, static_cast<uint16_t>(s.configmem[0]))) return;
-    if (boardswitchesvdd(s.wiring)) return;  // it raises Vpp first for such a chip
+    if (entersvppfirst(s, row)) return;
     f.statusAdd(std::string(programname) + ": note: configuration " + hexfixed(s.configmem[0]) +
-                " selects an internal oscillator with MCLR off; a board that cannot raise Vpp "
-                "before VDD (this one) cannot enter programming mode on the chip afterwards");
+                " selects an internal oscillator with MCLR off; " +
+                (boardswitchesvdd(s.wiring)
+                     ? "this board enters the " + chiplabel(row) + " VDD first, as its documents ask, "
+                       "so it cannot enter programming mode on the chip afterwards"
+                     : std::string("a board that cannot raise Vpp before VDD (this one) cannot enter "
+                                   "programming mode on the chip afterwards")));
 }
 
 int burnchanged(State& s, ConsoleFrontend& f) {
@@ -229,10 +244,11 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
         return exitok;
     }
     const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, regionat(r.address) == Region::data ? 2 : 4);
+    const ChipRow& row = currentchip(s);
     if (r.codeprotected)
-        std::cerr << programname << ": not blank: the chip is code-protected (" << word
-                  << "), so its program and data memory read as zeros. Erase it with '"
-                  << programname << " erase --yes'.\n";
+        std::cerr << programname << ": not blank: the chip is code-protected (" << word << "), so "
+                  << closedclause(row, closedranges(row, static_cast<uint16_t>(r.value)))
+                  << ". Erase it with '" << programname << " erase --yes'.\n";
     else
         std::cerr << programname << ": not blank: the first word not erased is " << word
                   << ". Erase it with '" << programname << " erase --yes'.\n";
@@ -246,23 +262,87 @@ int detect(State& s, ConsoleFrontend& f) {
                 "' at port " + hexfixed(static_cast<uint16_t>(s.portaddr), 3) + ": " + describepins(s.wiring));
     if (const int refused = checkboard(s)) return refused;
     f.message("QUIBB H/W Successfully detected on port!", "SUCCESS!", Buttons::Ok);
-    f.result(std::string(programname) + ": " + idline(readdeviceid(s)));
+    const int16_t id = readdeviceid(s);
+    f.result(std::string(programname) + ": " + idline(id));
+    // The chip the ID names (or the one chosen) shows its factory words.
+    const ChipRow* named = chipbyid(static_cast<uint16_t>(id));
+    const ChipRow& row = named ? *named : currentchip(s);
+    for (const FactoryWord& w : readfactorywords(s, row))
+        f.result(std::string(programname) + ": word " + hexfixed(w.address) + " reads " +
+                 hexfixed(w.word) + ": the " + chiplabel(row) +
+                 "'s factory calibration, which erase and burn leave as it is");
     return exitok;
 }
 
-// `quibb9x devices`: one line per row of the chip table.
+// The addresses of a row's memories of a kind, "0x2007, 0x2008"; "-" for none.
+std::string addresses(const ChipRow& row, Kind kind) {
+    std::string text;
+    for (const Memory& m : row.memories)
+        if (m.kind == kind) text += (text.empty() ? "" : ", ") + hexfixed(m.address);
+    return text.empty() ? "-" : text;
+}
+
+// Text in lines of at most `width` characters, each after `indent`.
+std::string wrapped(const std::string& text, const std::string& indent, size_t width) {
+    std::string out, line;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(at, end - at);
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            out += indent + line + '\n';
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        at = end + 1;
+    }
+    if (!line.empty()) out += indent + line + '\n';
+    return out;
+}
+
+// The notes after the table: each text once, after the chips that share it.
+void listnotes(std::ostream& out) {
+    std::vector<const char*> notes;
+    for (const ChipRow& row : chiprows())
+        for (const char* note : row.notes)
+            if (note && std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+    if (notes.empty()) return;
+    out << "\nNotes:\n";
+    for (const char* note : notes) {
+        std::string chips;
+        for (const ChipRow& row : chiprows())
+            if (std::find(row.notes.begin(), row.notes.end(), note) != row.notes.end())
+                chips += (chips.empty() ? "" : ", ") + chiplabel(row);
+        out << "  " << chips << ":\n" << wrapped(note, "    ", 78);
+    }
+}
+
+// `quibb9x devices`: one line per row of the chip table, then how each
+// package reaches the board's socket, then where the chips' sources
+// disagree and what is used.
 int listdevices(std::ostream& out) {
-    out << "chip        program words  data bytes  configuration  device ID  tried\n";
+    out << "chip        program words  data bytes  configuration   calibration  device ID  adapter  tried\n";
     for (const ChipRow& row : chiprows()) {
-        std::string config = hexfixed(row.config(0).address);
-        if (row.words(Kind::config) > 1) config += ", " + hexfixed(row.config(1).address);
-        char line[160];
-        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s %-9s  %s\n",
-                      chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data), config.c_str(),
+        char line[200];
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-15s %-12s %-9s  %-7s  %s\n",
+                      chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data),
+                      addresses(row, Kind::config).c_str(), addresses(row, Kind::calibration).c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
+                      adapterfor(row.package).name,
                       row.tried == Tried::realboard ? "real board" : "simulated board");
         out << line;
     }
+    out << "\nThe board's socket has 18 pins: " << adapterfor(Package::dip18).pins
+        << ".\nAn adapter (the column above) connects those five lines to the pins of the "
+           "chip's package:\n";
+    for (const Adapter& a : adapters()) {
+        if (a.package == Package::dip18) continue;
+        std::string name = std::string(a.name) + ":";
+        name.resize(8, ' ');
+        out << "  " << name << a.pins << '\n';
+    }
+    listnotes(out);
     return exitok;
 }
 
