@@ -13,18 +13,26 @@ std::optional<size_t> fieldchoice(const ConfigField& field, uint16_t word) {
 
 bool pwrteonwhenset(const ChipRow& row) { return row.pwrteset; }
 
-uint16_t oscmask(const ChipRow& row) {
+int namedbit(const ChipRow& row, const char* name) {
+    if (isoriginal(row)) return std::strcmp(name, "WDTE") == 0 ? 2 : std::strcmp(name, "PWRTE") == 0 ? 3 : -1;
     const char* const* bits = row.config(0).bits;
-    const char* fosc2 = bits ? bits[4] : nullptr;
-    return fosc2 && std::strcmp(fosc2, "FOSC2") == 0 ? 0x0013 : 0x0003;
+    for (int bit = 0; bits && bit < 14; ++bit)
+        if (bits[bit] && std::strcmp(bits[bit], name) == 0) return bit;
+    return -1;
+}
+
+uint16_t oscmask(const ChipRow& row) {
+    // FOSC2 in bit 4 (16F627 to 16F88) or in bit 2 (the later chips).
+    const int fosc2 = namedbit(row, "FOSC2");
+    return fosc2 < 0 ? 0x0003 : static_cast<uint16_t>(0x0003 | 1u << fosc2);
 }
 
 std::optional<uint16_t> oscbits(const ChipRow& row, int option) {
     if (option < 0 || option > 3) return std::nullopt;
     // With three FOSC bits RC is the external resistor with clock out, the
     // mode that, like the 16F84's RC, gives the clock on the second pin.
-    if (oscmask(row) == 0x0013) {
-        constexpr uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, 0x0013};
+    if (oscmask(row) != 0x0003) {
+        const uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, oscmask(row)};
         return threebit[option];
     }
     return static_cast<uint16_t>(option);
