@@ -52,7 +52,7 @@ struct Definitions {
                               "wins over the HEX file's own.",
                               "word"};
     QCommandLineOption config2{"config2",
-                               "CONFIG2 (0x2008) of a 16F87 or 16F88 in hexadecimal "
+                               "CONFIG2 (0x2008) of a 16F87, 16F88 or 16F882-887 in hexadecimal "
                                "(e.g. 0x3); wins over the HEX file's own.",
                                "word"};
     QCommandLineOption board{"board",
@@ -100,7 +100,9 @@ struct Definitions {
         parser.setApplicationDescription(
             "Programs the 18-pin flash PICs (PIC16C84, PIC16F84(A), PIC16F83, "
             "PIC16F627(A), PIC16F628(A), PIC16F648A, PIC16F818, PIC16F819, PIC16F87, "
-            "PIC16F88, PIC16F716) through a board on the parallel port.\nWithout a "
+            "PIC16F88, PIC16F716) and, through an adapter, the PIC16F870-877, "
+            "16F873A-877A, 16F882-887, 12F683, 16F684-690, 12F609/615/617 and "
+            "16F610/616 through a board on the parallel port.\nWithout a "
             "command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
@@ -146,9 +148,9 @@ const std::vector<Command>& commands() {
         {"read-hex", true, "read the chip and save it as an Intel HEX file"},
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
         {"blank-check", false, "0 when every word of the chip reads as erased"},
-        {"detect", false, "check that the board answers on the port, then read the device ID"},
+        {"detect", false, "check that the board answers on the port, then read the device ID (and a calibration word)"},
         {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
-        {"devices", false, "list every chip: memory, configuration words, device ID, how it was tried"},
+        {"devices", false, "list every chip: memory, configuration and calibration words, device ID, adapter, how it was tried"},
         {"boards", false, "list the built-in boards, their other names and their pins"},
     };
     return all;
