@@ -202,12 +202,15 @@ TEST_P(EveryRow, BurnVerifyReadOutEraseAndBlankCheckEndToEnd) {
     size_t words = 0;
     for (const Region g : allregions) words += readoutwords(row, g);
     EXPECT_EQ(back.size(), words);
+    std::ifstream bin(dir + "/out.bin", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(bin)), {});
     for (const Memory& m : row.memories)
         if (m.kind == Kind::calibration) {
             EXPECT_EQ(back.at(m.address), factory);
+            const size_t at = 2 * static_cast<size_t>(m.address);
+            ASSERT_GT(bytes.size(), at + 1);
+            EXPECT_EQ(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8, factory);
         }
-    std::ifstream bin(dir + "/out.bin", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(bin)), {});
     // The original chips' image: data byte k at 0x2100 + 2k; the others' at its HEX address.
     EXPECT_EQ(bytes.size(), (isoriginal(row) ? 0x2100u : 0x4200u) + 2 * readoutwords(row, Region::data));
     EXPECT_EQ(static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8, chipword(row, 0));
