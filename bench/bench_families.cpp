@@ -49,7 +49,10 @@ struct Chip {
 const Chip chips[] = {{"16F84", ZAVSIM_16F84},     {"16F628", ZAVSIM_16F628},
                       {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A},
                       {"16F819", ZAVSIM_16F819},   {"16F88", ZAVSIM_16F88},
-                      {"16F716", ZAVSIM_16F716}};
+                      {"16F716", ZAVSIM_16F716},   {"12F629", ZAVSIM_12F629},
+                      {"16F877", ZAVSIM_16F877},   {"16F877A", ZAVSIM_16F877A},
+                      {"16F887", ZAVSIM_16F887},   {"16F690", ZAVSIM_16F690},
+                      {"12F609", ZAVSIM_12F609},   {"16F616", ZAVSIM_16F616}};
 
 using bench::programword;
 const auto record = bench::hexrecord;
@@ -63,6 +66,8 @@ std::string fullfile(const ChipRow& row) {
         text += record(2 * a, w);
     }
     text += record(0x4000, {1, 2, 3, 4});
+    // The configuration words only: a calibration word after them is the
+    // chip's own.
     std::vector<int> config = {row.config(0).mask};
     if (row.words(Kind::config) > 1) config.push_back(row.config(1).mask);
     text += record(0x400E, config);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "devices/adapters.h"
 #include "devices/select.h"
 #include "image/kinship.h"
 #include "operations/calibration.h"
@@ -104,21 +103,6 @@ void listcalibrations(std::ostream& out) {
         out << "\nFactory calibration, read before every erase and written back after (the "
                "chip's own, or --osccal and --bandgap):\n";
         for (const std::string& what : order) out << "  " << chips[what] << ": " << what << "\n";
-    }
-    bool header = false;
-    for (const Adapter& a : adapters()) {
-        const std::string names = chipsthat([&](const ChipRow& row) { return row.package == a.package; });
-        if (names.empty()) continue;
-        if (!header) out << "\nAdapters to the board's 18-pin socket:\n";
-        header = true;
-        out << "  " << a.name << " (" << names << "): " << describeadapter(a) << "\n";
-    }
-    header = false;
-    for (const ChipRow& row : chiprows()) {
-        if (!row.note) continue;
-        if (!header) out << "\nNotes:\n";
-        header = true;
-        out << "  " << chiplabel(row) << ": " << row.note << "\n";
     }
 }
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The command line's side of the factory calibration some chips carry
 // (operations/calibration.h): the checks before an erase, the `calibration`
-// command's line, and what `devices` says of calibrations, adapters and the
-// rows' notes. Each check returns exitok when the run may go on, else the
+// command's line, and what `devices` says of those calibrations. Each check returns exitok when the run may go on, else the
 // exit status after one line on standard error.
 #pragma once
 #include <iosfwd>
@@ -28,9 +27,8 @@ int checkkinship(const Options& o, const State& s, const ChipRow& row);
 // chosen chip; empty for a chip without one.
 std::string calibrationline(State& s);
 
-// `devices`, after its table: the chips that carry a calibration and what
-// it is, the adapters with their pins and the chips each takes, and the
-// rows' notes.
+// `devices`, after its table: the chips that carry a calibration that an
+// erase clears, and what it is.
 void listcalibrations(std::ostream& out);
 
 }  // namespace cli

@@ -269,9 +269,16 @@ int checkboard(State& s, bool skip) {
 int checkprotection(State& s) {
     const auto word = protectedword(s);
     if (!word) return exitok;
+    const ChipRow& row = currentchip(s);
+    const std::string erase = "only an erase (quibb9x erase) lifts the protection, and it clears the chip";
+    if (isoriginal(row))
+        return refuse(exitprotected, "the chip is code-protected (configuration word " + hex4(*word) +
+                                         "): its memory cannot be read, so no file was written; " + erase);
+    // The chips after the original ones say which of their words it closes.
+    const std::string clause = closedclause(row, closedranges(row, static_cast<uint16_t>(*word)));
     return refuse(exitprotected, "the chip is code-protected (configuration word " + hex4(*word) +
-                                  "): its memory cannot be read, so no file was written; only an "
-                                  "erase (quibb9x erase) lifts the protection, and it clears the chip");
+                                     ": " + clause + "): a read-out would pass those zeros off as "
+                                     "the chip's words, so no file was written; " + erase);
 }
 
 int listports(std::ostream& out) {

@@ -31,6 +31,8 @@
 #include "operations/blankcheck.h"
 #include "operations/deviceid.h"
 #include "operations/erase.h"
+#include "operations/factorywords.h"
+#include "operations/readiness.h"
 #include "operations/onlychanged.h"
 #include "operations/program.h"
 #include "operations/readiness.h"
@@ -124,7 +126,7 @@ int takeconfig(const Options& o, State& s, const ChipRow& row) {
         if (!given[k]) continue;
         if (k >= row.words(Kind::config)) {
             std::cerr << programname << ": --config2 is for a chip with a second configuration "
-                         "word (16F87, 16F88), not the " << chiplabel(row) << "\n";
+                         "word (16F87, 16F88, 16F882-887), not the " << chiplabel(row) << "\n";
             return exitusage;
         }
         const uint16_t extra = unimplementedbits(row, k, static_cast<uint16_t>(*given[k]));
@@ -232,7 +234,8 @@ int burnorverify(const Options& o, State& s, ConfigEditor& editor, ConsoleFronte
     if (hooks)
         if (const int refused = hooks->beforechip(s, f)) return refused;
     if (o.onlyChanged) return burnchanged(o, s, f, hooks, lockout);
-    if (!program2(s, f, mode)) return exitverify;
+    bool closed = false;
+    if (!program2(s, f, mode, nullptr, &closed)) return closed ? exitprotected : exitverify;
     checksumline(o, s, f, hooks);
     f.summary("SUCCESS!");
     if (lockout) f.result(lockoutnote(s));
@@ -277,15 +280,26 @@ int checkblank(const Options& o, State& s, ConsoleFrontend& f) {
         return exitok;
     }
     const std::string word = hexfixed(r.address) + ": " + hexfixed(r.value, regionat(r.address) == Region::data ? 2 : 4);
+    const ChipRow& row = currentchip(s);
     if (r.codeprotected)
-        std::cerr << programname << ": not blank: the chip is code-protected (" << word
-                  << "), so its program and data memory read as zeros. Erase it with '"
-                  << programname << " erase --yes'.\n";
+        std::cerr << programname << ": not blank: the chip is code-protected (" << word << "), so "
+                  << closedclause(row, closedranges(row, static_cast<uint16_t>(r.value)))
+                  << ". Erase it with '" << programname << " erase --yes'.\n";
     else
         std::cerr << programname << ": not blank: the first word not erased is " << word
                   << ". Erase it with '" << programname << " erase --yes'.\n";
     return exitfailed;
 }
+
+// A calibration word of the factory's in configuration space, as the chip
+// holds it.
+void sayfactoryword(const ChipRow& row, const FactoryWord& w, ConsoleFrontend& f) {
+    f.result(std::string(programname) + ": word " + hexfixed(w.address) + " reads " +
+             hexfixed(w.word) + ": the " + chiplabel(row) +
+             "'s factory calibration, which erase and burn leave as it is");
+}
+
+bool calibrated(const ChipRow& row) { return hascalibration(row) || !factorywords(row).empty(); }
 
 // The board answers: the device ID says which chip is in the socket. No
 // board: the refusal names the port, as every other command's does. Without
@@ -313,15 +327,19 @@ int detect(const Options& o, State& s, ConsoleFrontend& f) {
         selectchip(s, *row);
         f.result(std::string(programname) + ": " + calibrationline(s));
     }
+    // The chip the ID names (or the one chosen) shows its factory words.
+    const ChipRow* named = chipbyid(static_cast<uint16_t>(id));
+    const ChipRow& row = named ? *named : currentchip(s);
+    for (const FactoryWord& w : readfactorywords(s, row)) sayfactoryword(row, w, f);
     return exitok;
 }
 
 // `quibb9x calibration`: the chosen chip's (or under --device auto the
 // named chip's) calibration as it reads now.
 int showcalibration(const Options& o, State& s, ConsoleFrontend& f) {
-    if (!o.overrides.autodevice && !hascalibration(currentchip(s))) {
+    if (!o.overrides.autodevice && !calibrated(currentchip(s))) {
         std::cerr << programname << ": the " << chiplabel(currentchip(s))
-                  << " carries no factory calibration that an erase clears; choose such a chip "
+                  << " carries no factory calibration; choose such a chip "
                      "with --device ('" << programname << " devices' lists them)\n";
         return exitusage;
     }
@@ -329,12 +347,16 @@ int showcalibration(const Options& o, State& s, ConsoleFrontend& f) {
     if (o.overrides.autodevice)
         if (const int refused = chooseautomatically(o, s, f)) return refused;
     const ChipRow& row = currentchip(s);
-    if (!hascalibration(row)) {
+    if (!calibrated(row)) {
         std::cerr << programname << ": the device ID names a " << chiplabel(row)
-                  << ", which carries no factory calibration that an erase clears\n";
+                  << ", which carries no factory calibration\n";
         return exitfailed;
     }
     if (!o.overrides.autodevice && !chiporrefuse(s, "nothing was read")) return exitwrongchip;
+    if (!hascalibration(row)) {  // a word in configuration space that every erase spares
+        for (const FactoryWord& w : readfactorywords(s, row)) sayfactoryword(row, w, f);
+        return exitok;
+    }
     const Calibration read = readcalibration(s);
     f.result(std::string(programname) + ": " + chiplabel(row) + " calibration: " +
              describecalibration(row, read));
@@ -345,20 +367,76 @@ int showcalibration(const Options& o, State& s, ConsoleFrontend& f) {
     return exitfailed;
 }
 
-// `quibb9x devices`: one line per row of the chip table.
+// The addresses of a row's memories of a kind, "0x2007, 0x2008"; "-" for none.
+std::string addresses(const ChipRow& row, Kind kind) {
+    std::string text;
+    for (const Memory& m : row.memories)
+        if (m.kind == kind) text += (text.empty() ? "" : ", ") + hexfixed(m.address);
+    return text.empty() ? "-" : text;
+}
+
+// Text in lines of at most `width` characters, each after `indent`.
+std::string wrapped(const std::string& text, const std::string& indent, size_t width) {
+    std::string out, line;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(at, end - at);
+        if (!line.empty() && indent.size() + line.size() + 1 + word.size() > width) {
+            out += indent + line + '\n';
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        at = end + 1;
+    }
+    if (!line.empty()) out += indent + line + '\n';
+    return out;
+}
+
+// The notes after the table: each text once, after the chips that share it.
+void listnotes(std::ostream& out) {
+    std::vector<const char*> notes;
+    for (const ChipRow& row : chiprows())
+        for (const char* note : row.notes)
+            if (note && std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+    if (notes.empty()) return;
+    out << "\nNotes:\n";
+    for (const char* note : notes) {
+        std::string chips;
+        for (const ChipRow& row : chiprows())
+            if (std::find(row.notes.begin(), row.notes.end(), note) != row.notes.end())
+                chips += (chips.empty() ? "" : ", ") + chiplabel(row);
+        out << "  " << chips << ":\n" << wrapped(note, "    ", 78);
+    }
+}
+
+// `quibb9x devices`: one line per row of the chip table, then how each
+// package reaches the board's socket, then where the chips' sources
+// disagree and what is used.
 int listdevices(std::ostream& out) {
-    out << "chip        program words  data bytes  configuration   device ID  tried\n";
+    out << "chip        program words  data bytes  configuration   calibration  device ID  adapter  tried\n";
     for (const ChipRow& row : chiprows()) {
-        std::string config = hexfixed(row.config(0).address);
-        if (row.words(Kind::config) > 1) config += ", " + hexfixed(row.config(1).address);
-        char line[160];
-        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-14s  %-9s  %s\n",
-                      chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data), config.c_str(),
+        char line[200];
+        std::snprintf(line, sizeof line, "%-11s %13d  %10d  %-15s %-12s %-9s  %-7s  %s\n",
+                      chiplabel(row).c_str(), row.words(Kind::program), row.words(Kind::data),
+                      addresses(row, Kind::config).c_str(), addresses(row, Kind::calibration).c_str(),
                       row.deviceid ? hexfixed(row.deviceid).c_str() : "none",
+                      adapterfor(row.package).name,
                       row.tried == Tried::realboard ? "real board" : "simulated board");
         out << line;
     }
     listcalibrations(out);
+    out << "\nThe board's socket has 18 pins: " << adapterfor(Package::dip18).pins
+        << ".\nAn adapter (the column above) connects those five lines to the pins of the "
+           "chip's package:\n";
+    for (const Adapter& a : adapters()) {
+        if (a.package == Package::dip18) continue;
+        std::string name = std::string(a.name) + ":";
+        name.resize(8, ' ');
+        out << "  " << name << a.pins << '\n';
+    }
+    listnotes(out);
     return exitok;
 }
 

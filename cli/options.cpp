@@ -54,7 +54,7 @@ struct Definitions {
                               "wins over the HEX file's own.",
                               "word"};
     QCommandLineOption config2{"config2",
-                               "CONFIG2 (0x2008) of a 16F87 or 16F88 in hexadecimal "
+                               "CONFIG2 (0x2008) of a 16F87, 16F88 or 16F882-887 in hexadecimal "
                                "(e.g. 0x3); wins over the HEX file's own.",
                                "word"};
     QCommandLineOption osccal{"osccal",
@@ -159,9 +159,10 @@ struct Definitions {
         parser.setApplicationDescription(
             "Programs the 18-pin flash PICs (PIC16C84, PIC16F84(A), PIC16F83, "
             "PIC16F627(A), PIC16F628(A), PIC16F648A, PIC16F818, PIC16F819, PIC16F87, "
-            "PIC16F88, PIC16F716) through a board on the parallel port, and with an "
-            "adapter the 8- and 14-pin PIC12F629, PIC12F675, PIC16F630 and PIC16F676."
-            "\nWithout a command it opens the window.");
+            "PIC16F88, PIC16F716) and, through an adapter, the PIC16F870-877, "
+            "16F873A-877A, 16F882-887, 12F629/675, 16F630/676, 12F683, 16F684-690, "
+            "12F609/615/617 and 16F610/616 through a board on the parallel port.\nWithout a "
+            "command it opens the window.");
         parser.addOption(device);
         parser.addOption(port);
         parser.addOption(config);
@@ -305,10 +306,10 @@ const std::vector<Command>& commands() {
         {"read-hex", true, "read the chip and save it as an Intel HEX file"},
         {"read-bin", true, "read the chip and save it as a raw BIN image"},
         {"blank-check", false, "0 when every word of the chip reads as erased"},
-        {"detect", false, "check that the board answers on the port, then read the device ID"},
-        {"calibration", false, "read the chip's factory calibration (OSCCAL, band-gap bits)"},
+        {"detect", false, "check that the board answers on the port, then read the device ID (and a calibration word)"},
+        {"calibration", false, "read the chip's factory calibration (OSCCAL and band-gap bits, or a calibration word)"},
         {"ports", false, "list the parallel ports the kernel knows and whether you may open them"},
-        {"devices", false, "list every chip: memory, configuration words, device ID, how it was tried"},
+        {"devices", false, "list every chip: memory, configuration and calibration words, device ID, adapter, how it was tried"},
         {"boards", false, "list the built-in boards, their other names and their pins"},
     };
     return all;
@@ -553,6 +554,12 @@ std::string helptext() {
         "the band-gap bits) through every erase: it is read first and written back,\n"
         "never taken from a file; a chip that has lost it is refused until --osccal\n"
         "(and --bandgap) give it. 'quibb9x calibration' prints it.\n"
+        "\nAdapters: the board's socket has 18 pins (MCLR/Vpp 4, clock 12, data 13,\n"
+        "VDD 14, VSS 5). The 28- and 40-pin 16F870-877, 873A-877A and 882-887 and the\n"
+        "8-, 14- and 20-pin 12F683, 16F684-690 and 12F609 family go in a passive\n"
+        "adapter that wires those five pins to the chip's own; the 28- and 40-pin\n"
+        "adapters also tie RB3 (PGM) low. 'quibb9x devices' gives each chip's adapter\n"
+        "and each adapter's pins. The 16F882-887 take at most 12 V on MCLR.\n"
         "\n--simulate keeps its chip in $QUIBB9X_SIM_FILE, or when that is unset one\n"
         "chip of each kind in ${XDG_STATE_HOME:-~/.local/state}/quibb9x/ (simulated-\n"
         "PIC16F84.txt, ...); set but empty, the chip lasts one run.\n"

@@ -97,6 +97,75 @@ constexpr std::array<Memory, 6> memories629() {
             dataeeprom(128, data629)};
 }
 
+// ---- the 28/40-pin and the later 8-, 14- and 20-pin chips -------------
+
+// PIC16F870-877: program words with Begin Programming Only (24, TPROG
+// 4 ms); data bytes, IDs and the configuration word with Begin
+// Erase/Programming (8, erase 4 ms plus program 4 ms). One latch.
+constexpr WriteCycle cycle87x{.begin = 24, .waitus = 4000};
+constexpr WriteCycle erasecycle87x{.begin = 8, .waitus = 8000};
+constexpr std::array<Memory, 6> memories87x(int16_t words, int16_t bytes) {
+    return {programmemory(words, cycle87x), idlocations(erasecycle87x),
+            configword(0x2007, 0x3BFF, bits87x, erasecycle87x), dataeeprom(bytes, erasecycle87x)};
+}
+
+// PIC16F873A-877A: program memory eight words a cycle, the latches chosen
+// by the counter's three low bits, with Begin Programming Only (24) ended
+// by End Programming (23) after TPROG1 1 ms; data bytes, IDs and the
+// configuration word one a cycle with Begin Erase/Programming (8, TPROG2
+// 10 ms).
+constexpr WriteCycle group87xa{.begin = 24, .end = 23, .waitus = 1000, .latches = 8};
+constexpr WriteCycle erasecycle87xa{.begin = 8, .waitus = 10000};
+constexpr std::array<Memory, 6> memories87xa(int16_t words, int16_t bytes) {
+    return {programmemory(words, group87xa), idlocations(erasecycle87xa),
+            configword(0x2007, 0x2FCF, bits87xa, erasecycle87xa), dataeeprom(bytes, erasecycle87xa)};
+}
+
+// A factory calibration word in configuration space: read out with the
+// chip, never burnt from a file, spared by every erase (each is issued with
+// the counter on 0x2000, below the word).
+constexpr Memory factoryword(int32_t address) {
+    return {.kind = Kind::calibration, .address = address, .words = 1, .erase = Erase::spared};
+}
+
+// PIC16F882-887: Begin Programming (8) programs only, internally timed:
+// TPROG1 3 ms for program words and configuration, 6 ms for a data byte.
+// The sources give the program memory 4 or 8 latches; four words a cycle,
+// aligned, are right under either reading (under eight the latches not
+// loaded leave their words as they are). Configuration space one word a
+// cycle. CONFIG2 at 0x2008, the calibration word at 0x2009.
+constexpr WriteCycle group88x{.begin = 8, .waitus = 3000, .latches = 4};
+constexpr WriteCycle cycle88x{.begin = 8, .waitus = 3000};
+constexpr WriteCycle data88x{.begin = 8, .waitus = 6000};
+constexpr std::array<Memory, 6> memories88x(int16_t words, int16_t bytes) {
+    return {programmemory(words, group88x), idlocations(cycle88x),
+            configword(0x2007, 0x3FFF, bits88x, cycle88x),
+            configword(0x2008, 0x0700, bits88xconfig2, cycle88x), factoryword(0x2009),
+            dataeeprom(bytes, data88x)};
+}
+
+// PIC12F683, 16F684-690: as the 16F88x with four latches, one
+// configuration word and the calibration word at 0x2008.
+constexpr std::array<Memory, 6> memories683(int16_t words) {
+    return {programmemory(words, group88x), idlocations(cycle88x),
+            configword(0x2007, 0x0FFF, bits683, cycle88x), factoryword(0x2008),
+            dataeeprom(256, data88x)};
+}
+
+// PIC12F609/615/617, 16F610/616: no data memory and no command 8: Begin
+// Programming (24) ended by End Programming (10) after TPROG 3 ms, then
+// TDIS 100 µs. Program memory four words a cycle on the 617 and 616, one on
+// the others; configuration space one a cycle. The calibration word at
+// 0x2008.
+constexpr WriteCycle cycle609{.begin = 24, .end = 10, .waitus = 3000, .dischargeus = 100};
+constexpr WriteCycle group617{.begin = 24, .end = 10, .waitus = 3000, .dischargeus = 100,
+                              .latches = 4};
+constexpr std::array<Memory, 6> memories609(int16_t words, uint16_t configmask,
+                                            const char* const* bits, int16_t latches) {
+    return {programmemory(words, latches == 4 ? group617 : cycle609), idlocations(cycle609),
+            configword(0x2007, configmask, bits, cycle609), factoryword(0x2008)};
+}
+
 // ---- the erases ---------------------------------------------------------
 
 using S = EraseStep;
@@ -146,6 +215,25 @@ constexpr EraseStep erase629[] = {
     {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait}, {S::send, 11}, {S::wait},
 };
 
+// 16F870-877: with the counter on the configuration word, 1 and 7 then
+// Begin Erase/Programming erase the whole chip, protection included (8 ms).
+constexpr EraseStep erase87x[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::increments, 7},
+    {S::send, 1}, {S::send, 7}, {S::send, 8}, {S::wait}, {S::send, 1}, {S::send, 7},
+};
+// (16F873A-877A: Chip Erase from configuration space, as the 818's,
+// 10 ms. 12F609 family: Bulk Erase Program Memory from configuration
+// space, as the 716's; the calibration word is spared.)
+// 16F882-887, 12F683 family: Bulk Erase Program Memory (9) from 0x2000
+// takes the IDs and configuration with it, then Bulk Erase Data Memory
+// (11); both self-timed (TERA 6 ms). With the counter on 0x2000 the
+// calibration word is spared.
+constexpr EraseStep erase88x[] = {
+    {S::say, 1}, {S::say, 2},
+    {S::loadconfig, 0x3FFF}, {S::send, 9}, {S::wait}, {S::send, 11}, {S::wait},
+};
+
 // ---- the rows -----------------------------------------------------------
 
 // The chips with an internal oscillator (FOSC2:0 100 or 101) and MCLRE in
@@ -164,7 +252,8 @@ constexpr Entry internaloscillator(bool vppfirst) {
 constexpr Protection protection627{
     .cpbits = 0x3C00,
     .cpdbits = 0x0100,
-    .ranges = {{{.bits = 0x3C00, .value = 0x1400, .from = 0x0200, .to = 0x03FF},
+    .ranges = {{{.bits = 0x3C00, .value = 0x2800, .from = 0x0400, .to = 0x03FF},  // none on the 627
+                {.bits = 0x3C00, .value = 0x1400, .from = 0x0200, .to = 0x03FF},
                 {.bits = 0x3C00, .value = 0x0000, .from = 0x0000, .to = 0x03FF}}},
 };
 constexpr Protection protection628{
@@ -197,6 +286,72 @@ constexpr ForeignRegister foreign12f675[] = {portc};
 constexpr ForeignRegister foreign16f630[] = {
     {0x11, "ANSEL", "PIC16F676"}, {0x1E, "ADRESH or ADRESL", "PIC16F676"},
     {0x1F, "ADCON0 or ADCON1", "PIC16F676"}};
+
+// The later mid-range chips: FOSC2:0 in bits 2:0 (100 or 101 internal),
+// MCLRE in bit 5; their documents raise Vpp before VDD.
+constexpr Entry internaloscillator210() {
+    return {
+        .vppfirst = true,
+        .mclrebit = 0x0020,
+        .foscmask = 0x0007,
+        .intosc = 0x0004,
+        .intosc2 = 0x0005,
+    };
+}
+
+// CP1:CP0 of the 16F870-877 in bits 13:12 and 5:4, both copies alike: the
+// 870/871/872 know only all or nothing; the others the top 256 words, the
+// upper half, or all.
+constexpr Protection protection870{
+    .cpbits = 0x3030,
+    .cpdbits = 0x0100,
+    .ranges = {{{.bits = 0x3030, .value = 0x0000, .from = 0x0000, .to = 0x07FF}}},
+};
+constexpr Protection protection873{
+    .cpbits = 0x3030,
+    .cpdbits = 0x0100,
+    .ranges = {{{.bits = 0x3030, .value = 0x2020, .from = 0x0F00, .to = 0x0FFF},
+                {.bits = 0x3030, .value = 0x1010, .from = 0x0800, .to = 0x0FFF},
+                {.bits = 0x3030, .value = 0x0000, .from = 0x0000, .to = 0x0FFF}}},
+};
+constexpr Protection protection876{
+    .cpbits = 0x3030,
+    .cpdbits = 0x0100,
+    .ranges = {{{.bits = 0x3030, .value = 0x2020, .from = 0x1F00, .to = 0x1FFF},
+                {.bits = 0x3030, .value = 0x1010, .from = 0x1000, .to = 0x1FFF},
+                {.bits = 0x3030, .value = 0x0000, .from = 0x0000, .to = 0x1FFF}}},
+};
+// CP in bit 6, CPD in bit 7 (none on the 12F609 family).
+constexpr Protection protection88x{.cpbits = 0x0040, .cpdbits = 0x0080};
+constexpr Protection protection609{.cpbits = 0x0040};
+
+// What `devices` says of them.
+constexpr const char* note87x =
+    "VDD before Vpp, as all but one of the chips' sources have it (one raises Vpp first for "
+    "the 872 and 877); no internal oscillator, so every configuration can be entered. Vpp "
+    "10-13.5 V.";
+constexpr const char* note87xa =
+    "VDD before Vpp, as every source has it; eight program words a cycle. Vpp 10-13.5 V.";
+constexpr const char* note88x =
+    "Vpp 10-12 V: a board that raises MCLR to 13 V is outside it. Entered Vpp before VDD, as "
+    "most of the chips' sources have it (two raise VDD first); a board without VDD control "
+    "raises Vpp on a powered chip, which cannot enter once set to an internal oscillator with "
+    "MCLR off. Four program words a cycle: the sources give the chips 4 or 8 latches, and "
+    "four is right under either.";
+constexpr const char* note683 =
+    "Vpp 10-13 V. Entered Vpp before VDD, as every source that switches VDD has it; a board "
+    "without VDD control cannot enter a chip set to an internal oscillator with MCLR off.";
+constexpr const char* note609 =
+    "Vpp 10-13 V. Entered Vpp before VDD, as most of the chips' sources have it (one raises "
+    "VDD first); a board without VDD control cannot enter a chip set to an internal "
+    "oscillator with MCLR off.";
+constexpr const char* note617id =
+    "Device ID 0x1360: one source gives 0x2360, which every source gives the PIC16F1936; "
+    "0x1360 fits the family's pattern.";
+constexpr const char* note687id =
+    "Device ID 0x1320: one source's 0x1325 carries revision bits.";
+constexpr const char* note883id =
+    "Device ID 0x2020: one source's 0x0101 is a stand-in.";
 
 constexpr std::array rows{
     ChipRow{
@@ -377,6 +532,236 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .fields = fields716,
     },
+    // 28/40-pin: through an adapter (devices: adapterfor).
+    ChipRow{
+        .name = "16F870",
+        .family = Family::f87x,
+        .memories = memories87x(2048, 64),
+        .protection = protection870,
+        .deviceid = 0x0D00,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields870,
+        .package = Package::dip28,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F871",
+        .family = Family::f87x,
+        .memories = memories87x(2048, 64),
+        .protection = protection870,
+        .deviceid = 0x0D20,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields870,
+        .package = Package::dip40,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F872",
+        .family = Family::f87x,
+        .memories = memories87x(2048, 64),
+        .protection = protection870,
+        .deviceid = 0x08E0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields870,
+        .package = Package::dip28,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F873",
+        .family = Family::f87x,
+        .memories = memories87x(4096, 128),
+        .protection = protection873,
+        .deviceid = 0x0960,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields873,
+        .package = Package::dip28,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F874",
+        .family = Family::f87x,
+        .memories = memories87x(4096, 128),
+        .protection = protection873,
+        .deviceid = 0x0920,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields873,
+        .package = Package::dip40,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F876",
+        .family = Family::f87x,
+        .memories = memories87x(8192, 256),
+        .protection = protection876,
+        .deviceid = 0x09E0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields876,
+        .package = Package::dip28,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F877",
+        .family = Family::f87x,
+        .memories = memories87x(8192, 256),
+        .protection = protection876,
+        .deviceid = 0x09A0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase87x,
+        .erasewaitus = 8000,
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields876,
+        .package = Package::dip40,
+        .notes = {note87x},
+    },
+    ChipRow{
+        .name = "16F873A",
+        .family = Family::f87xa,
+        .memories = memories87xa(4096, 128),
+        .protection = protectionwhole,
+        .deviceid = 0x0E40,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields873a,
+        .package = Package::dip28,
+        .notes = {note87xa},
+    },
+    ChipRow{
+        .name = "16F874A",
+        .family = Family::f87xa,
+        .memories = memories87xa(4096, 128),
+        .protection = protectionwhole,
+        .deviceid = 0x0E60,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields873a,
+        .package = Package::dip40,
+        .notes = {note87xa},
+    },
+    ChipRow{
+        .name = "16F876A",
+        .family = Family::f87xa,
+        .memories = memories87xa(8192, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x0E00,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields876a,
+        .package = Package::dip28,
+        .notes = {note87xa},
+    },
+    ChipRow{
+        .name = "16F877A",
+        .family = Family::f87xa,
+        .memories = memories87xa(8192, 256),
+        .protection = protectionwhole,
+        .deviceid = 0x0E20,
+        .deviceidmask = 0x3FF0,
+        .erase = erase81x,
+        .erasewaitus = 10000,
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields876a,
+        .package = Package::dip40,
+        .notes = {note87xa},
+    },
+    ChipRow{
+        .name = "16F882",
+        .family = Family::f88x,
+        .memories = memories88x(2048, 128),
+        .protection = protection88x,
+        .deviceid = 0x2000,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields882,
+        .package = Package::dip28,
+        .notes = {note88x},
+    },
+    ChipRow{
+        .name = "16F883",
+        .family = Family::f88x,
+        .memories = memories88x(4096, 256),
+        .protection = protection88x,
+        .deviceid = 0x2020,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields883,
+        .package = Package::dip28,
+        .notes = {note88x, note883id},
+    },
+    ChipRow{
+        .name = "16F884",
+        .family = Family::f88x,
+        .memories = memories88x(4096, 256),
+        .protection = protection88x,
+        .deviceid = 0x2040,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields883,
+        .package = Package::dip40,
+        .notes = {note88x},
+    },
+    ChipRow{
+        .name = "16F886",
+        .family = Family::f88x,
+        .memories = memories88x(8192, 256),
+        .protection = protection88x,
+        .deviceid = 0x2060,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .pgmpin = "RB3 (pin 24)",
+        .fields = fields886,
+        .package = Package::dip28,
+        .notes = {note88x},
+    },
+    ChipRow{
+        .name = "16F887",
+        .family = Family::f88x,
+        .memories = memories88x(8192, 256),
+        .protection = protection88x,
+        .deviceid = 0x2080,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .pgmpin = "RB3 (pin 36)",
+        .fields = fields886,
+        .package = Package::dip40,
+        .notes = {note88x},
+    },
     // PIC12F629/675, 16F630/676: the factory's calibration kept.
     ChipRow{
         .name = "12F629",
@@ -389,7 +774,7 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .entry = entry629,
         .fields = fields629,
-        .package = Package::pin8,
+        .package = Package::dip8,
         .foreign = foreign12f629,
     },
     ChipRow{
@@ -403,7 +788,7 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .entry = entry629,
         .fields = fields629,
-        .package = Package::pin8,
+        .package = Package::dip8,
         .foreign = foreign12f675,
     },
     ChipRow{
@@ -417,9 +802,9 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .entry = entry629,
         .fields = fields629,
-        .package = Package::pin14,
-        .note = "device ID 0x10C0, as every source but one gives it; that one lists "
-                "0x07C0, the PIC16F628's ID, copied by a slip",
+        .package = Package::dip14,
+        .notes = {"device ID 0x10C0, as every source but one gives it; that one lists "
+                  "0x07C0, the PIC16F628's ID, copied by a slip"},
         .foreign = foreign16f630,
     },
     ChipRow{
@@ -433,7 +818,175 @@ constexpr std::array rows{
         .erasewaitus = 6000,
         .entry = entry629,
         .fields = fields629,
-        .package = Package::pin14,
+        .package = Package::dip14,
+    },
+    ChipRow{
+        .name = "12F683",
+        .family = Family::f683,
+        .memories = memories683(2048),
+        .protection = protection88x,
+        .deviceid = 0x0460,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip8,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "16F684",
+        .family = Family::f683,
+        .memories = memories683(2048),
+        .protection = protection88x,
+        .deviceid = 0x1080,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip14,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "16F685",
+        .family = Family::f683,
+        .memories = memories683(4096),
+        .protection = protection88x,
+        .deviceid = 0x04A0,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip20,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "16F687",
+        .family = Family::f683,
+        .memories = memories683(2048),
+        .protection = protection88x,
+        .deviceid = 0x1320,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip20,
+        .notes = {note683, note687id},
+    },
+    ChipRow{
+        .name = "16F688",
+        .family = Family::f683,
+        .memories = memories683(4096),
+        .protection = protection88x,
+        .deviceid = 0x1180,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip14,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "16F689",
+        .family = Family::f683,
+        .memories = memories683(4096),
+        .protection = protection88x,
+        .deviceid = 0x1340,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip20,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "16F690",
+        .family = Family::f683,
+        .memories = memories683(4096),
+        .protection = protection88x,
+        .deviceid = 0x1400,
+        .deviceidmask = 0x3FE0,
+        .erase = erase88x,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields683,
+        .package = Package::dip20,
+        .notes = {note683},
+    },
+    ChipRow{
+        .name = "12F609",
+        .family = Family::f609,
+        .memories = memories609(1024, 0x03FF, bits609, 1),
+        .protection = protection609,
+        .deviceid = 0x2240,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields609,
+        .package = Package::dip8,
+        .notes = {note609},
+    },
+    ChipRow{
+        .name = "12F615",
+        .family = Family::f609,
+        .memories = memories609(1024, 0x03FF, bits609, 1),
+        .protection = protection609,
+        .deviceid = 0x2180,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields609,
+        .package = Package::dip8,
+        .notes = {note609},
+    },
+    ChipRow{
+        .name = "12F617",
+        .family = Family::f609,
+        .memories = memories609(2048, 0x0FFF, bits617, 4),
+        .protection = protection609,
+        .deviceid = 0x1360,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields617,
+        .package = Package::dip8,
+        .notes = {note609, note617id},
+    },
+    ChipRow{
+        .name = "16F610",
+        .family = Family::f609,
+        .memories = memories609(1024, 0x03FF, bits609, 1),
+        .protection = protection609,
+        .deviceid = 0x2260,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields609,
+        .package = Package::dip14,
+        .notes = {note609},
+    },
+    ChipRow{
+        .name = "16F616",
+        .family = Family::f609,
+        .memories = memories609(2048, 0x03FF, bits609, 4),
+        .protection = protection609,
+        .deviceid = 0x1240,
+        .deviceidmask = 0x3FE0,
+        .erase = erase716,
+        .erasewaitus = 6000,
+        .entry = internaloscillator210(),
+        .fields = fields609,
+        .package = Package::dip14,
+        .notes = {note609},
     },
 };
 
@@ -445,10 +998,13 @@ struct OtherChip {
     const char* name;
 };
 constexpr OtherChip otherchips[] = {
-    {0x0D00, 0x3FE0, "PIC16F870"},  {0x0D20, 0x3FE0, "PIC16F871"},  {0x08E0, 0x3FE0, "PIC16F872"},
-    {0x0960, 0x3FE0, "PIC16F873"},  {0x0920, 0x3FE0, "PIC16F874"},  {0x09E0, 0x3FE0, "PIC16F876"},
-    {0x09A0, 0x3FE0, "PIC16F877"},  {0x0E40, 0x3FF0, "PIC16F873A"}, {0x0E60, 0x3FF0, "PIC16F874A"},
-    {0x0E00, 0x3FF0, "PIC16F876A"}, {0x0E20, 0x3FF0, "PIC16F877A"},
+    // The enhanced mid-range (Load Configuration takes the counter to
+    // 0x8000, so word 0x8006 is read as 0x2006 is here); they take at most
+    // 9 V on MCLR, which this board's switch exceeds.
+    {0x2700, 0x3FE0, "PIC12F1822"}, {0x1B80, 0x3FE0, "PIC12F1840"}, {0x2780, 0x3FE0, "PIC16F1826"},
+    {0x27A0, 0x3FE0, "PIC16F1827"}, {0x1480, 0x3FE0, "PIC16F1847"}, {0x2300, 0x3FE0, "PIC16F1933"},
+    {0x2340, 0x3FE0, "PIC16F1934"}, {0x2360, 0x3FE0, "PIC16F1936"}, {0x2380, 0x3FE0, "PIC16F1937"},
+    {0x23A0, 0x3FE0, "PIC16F1938"}, {0x23C0, 0x3FE0, "PIC16F1939"},
 };
 
 constexpr Memory nomemory{};
@@ -555,11 +1111,48 @@ uint16_t unimplementedbits(const ChipRow& row, int index, uint16_t word) {
     return static_cast<uint16_t>(word & 0x3FFF & ~row.config(index).mask);
 }
 
-bool closesthechip(const ChipRow& row, uint16_t config) {
+std::vector<ClosedRange> closedranges(const ChipRow& row, uint16_t config) {
     const Protection& p = row.protection;
-    const uint16_t any = p.cpbits | p.cpdbits;
-    if ((config & any) != any) return true;
-    for (const ProtectedRange& r : p.ranges)
-        if (r.bits != 0 && (config & r.bits) == r.value) return true;
-    return false;
+    std::vector<ClosedRange> closed;
+    const Memory* program = row.find(Kind::program);
+    const auto listed = [&]() -> const ProtectedRange* {
+        for (const ProtectedRange& r : p.ranges)
+            if (r.bits != 0 && (config & r.bits) == r.value) return &r;
+        return nullptr;
+    };
+    if (const ProtectedRange* r = listed()) {
+        if (r->to >= r->from) closed.push_back({r->from, r->to});
+    } else if ((config & p.cpbits) != p.cpbits && program) {
+        closed.push_back({program->address, program->address + program->words - 1});
+    }
+    const Memory* data = row.find(Kind::data);
+    if ((config & p.cpdbits) != p.cpdbits && data)
+        closed.push_back({data->address, data->address + data->words - 1});
+    return closed;
+}
+
+bool closesthechip(const ChipRow& row, uint16_t config) { return !closedranges(row, config).empty(); }
+
+namespace {
+
+// Each package's programming pins, the socket's own first.
+constexpr Adapter adaptertable[] = {
+    {Package::dip18, "none", "MCLR/Vpp 4, clock 12 (RB6), data 13 (RB7), VDD 14, VSS 5"},
+    {Package::dip8, "8-pin", "MCLR/Vpp 4 (GP3), clock 6 (GP1), data 7 (GP0), VDD 1, VSS 8"},
+    {Package::dip14, "14-pin", "MCLR/Vpp 4 (RA3), clock 12 (RA1), data 13 (RA0), VDD 1, VSS 14"},
+    {Package::dip20, "20-pin", "MCLR/Vpp 4 (RA3), clock 18 (RA1), data 19 (RA0), VDD 1, VSS 20"},
+    {Package::dip28, "28-pin",
+     "MCLR/Vpp 1, clock 27 (RB6), data 28 (RB7), VDD 20, VSS 8 and 19; RB3 (pin 24) tied low"},
+    {Package::dip40, "40-pin",
+     "MCLR/Vpp 1, clock 39 (RB6), data 40 (RB7), VDD 11 and 32, VSS 12 and 31; RB3 (pin 36) tied low"},
+};
+
+}  // namespace
+
+std::span<const Adapter> adapters() { return adaptertable; }
+
+const Adapter& adapterfor(Package p) {
+    for (const Adapter& a : adaptertable)
+        if (a.package == p) return a;
+    return adaptertable[0];
 }

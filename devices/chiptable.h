@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // How a burn goes.
 enum class Family : uint8_t {
@@ -25,7 +26,16 @@ enum class Family : uint8_t {
     f81x,    // PIC16F818/819 and 16F87/88: the same, four latches
     f716,    // PIC16F716: the same, four latches
     f629,    // PIC12F629/675, 16F630/676: the same, the factory's calibration kept
+    f87x,    // PIC16F870-877: the same, partial code protection
+    f87xa,   // PIC16F873A-877A: the same, eight latches
+    f88x,    // PIC16F882-887: the same, a factory calibration word kept
+    f683,    // PIC12F683, 16F684-690: the same
+    f609,    // PIC12F609/615/617, 16F610/616: the same, no data memory
 };
+
+// The package a chip comes in. The board's socket has 18 pins; any other
+// package reaches it through an adapter (adapterfor).
+enum class Package : uint8_t { dip18, dip8, dip14, dip20, dip28, dip40 };
 
 // How a row has been tried.
 enum class Tried : uint8_t { realboard, simulatedboard };
@@ -136,10 +146,6 @@ struct ConfigField {
     std::span<const FieldChoice> choices;
 };
 
-// The package a chip comes in: the 18-pin ones sit in the board's socket,
-// the others reach it through an adapter (devices/adapters.h).
-enum class Package : uint8_t { pin18, pin8, pin14 };
-
 // A file register (the seven address bits of an instruction, in either
 // bank) that the chip does not have but a chip of its kin does: a program
 // that uses it was written for that chip.
@@ -168,10 +174,11 @@ struct ChipRow {
     bool pwrteset = false;                      // the power-up timer is on while PWRTE is 1
     std::span<const ConfigField> fields{};      // the configuration fields by name
     Tried tried = Tried::simulatedboard;
-    Package package = Package::pin18;
-    // Where the sources disagree on the row's numbers, which one it takes
-    // and why; `devices` shows it.
-    const char* note = nullptr;
+    Package package = Package::dip18;
+    // What `devices` says after its table where the chip's sources
+    // disagree, or where the board may be outside the chip's limits; rows
+    // that share a note point at the same text.
+    std::array<const char*, 2> notes{};
     std::span<const ForeignRegister> foreign{};  // registers of its kin it lacks
 
     // The nth memory of a kind, or nullptr.
@@ -228,9 +235,34 @@ bool needsvppfirstentry(const ChipRow& row, uint16_t config);
 // The bits of a configuration word this chip does not implement.
 uint16_t unimplementedbits(const ChipRow& row, int index, uint16_t word);
 
+// Words a configuration word closes to the programmer (they read as
+// zeros), by address, first and last.
+struct ClosedRange {
+    int32_t from = 0;
+    int32_t to = 0;
+};
+// What a configuration word closes: part or all of program memory, and the
+// data memory under CPD. Where the row lists partial ranges, the first whose
+// bits match decides (a range with `to` below `from` closes nothing); any
+// other pattern with a CP bit clear closes all of program memory, the safe
+// reading of a pattern the chip's document does not list (the two copies of
+// CP1:CP0 set apart, say). Empty: the chip is open.
+std::vector<ClosedRange> closedranges(const ChipRow& row, uint16_t config);
+
 // Whether a configuration word closes any part of the chip to the
 // programmer (its words then read as zeros).
 bool closesthechip(const ChipRow& row, uint16_t config);
+
+// An adapter that brings a package's programming pins to the board's
+// 18-pin socket (MCLR/Vpp on pin 4, clock 12, data 13, VDD 14, VSS 5).
+struct Adapter {
+    Package package;
+    const char* name;  // "28-pin"; "none" for the socket's own package
+    const char* pins;  // "MCLR/Vpp 1, clock 27 (RB6), ..."
+};
+// Every package, the socket's own first.
+std::span<const Adapter> adapters();
+const Adapter& adapterfor(Package p);
 
 // The row's originals: burn walks word by word as the four chips always
 // have been burnt; every other family erases first and reads back after.

@@ -8,6 +8,7 @@
 #include "devices/select.h"
 #include "operations/configburn.h"
 #include "operations/erase.h"
+#include "operations/factorywords.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
 #include "portcheck.h"
@@ -85,8 +86,9 @@ bool burnandverify(State& s, Frontend& f, const Plan& plan) {
 
 }  // namespace
 
-bool burnerasefirst(State& s, Frontend& f) {
+bool burnerasefirst(State& s, Frontend& f, bool sayskipped) {
     f.statusClear();
+    if (sayskipped) sayfactorywordsskipped(s, f);
     regionline(f, "Erasing...");
     KeptCalibration kept;
     if (!erasewhole(s, currentchip(s), nullptr, &kept)) {

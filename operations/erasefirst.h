@@ -10,5 +10,6 @@
 #include "core/state.h"
 
 // The whole burn; true when every word read back as written. Ends with
-// allpinslow.
-bool burnerasefirst(State& s, Frontend& f);
+// allpinslow. `sayskipped`: the status list first names the file's words
+// the burn leaves alone (a caller that has named them already says false).
+bool burnerasefirst(State& s, Frontend& f, bool sayskipped = true);

@@ -8,6 +8,7 @@
 #include "devices/select.h"
 #include "operations/calibration.h"
 #include "operations/erasefirst.h"
+#include "operations/factorywords.h"
 #include "operations/regionpass.h"
 #include "operations/walk.h"
 
@@ -69,6 +70,7 @@ int planwords(const Plan& plan) {
 bool programchanged(State& s, Frontend& f, ChangedCount& n) {
     n = ChangedCount{};
     f.statusClear();
+    sayfactorywordsskipped(s, f);
     KeptCalibration kept;
     if (hascalibration(currentchip(s))) {
         kept.read = readcalibration(s);
@@ -89,7 +91,7 @@ bool programchanged(State& s, Frontend& f, ChangedCount& n) {
         });
     allpinslow(s);
     if (pass == Pass::needserase) {
-        const bool ok = burnerasefirst(s, f);
+        const bool ok = burnerasefirst(s, f, false);
         n.programmed = planwords(plan);
         return ok;
     }

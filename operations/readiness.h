@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/state.h"
+#include "devices/chiptable.h"
 
 struct NoBoard {
     // "no board answers at port 0x278", followed by ": " and the reason
@@ -59,3 +61,20 @@ std::string likelycauses(const State& s, const ChipRow& row);
 std::optional<std::string> lockoutquestion(const State& s);
 // The note once such a burn has passed.
 std::string lockoutnote(const State& s);
+
+// What protection closes on the chip in the socket, read from its
+// configuration word (a short visit to programming mode): the words that
+// read as zeros, and the word itself.
+struct ClosedWords {
+    std::vector<ClosedRange> ranges;
+    int16_t config = 0;
+};
+ClosedWords closedonchip(State& s);
+
+// Those words in a clause for a person: "its program words 0x1000-0x1FFF
+// read as zeros", "its program memory reads as zeros", "its program and
+// data memory read as zeros".
+std::string closedclause(const ChipRow& row, const std::vector<ClosedRange>& closed);
+
+// Whether an address lies in one of the ranges.
+bool inclosed(const std::vector<ClosedRange>& closed, int32_t address);

@@ -88,6 +88,17 @@ Space spaceof(int32_t address) {
     return Space::config;
 }
 
+// Where a visit leaves the counter: one past its last word. The counter
+// has 13 bits, so after the last word of an 8192-word program memory it
+// wraps round to word 0, still in program memory: 0x2000 is reached only
+// through Load Configuration.
+int32_t aftervisit(const Visit& v) {
+    const int32_t next = v.memory->address + v.count;
+    if (spaceof(v.memory->address) == Space::program && next >= regionbase(Region::id))
+        return next - regionbase(Region::id);
+    return next;
+}
+
 }  // namespace
 
 Plan burnplan(State& s) { return inburnorder(s, Part::all, false); }
@@ -118,7 +129,7 @@ bool walk(State& s, Frontend* f, const Plan& plan, const Visitor& visit) {
             f->statusRepaint();
         }
         if (!visit(v)) return false;
-        counter = v.memory->address + v.count;
+        counter = aftervisit(v);
     }
     return true;
 }

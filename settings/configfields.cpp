@@ -13,21 +13,26 @@ std::optional<size_t> fieldchoice(const ConfigField& field, uint16_t word) {
 
 bool pwrteonwhenset(const ChipRow& row) { return row.pwrteset; }
 
-// FOSC2 in bit 4 (16F62x, 81x, 87/88) or, on the 12F629 family, in bit 2.
-uint16_t oscmask(const ChipRow& row) {
+int namedbit(const ChipRow& row, const char* name) {
+    if (isoriginal(row)) return std::strcmp(name, "WDTE") == 0 ? 2 : std::strcmp(name, "PWRTE") == 0 ? 3 : -1;
     const char* const* bits = row.config(0).bits;
-    const auto named = [bits](int bit) { return bits && bits[bit] && std::strcmp(bits[bit], "FOSC2") == 0; };
-    if (named(2)) return 0x0007;
-    return named(4) ? 0x0013 : 0x0003;
+    for (int bit = 0; bits && bit < 14; ++bit)
+        if (bits[bit] && std::strcmp(bits[bit], name) == 0) return bit;
+    return -1;
+}
+
+uint16_t oscmask(const ChipRow& row) {
+    // FOSC2 in bit 4 (16F627 to 16F88) or in bit 2 (the later chips).
+    const int fosc2 = namedbit(row, "FOSC2");
+    return fosc2 < 0 ? 0x0003 : static_cast<uint16_t>(0x0003 | 1u << fosc2);
 }
 
 std::optional<uint16_t> oscbits(const ChipRow& row, int option) {
     if (option < 0 || option > 3) return std::nullopt;
     // With three FOSC bits RC is the external resistor with clock out, the
     // mode that, like the 16F84's RC, gives the clock on the second pin.
-    const uint16_t mask = oscmask(row);
-    if (mask != 0x0003) {
-        const uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, mask};
+    if (oscmask(row) != 0x0003) {
+        const uint16_t threebit[4] = {0x0000, 0x0001, 0x0002, oscmask(row)};
         return threebit[option];
     }
     return static_cast<uint16_t>(option);

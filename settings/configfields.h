@@ -23,6 +23,10 @@ std::optional<size_t> fieldchoice(const ConfigField& field, uint16_t word);
 // timer is on while bit 3 is 1; on every other chip while it is 0.
 bool pwrteonwhenset(const ChipRow& row);
 
+// The bit of CONFIG1 with a chip's name for it ("WDTE", "PWRTE"), or -1.
+// The original chips: the editor's own, WDTE bit 2 and PWRTE bit 3.
+int namedbit(const ChipRow& row, const char* name);
+
 // What the oscillator options LP, XT, HS and RC write: the FOSC bits under
 // oscmask(). nullopt for an option the chip has no mode of that meaning for.
 uint16_t oscmask(const ChipRow& row);

@@ -32,6 +32,11 @@ char pwrtebit(const State& s, bool ticked) {
     return bitchar(pwrteonwhenset(currentchip(s)) ? ticked : !ticked);
 }
 
+// The boxes' bits: the chip's own WDTE and PWRTE (bits 2 and 3 up to the
+// 16F88, 3 and 4 on the later chips).
+int watchdogbit(const State& s) { return namedbit(currentchip(s), "WDTE"); }
+int timerbit(const State& s) { return namedbit(currentchip(s), "PWRTE"); }
+
 }  // namespace
 
 std::string confighex(int16_t word) {
@@ -97,14 +102,16 @@ void ConfigEditor::OSC_Click(State& s, int index) {
 
 void ConfigEditor::cWDTE_Click(State& s, bool ticked) {
     cWDTE = ticked;
-    C[2] = bitchar(ticked);
+    if (watchdogbit(s) < 0) return;
+    C[watchdogbit(s)] = bitchar(ticked);
     recompute(s);
     markused(s);
 }
 
 void ConfigEditor::cPWRTE_Click(State& s, bool ticked) {
     cPWRTE = ticked;
-    C[3] = pwrtebit(s, ticked);
+    if (timerbit(s) < 0) return;
+    C[timerbit(s)] = pwrtebit(s, ticked);
     recompute(s);
     markused(s);
 }
@@ -179,8 +186,8 @@ void ConfigEditor::setfield(State& s, int word, uint16_t mask, uint16_t value) {
 }
 
 void ConfigEditor::showflags(const State& s) {
-    cWDTE = C[2] == '1';
-    cPWRTE = C[3] == pwrtebit(s, true);
+    cWDTE = watchdogbit(s) >= 0 && C[watchdogbit(s)] == '1';
+    cPWRTE = timerbit(s) >= 0 && C[timerbit(s)] == pwrtebit(s, true);
     const uint16_t word = boxbits(C);
     if (original(s)) {
         osc = (C[1] == '1' ? 2 : 0) + (C[0] == '1' ? 1 : 0);

@@ -55,7 +55,7 @@ expect_out "quibb9x 1.32"
 
 case="usage errors"
 for args in "frobnicate" "burn" "burn a.hex b.hex" "detect extra" "--bogus detect" \
-            "--device 16F877 detect" "--port zz detect" "--port 12345 detect" \
+            "--device 16F1827 detect" "--port zz detect" "--port 12345 detect" \
             "--config 0x4000 burn x.hex" "--device" "--only-changed verify x.hex"; do
     # shellcheck disable=SC2086
     run --simulate $args

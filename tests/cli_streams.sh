@@ -55,9 +55,9 @@ completions() {
              echo "${COMPREPLY[*]}"' _ "$fixtures/../../data/bash-completion/quibb9x" "$prog" "$@"
 }
 touch mine.hex
-[ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)" = \
-  "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88|epic+ epic|mine.hex" ] ||
-    fail "$(completions --device 16F8)|$(completions --board ep)"
+[ "$(completions b)|$(completions --qu)|$(completions --device 16F8)|$(completions --board ep)|$(completions --config 1 verify mi)|$(completions --device V)" = \
+  "burn blank-check boards|--quiet|16F84 16F83 16F84A 16F818 16F819 16F87 16F88 16F870 16F871 16F872 16F873 16F874 16F876 16F877 16F873A 16F874A 16F876A 16F877A 16F882 16F883 16F884 16F886 16F887|epic+ epic|mine.hex|" ] ||
+    fail "$(completions --device 16F8)|$(completions --board ep)|$(completions --device V)"
 # A value of --config2 is no command; --board takes a file of one's own too.
 touch my.board
 [ "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)" = \
@@ -65,6 +65,6 @@ touch my.board
     fail "$(completions --config2 0x3 bu)|$(completions --board ./my)|$(completions --config)|$(completions --no)"
 # Only the table's chips: nothing of the lines after it (calibrations, adapters).
 [ "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --device a)|$(completions --osc)" = \
-  "12F629 12F675|||auto|--osccal" ] ||
+  "12F629 12F675 12F683 12F609 12F615 12F617|||auto|--osccal" ] ||
     fail "$(completions --device 12)|$(completions --device F)|$(completions --device A)|$(completions --osc)"
 exit $((failures > 0))

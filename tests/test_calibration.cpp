@@ -361,21 +361,20 @@ TEST(Calibration, TheReadOutsDetectCalibrationAndDevicesShowIt) {
                      "the value\n");
     r = quibb9x({"--device", "16F84", "calibration"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "quibb9x: the PIC16F84 carries no factory calibration that an erase clears; choose such "
+    EXPECT_EQ(r.err, "quibb9x: the PIC16F84 carries no factory calibration; choose such "
                      "a chip with --device ('quibb9x devices' lists them)\n");
 
     r = quibb9x({"devices"});
-    EXPECT_TRUE(has(r.out, "PIC12F629            1024         128  0x2007          0x0F80     simulated board\n"));
+    EXPECT_TRUE(has(r.out, "PIC12F629            1024         128  0x2007          0x03FF       0x0F80     8-pin    "
+                           "simulated board\n"));
     EXPECT_TRUE(has(r.out,
                     "\nFactory calibration, read before every erase and written back after (the chip's own, "
                     "or --osccal and --bandgap):\n  PIC12F629, PIC12F675, PIC16F630, PIC16F676: OSCCAL, a RETLW "
-                    "0x34NN at word 0x03FF and the band-gap bits BG1:BG0, bits 13:12 of word 0x2007\n\n"
-                    "Adapters to the board's 18-pin socket:\n"
-                    "  8-pin (PIC12F629, PIC12F675): MCLR/Vpp 4 (GP3) to socket pin 4, clock 6 (GP1) to 12, "
-                    "data 7 (GP0) to 13, VDD 1 to 14, VSS 8 to 5\n"
-                    "  14-pin (PIC16F630, PIC16F676): MCLR/Vpp 4 (RA3) to socket pin 4, clock 12 (RA1) to 12, "
-                    "data 13 (RA0) to 13, VDD 1 to 14, VSS 14 to 5\n\nNotes:\n  PIC16F630: device ID 0x10C0"))
+                    "0x34NN at word 0x03FF and the band-gap bits BG1:BG0, bits 13:12 of word 0x2007\n\n"))
         << r.out;
+    EXPECT_TRUE(has(r.out, "  8-pin:  MCLR/Vpp 4 (GP3), clock 6 (GP1), data 7 (GP0), VDD 1, VSS 8\n"
+                           "  14-pin: MCLR/Vpp 4 (RA3), clock 12 (RA1), data 13 (RA0), VDD 1, VSS 14\n"));
+    EXPECT_TRUE(has(r.out, "  PIC16F630:\n    device ID 0x10C0, as every source but one gives it;")) << r.out;
 }
 
 // A program that uses a register the chosen chip lacks is refused before

@@ -125,8 +125,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
     EXPECT_EQ(refused({"read-bin", ""}), "read-bin needs a FILE");
     EXPECT_EQ(refused({"detect", "extra"}), "too many arguments for detect: 'extra'");
     EXPECT_EQ(refused({"verify", "a.hex", "b.hex"}), "too many arguments for verify: 'b.hex'");
-    EXPECT_EQ(refused({"--device", "16F877", "detect"}),
-              "bad --device '16F877': use a chip 'quibb9x devices' lists (e.g. 16F628A) or auto");
+    EXPECT_EQ(refused({"--device", "16F1827", "detect"}),
+              "bad --device '16F1827': use a chip 'quibb9x devices' lists (e.g. 16F628A) or auto");
     EXPECT_EQ(refused({"--port", "12345", "detect"}),
               "bad --port '12345': use lpt1, lpt2 or a hexadecimal address up to FFFF");
     EXPECT_EQ(refused({"--config", "0x4000", "burn", "x.hex"}),

@@ -62,8 +62,18 @@ TEST(ConfigFields, UnimplementedBitsCannotBeSetAndTheOptionsUseTheChipsBits) {
         EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config(0).mask));
         e.cCP_Click(s, true);
         EXPECT_EQ(s.configmem[0], static_cast<int16_t>(row->config(0).mask & ~row->protection.cpbits));
-        e.cPWRTE_Click(s, true);  // timer on: bit 3 clear on every newer chip
-        EXPECT_EQ(s.configmem[0] & 0x0008, 0);
+        // The boxes write the chip's own bits: the timer on clears PWRTE
+        // (bit 3, or 4 on the later chips), the watchdog off clears WDTE.
+        const auto bitof = [&](const char* name) {
+            for (int bit = 0; bit < 14; ++bit)
+                if (row->config(0).bits[bit] && std::string(row->config(0).bits[bit]) == name) return bit;
+            return -1;
+        };
+        const int pwrte = bitof("PWRTE"), wdte = bitof("WDTE");
+        e.cPWRTE_Click(s, true);
+        e.cWDTE_Click(s, false);
+        EXPECT_EQ(s.configmem[0] ^ (row->config(0).mask & ~row->protection.cpbits),
+                  (1 << pwrte) | (1 << wdte)) << row->name;
     }
     State s;
     selectchip(s, *findchip("16F628"));
@@ -75,6 +85,18 @@ TEST(ConfigFields, UnimplementedBitsCannotBeSetAndTheOptionsUseTheChipsBits) {
     selectchip(s, *findchip("16F716"));
     e.OSC_Click(s, 3);
     EXPECT_EQ(s.configmem[0] & 0x0013, 0x0003);
+    // FOSC2:0 in bits 2:0: RC is 111, HS 010; the check boxes follow.
+    selectchip(s, *findchip("16F887"));
+    e.setword(s, 0x3FF8);
+    e.OSC_Click(s, 3);
+    EXPECT_EQ(s.configmem[0], 0x3FFF);
+    e.OSC_Click(s, 2);
+    EXPECT_EQ(s.configmem[0], 0x3FFA);
+    e.setword(s, 0x3FE7);  // WDTE and PWRTE clear
+    EXPECT_FALSE(e.cWDTE);
+    EXPECT_TRUE(e.cPWRTE);
+    EXPECT_EQ(e.osc, 3);
+
 }
 
 }  // namespace

@@ -122,10 +122,16 @@ TEST_F(Chips, OtherSetsTheChipAndNothingElse) {
     EXPECT_FALSE(other->geometry().intersects(combo->geometry()));
     std::vector<std::string> list;
     for (int i = 0; i < combo->count(); ++i) list.push_back(text(combo->itemText(i)));
-    EXPECT_EQ(list, (std::vector<std::string>{"PIC 16F84A", "PIC 16F627", "PIC 16F628", "PIC 16F627A",
-                                              "PIC 16F628A", "PIC 16F648A", "PIC 16F818", "PIC 16F819",
-                                              "PIC 16F87", "PIC 16F88", "PIC 16F716", "PIC 12F629",
-                                              "PIC 12F675", "PIC 16F630", "PIC 16F676", "Auto (device ID)"}));
+    EXPECT_EQ(list, (std::vector<std::string>{
+                        "PIC 16F84A",  "PIC 16F627",  "PIC 16F628",  "PIC 16F627A", "PIC 16F628A",
+                        "PIC 16F648A", "PIC 16F818",  "PIC 16F819",  "PIC 16F87",   "PIC 16F88",
+                        "PIC 16F716",  "PIC 16F870",  "PIC 16F871",  "PIC 16F872",  "PIC 16F873",
+                        "PIC 16F874",  "PIC 16F876",  "PIC 16F877",  "PIC 16F873A", "PIC 16F874A",
+                        "PIC 16F876A", "PIC 16F877A", "PIC 16F882",  "PIC 16F883",  "PIC 16F884",
+                        "PIC 16F886",  "PIC 16F887",  "PIC 12F629",  "PIC 12F675",  "PIC 16F630",
+                        "PIC 16F676",  "PIC 12F683",  "PIC 16F684",  "PIC 16F685",
+                        "PIC 16F687",  "PIC 16F688",  "PIC 16F689",  "PIC 16F690",  "PIC 12F609",
+                        "PIC 12F615",  "PIC 12F617",  "PIC 16F610",  "PIC 16F616",  "Auto (device ID)"}));
 
     load(FIXTURE_DIR "/f84_blink_inhx32.hex");
     const std::vector<int16_t> image(w->state.progmem.begin(), w->state.progmem.begin() + 1024);
@@ -300,7 +306,7 @@ TEST_F(Chips, TheWindowAndTheCommandLineChooseTheSameChip) {
         {"PIC= 1\nCHIP=pic 16f88", {}, "16F88", false},
         {"PIC= 3\nCHIP=auto", {}, "16F83", true},
         {"PIC= 3\nCHIP=16F84", {}, "16F84", false},
-        {"PIC= 2\nCHIP=16F877", {}, "16F84", false},
+        {"PIC= 2\nCHIP=16F1827", {}, "16F84", false},
         {"PIC= 1\nCHIP=16F88", {.device = 2, .chip = f84}, "16F84", false},
         {"CHIP=16F84A", {.autodevice = true}, "16F84A", true},
     };

@@ -132,9 +132,6 @@ void MainWindow::showchipcontrols() {
     const ChipRow& row = currentchip(state);
     const bool original = isoriginal(row);
     const char* const* bits = row.config(0).bits;
-    const auto has = [&](int bit, const char* name) {
-        return original || (bits && bits[bit] && std::string(bits[bit]) == name);
-    };
     for (int bit = 0; bit < 14; ++bit) {
         C[bit]->setToolTip(original ? QString(originalbittooltip(bit))
                                     : QString::fromStdString(bittooltip(row, bit)));
@@ -144,8 +141,8 @@ void MainWindow::showchipcontrols() {
         p.setColor(QPalette::WindowText, has ? QColor(0x00, 0x00, 0x80) : QColor(0xA0, 0xA0, 0xA0));
         C[bit]->setPalette(p);
     }
-    cWDTE->setEnabled(has(2, "WDTE"));
-    cPWRTE->setEnabled(has(3, "PWRTE"));
+    cWDTE->setEnabled(namedbit(row, "WDTE") >= 0);
+    cPWRTE->setEnabled(namedbit(row, "PWRTE") >= 0);
     cCP->setEnabled(original || row.protection.cpbits != 0);
     for (int i = 0; i < 4; ++i) OSC[i]->setEnabled(original || oscbits(row, i).has_value());
     bFields->setVisible(!original);

@@ -775,6 +775,16 @@ std::vector<std::string> wrapped(const std::string& text, size_t width) {
     return lines;
 }
 
+// The oscillator a word selects: FOSC1:0 on the original chips, the chip's
+// own FOSC field on the others.
+std::string oscillatorof(const ChipRow& row, uint16_t word) {
+    for (const ConfigField& f : configfields(row))
+        if (f.word == 0 && std::string(f.name) == "FOSC")
+            if (const auto choice = fieldchoice(f, word))
+                return std::string("the oscillator \"") + f.choices[*choice].words + "\"";
+    return std::string("the ") + oscillators[word & 3] + " oscillator";
+}
+
 }  // namespace
 
 // The start-up word 0x0000 would close the chip: the question names the
@@ -795,8 +805,8 @@ bool MainWindow::confirmword() {
             : "leaves code protection off";
     const std::string text =
         "quibb9x: the configuration word " + hex4(word) + " " + from + ". Burnt, it " + effect +
-        " and selects the " + oscillators[word & 3] +
-        " oscillator.\n\nBurn it all the same? To burn another word, answer No and set it "
+        " and selects " + oscillatorof(currentchip(state), static_cast<uint16_t>(word)) +
+        ".\n\nBurn it all the same? To burn another word, answer No and set it "
         "under \"Configuration Word:\" (\"Save Settings\" keeps it for the next start), or "
         "load a HEX file that has one.";
     return message(text, "CONFIGURATION WORD?", Buttons::YesNo) == Answer::Yes;
@@ -830,10 +840,18 @@ bool MainWindow::chipreadable() {
     if (!boardanswers("No file was written.")) return false;
     const auto word = protectedword(state);
     if (!word) return true;
-    message("quibb9x: the chip is code-protected (configuration word " + hex4(*word) +
-                "): its memory reads as zeros, so no file was written. Only \"Erase\" lifts "
-                "the protection, and it clears the chip.",
-            "PROTECTED!");
+    const ChipRow& row = currentchip(state);
+    const std::string erase = " Only \"Erase\" lifts the protection, and it clears the chip.";
+    if (isoriginal(row))
+        message("quibb9x: the chip is code-protected (configuration word " + hex4(*word) +
+                    "): its memory reads as zeros, so no file was written." + erase,
+                "PROTECTED!");
+    else  // which words it closes
+        message("quibb9x: the chip is code-protected (configuration word " + hex4(*word) + ": " +
+                    closedclause(row, closedranges(row, static_cast<uint16_t>(*word))) +
+                    "): a dump would pass those zeros off as the chip's words, so no file was "
+                    "written." + erase,
+                "PROTECTED!");
     return false;
 }
 
