@@ -49,7 +49,10 @@ struct Chip {
 const Chip chips[] = {{"16F84", ZAVSIM_16F84},     {"16F628", ZAVSIM_16F628},
                       {"16F628A", ZAVSIM_16F628A}, {"16F648A", ZAVSIM_16F648A},
                       {"16F819", ZAVSIM_16F819},   {"16F88", ZAVSIM_16F88},
-                      {"16F716", ZAVSIM_16F716},   {"12F629", ZAVSIM_12F629},
+                      // The 12F629 family's 16F676: it has every register of
+                      // its kin, so no word of the file is taken for a use of
+                      // one it lacks.
+                      {"16F716", ZAVSIM_16F716},   {"16F676", ZAVSIM_16F676},
                       {"16F877", ZAVSIM_16F877},   {"16F877A", ZAVSIM_16F877A},
                       {"16F887", ZAVSIM_16F887},   {"16F690", ZAVSIM_16F690},
                       {"12F609", ZAVSIM_12F609},   {"16F616", ZAVSIM_16F616}};
